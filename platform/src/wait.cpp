@@ -1,0 +1,60 @@
+#include "kmx/platform/wait.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <ctime>
+#include <vector>
+
+#include "kmx/platform/last_error.h"
+
+namespace kmx {
+
+int64_t monotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+int waitForAny(std::span<const int> fds, int32_t timeoutMs) {
+  if (fds.empty()) {
+    setLastErrorFromErrno(EINVAL);
+    return kWaitFailed;
+  }
+  // Small sets (the common case) stay on the stack.
+  pollfd small[8];
+  std::vector<pollfd> large;
+  pollfd* set = small;
+  if (fds.size() > std::size(small)) {
+    large.resize(fds.size());
+    set = large.data();
+  }
+  for (std::size_t i = 0; i < fds.size(); ++i) set[i] = pollfd{fds[i], POLLIN, 0};
+
+  const int64_t deadline = timeoutMs < 0 ? -1 : monotonicMs() + timeoutMs;
+  for (;;) {
+    int wait = -1;
+    if (deadline >= 0) {
+      int64_t left = deadline - monotonicMs();
+      wait = left > 0 ? static_cast<int>(left) : 0;
+    }
+    int rc = poll(set, fds.size(), wait);
+    if (rc > 0) {
+      for (std::size_t i = 0; i < fds.size(); ++i) {
+        if (set[i].revents & POLLNVAL) {
+          setLastErrorFromErrno(EBADF);
+          return kWaitFailed;
+        }
+        if (set[i].revents & (POLLIN | POLLHUP | POLLERR)) return static_cast<int>(i);
+      }
+      continue;
+    }
+    if (rc == 0) return kWaitTimedOut;
+    if (errno != EINTR) {
+      setLastErrorFromErrno();
+      return kWaitFailed;
+    }
+  }
+}
+
+}  // namespace kmx
