@@ -51,7 +51,8 @@ bool readAll(int fd, void* buffer, std::size_t size) {
 // reaps the short-lived intermediate. A close-on-exec pipe brings back the
 // program's pid and, if exec failed, its errno. Between fork and exec only
 // async-signal-safe calls are made.
-pid_t startDetached(const std::string& program, const std::vector<std::string>& args) {
+pid_t startDetached(const std::string& program, const std::vector<std::string>& args,
+                    const std::string& outputPath) {
   std::vector<std::string> argvStrings;
   argvStrings.reserve(args.size() + 1);
   argvStrings.push_back(program);
@@ -82,6 +83,13 @@ pid_t startDetached(const std::string& program, const std::vector<std::string>& 
       if (devNull >= 0) {
         dup2(devNull, STDIN_FILENO);
         if (devNull != STDIN_FILENO) close(devNull);
+      }
+      if (!outputPath.empty()) {
+        int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (out >= 0) {
+          dup2(out, STDOUT_FILENO);
+          dup2(out, STDERR_FILENO);
+        }
       }
       execve(program.c_str(), argv.data(), environ);
       int error = errno;

@@ -9,11 +9,14 @@
 namespace kmx {
 
 // Starts `program` with `args` (argv[1..]) detached into its own session. The
-// program is not left as a child of the caller, so no zombie remains. Returns
-// its process id, or -1 with the last-error set (for example when the program
-// could not be executed).
+// program is not left as a child of the caller, so no zombie remains. Its
+// standard input is /dev/null; its standard output and error go to
+// `outputPath` (appended, made 0600) when one is given, else they are the
+// caller's. Returns its process id, or -1 with the last-error set (for example
+// when the program could not be executed).
 pid_t startDetached(const std::string& program,
-                    const std::vector<std::string>& args);
+                    const std::vector<std::string>& args,
+                    const std::string& outputPath = {});
 
 // A pidfd for another process: its descriptor polls readable once the process
 // has ended.
