@@ -1,0 +1,109 @@
+// A simulated UT on a simulated serial line: the phone that tests, demos and
+// benchmarks talk to. It serves a port in the port directory (a Unix
+// SOCK_SEQPACKET socket that the serial driver opens like a tty, or a pty),
+// speaks the framed link protocol and answers every command from a coherent
+// model; faults can be switched on at any time. All methods are thread-safe:
+// the simulator runs its own thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kmx::sim {
+
+class UtModel;
+
+struct SimulatorOptions {
+  std::string portName = "UT1";  // entry in the port directory
+  bool pty = false;              // serve a pty (no modem lines, no rate model)
+  bool pacing = false;           // deliver bytes at the wire speed (10 bits a byte)
+  bool trace = false;            // log what is received and sent
+  std::function<void(const std::string&)> traceSink;  // default: standard error
+  uint32_t seed = 1;             // for noise
+};
+
+struct SimulatorCounters {
+  uint32_t framesReceived = 0;    // good request frames decoded
+  uint32_t requestsApplied = 0;   // requests carried out (repeats excluded)
+  uint32_t repeatsAnswered = 0;   // repeated requests answered from memory
+  uint32_t responsesSent = 0;
+  uint32_t unsolicitedSent = 0;
+  uint32_t crcErrors = 0;         // damaged frames seen by the UT
+  uint32_t restarts = 0;          // power cycles, RTS and operation resets
+  uint32_t hostConnections = 0;
+  uint32_t utRate = 9600;         // the rate the UT listens at
+  uint32_t hostRate = 0;          // the rate the host last set (0: none yet)
+  bool hostConnected = false;
+  bool cts = true;
+  bool rts = false;
+  bool dtr = false;
+};
+
+class UtSimulator {
+ public:
+  explicit UtSimulator(SimulatorOptions options = {});
+  ~UtSimulator();
+  UtSimulator(const UtSimulator&) = delete;
+  UtSimulator& operator=(const UtSimulator&) = delete;
+
+  // Creates the port and starts the simulator's thread. False with a reason
+  // in lastError() when the port cannot be made.
+  bool start();
+  void stop();
+  const std::string& lastError() const { return error_; }
+  // The path of the port entry (socket or pty link).
+  std::string portPath() const;
+
+  // --- the serial line -------------------------------------------------------
+  void setCts(bool on);              // CTS as the UT drives it (on while powered)
+  void powerCycle(int offMs = 500);  // CTS off, restart after offMs, CTS on
+  void setPacing(bool on);
+  void setNoise(double errorRatePerByte);  // bit flips in both directions
+
+  // --- faults ------------------------------------------------------------------
+  void setSilent(bool on);                        // answer nothing at all
+  void setSilentFor(uint8_t command, bool on);    // ignore one command code
+  void silenceNext(uint32_t requests);            // ignore the next N requests
+  void loseResponses(uint32_t count);             // carry out, but lose the answer
+  void rejectCommand(uint8_t command, uint16_t errorCode, const std::string& text);
+  void clearRejection(uint8_t command);
+  void badVersionLength(uint32_t times, uint32_t length = 82);
+
+  // --- unsolicited output --------------------------------------------------------
+  void startLogStream(uint8_t id, double perSecond, uint32_t dataSize = 16, uint32_t gapEvery = 0);
+  void stopLogStream(uint8_t id);
+  void sendAlert(uint8_t id, const std::vector<uint8_t>& data);
+  // Plug-in data goes out only for an id the host enabled, unless forced.
+  void sendPluginData(uint8_t id, const std::vector<uint8_t>& data, bool force = false);
+  void sendLastGasp(bool newForm, const std::string& file, uint16_t line, const std::string& format,
+                    uint32_t arg0 = 0, uint32_t arg1 = 0, uint32_t arg2 = 0);
+  // Sends one raw unsolicited packet of any type, for host robustness tests.
+  void sendRawPacket(uint8_t type, const std::vector<uint8_t>& payload);
+
+  // --- the model -------------------------------------------------------------------
+  void setStatusRecordsPerResponse(uint32_t n);     // 0: all records in one response
+  void setLogStatusRecordsPerResponse(uint32_t n);
+  // Runs `f` on the model with the simulator's lock held.
+  void withModel(const std::function<void(UtModel&)>& f);
+
+  SimulatorCounters counters() const;
+  // Good request frames received with this command code (repeats included).
+  uint32_t framesReceived(uint8_t command) const;
+  // Waits (polling) until `predicate(counters())` holds; false on time-out.
+  bool waitUntil(const std::function<bool(const SimulatorCounters&)>& predicate, int timeoutMs);
+
+  // Carries out one line of the control language (see utsim --help) and
+  // returns its answer ("ok", a value, or "error: ...").
+  std::string control(const std::string& line);
+  static const char* controlHelp();
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string error_;
+};
+
+}  // namespace kmx::sim

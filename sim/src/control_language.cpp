@@ -1,0 +1,208 @@
+// The line-based control language of the simulator: one command per line,
+// words separated by blanks, numbers in decimal or 0x-hexadecimal, byte
+// strings as one run of hex digits ("-" for none).
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kmx/sim/ut_model.h"
+#include "kmx/sim/ut_simulator.h"
+
+namespace kmx::sim {
+namespace {
+
+std::vector<std::string> words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> out;
+  std::string word;
+  while (in >> word) out.push_back(word);
+  return out;
+}
+
+bool number(const std::string& text, uint64_t max, uint64_t& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long v = std::strtoull(text.c_str(), &end, 0);
+  if (errno != 0 || *end != '\0' || text[0] == '-' || v > max) return false;
+  value = v;
+  return true;
+}
+
+bool hexBytes(const std::string& text, std::vector<uint8_t>& out) {
+  out.clear();
+  if (text == "-") return true;
+  if (text.size() % 2 != 0) return false;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    char pair[3] = {text[i], text[i + 1], 0};
+    char* end = nullptr;
+    unsigned long v = std::strtoul(pair, &end, 16);
+    if (*end != '\0') return false;
+    out.push_back(static_cast<uint8_t>(v));
+  }
+  return true;
+}
+
+std::string toHex(const std::vector<uint8_t>& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  for (uint8_t b : bytes) {
+    text += digits[b >> 4];
+    text += digits[b & 15];
+  }
+  return text.empty() ? "-" : text;
+}
+
+std::string rest(const std::vector<std::string>& w, std::size_t from) {
+  std::string text;
+  for (std::size_t i = from; i < w.size(); ++i) {
+    if (i > from) text += ' ';
+    text += w[i];
+  }
+  return text;
+}
+
+bool onOff(const std::string& text, bool& value) {
+  if (text == "on") value = true;
+  else if (text == "off") value = false;
+  else return false;
+  return true;
+}
+
+}  // namespace
+
+const char* UtSimulator::controlHelp() {
+  return
+      "Control commands (one per line; numbers decimal or 0x..; bytes as hex digits, - for none):\n"
+      "  cts on|off                      drive the CTS line\n"
+      "  power-cycle [ms]                power off for ms (default 500), restart at 9600\n"
+      "  pacing on|off                   deliver bytes at the wire speed\n"
+      "  noise <rate>                    flip a bit in this fraction of bytes (0 to 1)\n"
+      "  silent on|off                   answer no request at all\n"
+      "  silent-code <code> on|off       ignore requests with this command code\n"
+      "  silence-next <n>                ignore the next n requests\n"
+      "  lose-responses <n>              carry out the next n requests but lose their answers\n"
+      "  reject <code> <error> <text>    reject a command code with an error code and text\n"
+      "  accept <code>                   stop rejecting a command code\n"
+      "  bad-version <times> [length]    answer the version request with a wrong length\n"
+      "  log <id> <per-second> [size] [gap-every]   start a log stream\n"
+      "  log-stop <id>                   stop a log stream\n"
+      "  alert <id> <bytes>              send an alert\n"
+      "  plugin <id> <bytes> [force]     send plug-in data (only to an enabled id unless forced)\n"
+      "  lastgasp old|new <file> <line> <format>    send a last gasp record\n"
+      "  raw <type> <bytes>              send an unsolicited packet of any type\n"
+      "  status-split <n>                at most n status records per response (0: all)\n"
+      "  logstatus-split <n>             at most n log status records per response (0: all)\n"
+      "  nv-define <item> <size> <dim>   define an NV item (dim 0: single item)\n"
+      "  nv-set <item> <index> <bytes>   write an NV item element\n"
+      "  nv-inactive <item> <index>      make an NV item element inactive\n"
+      "  nv-get <item> <index>           print an NV item element\n"
+      "  status-set <item> <bytes>       set a status item's answer\n"
+      "  spc <code> | password <text>    set the service programming code or security password\n"
+      "  counters                        print the simulator's counters\n";
+}
+
+std::string UtSimulator::control(const std::string& line) {
+  auto w = words(line);
+  if (w.empty() || w[0][0] == '#') return "ok";
+  const std::string& cmd = w[0];
+  uint64_t a = 0, b = 0, c = 0, d = 0;
+  bool flag = false;
+  std::vector<uint8_t> bytes;
+  const std::string usage = "error: usage: see help";
+
+  if (cmd == "help") return controlHelp();
+  if (cmd == "cts" && w.size() == 2 && onOff(w[1], flag)) {
+    setCts(flag);
+  } else if (cmd == "power-cycle" && w.size() <= 2) {
+    if (w.size() == 2 && !number(w[1], 600000, a)) return usage;
+    powerCycle(w.size() == 2 ? static_cast<int>(a) : 500);
+  } else if (cmd == "pacing" && w.size() == 2 && onOff(w[1], flag)) {
+    setPacing(flag);
+  } else if (cmd == "noise" && w.size() == 2) {
+    char* end = nullptr;
+    double rate = std::strtod(w[1].c_str(), &end);
+    if (*end != '\0' || rate < 0 || rate > 1) return "error: noise rate must be between 0 and 1";
+    setNoise(rate);
+  } else if (cmd == "silent" && w.size() == 2 && onOff(w[1], flag)) {
+    setSilent(flag);
+  } else if (cmd == "silent-code" && w.size() == 3 && number(w[1], 255, a) && onOff(w[2], flag)) {
+    setSilentFor(static_cast<uint8_t>(a), flag);
+  } else if (cmd == "silence-next" && w.size() == 2 && number(w[1], UINT32_MAX, a)) {
+    silenceNext(static_cast<uint32_t>(a));
+  } else if (cmd == "lose-responses" && w.size() == 2 && number(w[1], UINT32_MAX, a)) {
+    loseResponses(static_cast<uint32_t>(a));
+  } else if (cmd == "reject" && w.size() >= 3 && number(w[1], 255, a) && number(w[2], 0xFFFF, b)) {
+    rejectCommand(static_cast<uint8_t>(a), static_cast<uint16_t>(b), rest(w, 3));
+  } else if (cmd == "accept" && w.size() == 2 && number(w[1], 255, a)) {
+    clearRejection(static_cast<uint8_t>(a));
+  } else if (cmd == "bad-version" && (w.size() == 2 || w.size() == 3) && number(w[1], UINT32_MAX, a)) {
+    if (w.size() == 3 && !number(w[2], 4096, b)) return usage;
+    badVersionLength(static_cast<uint32_t>(a), w.size() == 3 ? static_cast<uint32_t>(b) : 82);
+  } else if (cmd == "log" && w.size() >= 3 && w.size() <= 5 && number(w[1], kLogIds - 1, a)) {
+    char* end = nullptr;
+    double perSecond = std::strtod(w[2].c_str(), &end);
+    if (*end != '\0' || perSecond <= 0 || perSecond > 10000) return "error: rate must be 0 < r <= 10000";
+    c = 16;
+    if (w.size() >= 4 && !number(w[3], 4096, c)) return usage;
+    if (w.size() == 5 && !number(w[4], UINT32_MAX, d)) return usage;
+    startLogStream(static_cast<uint8_t>(a), perSecond, static_cast<uint32_t>(c), static_cast<uint32_t>(d));
+  } else if (cmd == "log-stop" && w.size() == 2 && number(w[1], kLogIds - 1, a)) {
+    stopLogStream(static_cast<uint8_t>(a));
+  } else if (cmd == "alert" && w.size() == 3 && number(w[1], 255, a) && hexBytes(w[2], bytes)) {
+    sendAlert(static_cast<uint8_t>(a), bytes);
+  } else if (cmd == "plugin" && (w.size() == 3 || (w.size() == 4 && w[3] == "force")) &&
+             number(w[1], 255, a) && hexBytes(w[2], bytes)) {
+    sendPluginData(static_cast<uint8_t>(a), bytes, w.size() == 4);
+  } else if (cmd == "lastgasp" && w.size() >= 5 && (w[1] == "old" || w[1] == "new") &&
+             number(w[3], 0xFFFF, a)) {
+    sendLastGasp(w[1] == "new", w[2], static_cast<uint16_t>(a), rest(w, 4));
+  } else if (cmd == "raw" && w.size() == 3 && number(w[1], 255, a) && hexBytes(w[2], bytes)) {
+    sendRawPacket(static_cast<uint8_t>(a), bytes);
+  } else if (cmd == "status-split" && w.size() == 2 && number(w[1], 255, a)) {
+    setStatusRecordsPerResponse(static_cast<uint32_t>(a));
+  } else if (cmd == "logstatus-split" && w.size() == 2 && number(w[1], 255, a)) {
+    setLogStatusRecordsPerResponse(static_cast<uint32_t>(a));
+  } else if (cmd == "nv-define" && w.size() == 4 && number(w[1], 0xFFFF, a) && number(w[2], 4096, b) &&
+             number(w[3], 0xFFFF, c)) {
+    withModel([&](UtModel& m) { m.nv.define(static_cast<uint16_t>(a), static_cast<uint16_t>(b), static_cast<uint16_t>(c)); });
+  } else if (cmd == "nv-set" && w.size() == 4 && number(w[1], 0xFFFF, a) && number(w[2], 0xFFFF, b) &&
+             hexBytes(w[3], bytes)) {
+    NvStatus status = NvStatus::Done;
+    withModel([&](UtModel& m) { status = m.nv.write(static_cast<uint16_t>(a), static_cast<uint16_t>(b), bytes); });
+    if (status != NvStatus::Done) return "error: " + nvStatusText(status);
+  } else if (cmd == "nv-inactive" && w.size() == 3 && number(w[1], 0xFFFF, a) && number(w[2], 0xFFFF, b)) {
+    NvStatus status = NvStatus::Done;
+    withModel([&](UtModel& m) { status = m.nv.setActive(static_cast<uint16_t>(a), static_cast<uint16_t>(b), false); });
+    if (status != NvStatus::Done) return "error: " + nvStatusText(status);
+  } else if (cmd == "nv-get" && w.size() == 3 && number(w[1], 0xFFFF, a) && number(w[2], 0xFFFF, b)) {
+    NvStatus status = NvStatus::Done;
+    withModel([&](UtModel& m) { status = m.nv.read(static_cast<uint16_t>(a), static_cast<uint16_t>(b), bytes); });
+    return status == NvStatus::Done ? toHex(bytes) : "error: " + nvStatusText(status);
+  } else if (cmd == "status-set" && w.size() == 3 && number(w[1], 0xFFFF, a) && hexBytes(w[2], bytes)) {
+    withModel([&](UtModel& m) { m.status.set(static_cast<uint16_t>(a), bytes); });
+  } else if (cmd == "spc" && w.size() == 2) {
+    withModel([&](UtModel& m) { m.serviceProgrammingCode = w[1]; });
+  } else if (cmd == "password" && w.size() == 2) {
+    withModel([&](UtModel& m) { m.securityPassword = w[1]; });
+  } else if (cmd == "counters" && w.size() == 1) {
+    SimulatorCounters k = counters();
+    std::ostringstream out;
+    out << "frames=" << k.framesReceived << " applied=" << k.requestsApplied
+        << " repeats=" << k.repeatsAnswered << " responses=" << k.responsesSent
+        << " unsolicited=" << k.unsolicitedSent << " crc-errors=" << k.crcErrors
+        << " restarts=" << k.restarts << " connections=" << k.hostConnections
+        << " ut-rate=" << k.utRate << " host-rate=" << k.hostRate
+        << " host=" << (k.hostConnected ? "yes" : "no") << " cts=" << (k.cts ? "on" : "off")
+        << " rts=" << (k.rts ? "on" : "off") << " dtr=" << (k.dtr ? "on" : "off");
+    return out.str();
+  } else {
+    return "error: unknown or malformed command: " + line;
+  }
+  return "ok";
+}
+
+}  // namespace kmx::sim

@@ -1,0 +1,416 @@
+#include "kmx/sim/ut_simulator.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "async_output.h"
+#include "command_processor.h"
+#include "faults.h"
+#include "host_port.h"
+#include "kmx/platform/runtime_dir.h"
+#include "line_noise.h"
+#include "link_endpoint.h"
+#include "paced_queue.h"
+#include "kmx/sim/ut_model.h"
+
+namespace kmx::sim {
+namespace {
+
+constexpr uint32_t kPowerUpRate = 9600;
+constexpr int64_t kRtsResetUs = 3'000'000;  // RTS held off this long resets the UT
+constexpr int kMaxPollMs = 50;
+
+int64_t nowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string hex(std::span<const uint8_t> bytes) {
+  std::string text;
+  char part[4];
+  for (std::size_t i = 0; i < bytes.size() && i < 64; ++i) {
+    std::snprintf(part, sizeof part, "%02x ", bytes[i]);
+    text += part;
+  }
+  if (bytes.size() > 64) text += "... (" + std::to_string(bytes.size()) + " bytes)";
+  return text;
+}
+
+}  // namespace
+
+// Everything below runs under `mutex`: the simulator thread takes it for each
+// round of its loop, and every public method takes it to change the state.
+class UtSimulator::Impl {
+ public:
+  explicit Impl(SimulatorOptions options)
+      : options_(std::move(options)),
+        noise_(options_.seed),
+        endpoint_(processor_, faults_, [this](std::span<const uint8_t> frame) { transmit(frame); }),
+        port_(HostPort::Events{
+            [this] { ++hostConnections_; },
+            [this] { endpoint_.reset(); },
+            [this](std::span<const uint8_t> bytes) { fromHost(bytes); },
+            [this](bool rts, bool dtr) { setHostLines(rts, dtr); },
+            [this](uint32_t rate) { hostRate_ = rate; }}) {
+    pacing_ = options_.pacing;
+    endpoint_.setAfterResponse([this](const CommandOutcome& outcome) { afterResponse(outcome); });
+    if (options_.trace) {
+      endpoint_.setTrace([this](const char* direction, std::span<const uint8_t> packet) {
+        trace(std::string(direction) + " " + hex(packet));
+      });
+    }
+  }
+
+  ~Impl() { stop(); }
+
+  bool start(std::string& error) {
+    std::string dir = portDir();
+    if (dir.empty()) {
+      error = "no port directory";
+      return false;
+    }
+    if (!port_.open(dir, options_.portName, options_.pty, error)) return false;
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+      error = "eventfd failed";
+      return false;
+    }
+    running_ = true;
+    thread_ = std::thread([this] { run(); });
+    return true;
+  }
+
+  void stop() {
+    {
+      std::lock_guard lock(mutex);
+      if (!running_) return;
+      running_ = false;
+    }
+    wake();
+    if (thread_.joinable()) thread_.join();
+    port_.close();
+    if (wakeFd_ >= 0) close(wakeFd_);
+    wakeFd_ = -1;
+  }
+
+  // Runs `f` under the lock, then wakes the loop so the change takes effect.
+  template <class F>
+  void locked(F&& f) {
+    {
+      std::lock_guard lock(mutex);
+      f();
+    }
+    wake();
+  }
+
+  void wake() {
+    if (wakeFd_ >= 0) {
+      uint64_t one = 1;
+      (void)!write(wakeFd_, &one, sizeof one);
+    }
+  }
+
+  std::string portPath() const { return port_.path(); }
+
+  // --- state changed by the public methods (caller holds the mutex) ----------
+
+  void setCtsWanted(bool on) {
+    ctsWanted_ = on;
+    updateCts();
+  }
+
+  void powerCycle(int offMs) {
+    powered_ = false;
+    powerOnAtUs_ = nowUs() + static_cast<int64_t>(offMs) * 1000;
+    toUt_.clear();
+    toHost_.clear();
+    updateCts();
+  }
+
+  void sendUnsolicited(const UnsolicitedPacket& packet) {
+    if (powered_) endpoint_.sendUnsolicited(packet);
+  }
+
+  SimulatorCounters counters() const {
+    SimulatorCounters c;
+    c.framesReceived = endpoint_.framesReceived();
+    c.requestsApplied = endpoint_.requestsApplied();
+    c.repeatsAnswered = endpoint_.repeatsAnswered();
+    c.responsesSent = endpoint_.responsesSent();
+    c.unsolicitedSent = endpoint_.unsolicitedSent();
+    c.crcErrors = endpoint_.stats().crcErrors;
+    c.restarts = restarts_;
+    c.hostConnections = hostConnections_;
+    c.utRate = utRate_;
+    c.hostRate = hostRate_;
+    c.hostConnected = port_.hostConnected();
+    c.cts = powered_ && ctsWanted_;
+    c.rts = rts_;
+    c.dtr = dtr_;
+    return c;
+  }
+
+  uint32_t framesReceived(uint8_t command) const { return endpoint_.framesReceived(command); }
+
+  mutable std::mutex mutex;
+  SimulatorOptions options_;
+  UtModel model_;
+  CommandProcessor processor_{model_};
+  Faults faults_;
+  AsyncOutput async_;
+  LineNoise noise_;
+  bool pacing_ = false;
+
+ private:
+  void run() {
+    for (;;) {
+      pollfd fds[3];
+      nfds_t count = 0;
+      int timeoutMs = kMaxPollMs;
+      {
+        std::lock_guard lock(mutex);
+        if (!running_) return;
+        fds[count++] = pollfd{wakeFd_, POLLIN, 0};
+        if (port_.listenFd() >= 0) fds[count++] = pollfd{port_.listenFd(), POLLIN, 0};
+        if (port_.connectionFd() >= 0) fds[count++] = pollfd{port_.connectionFd(), POLLIN, 0};
+        timeoutMs = nextTimeoutMs();
+      }
+      poll(fds, count, timeoutMs);
+      std::lock_guard lock(mutex);
+      if (!running_) return;
+      for (nfds_t i = 0; i < count; ++i) {
+        if (fds[i].revents == 0) continue;
+        if (fds[i].fd == wakeFd_) {
+          uint64_t value;
+          (void)!read(wakeFd_, &value, sizeof value);
+        } else if (fds[i].fd == port_.listenFd()) {
+          port_.onListenReadable();
+        } else if (fds[i].fd == port_.connectionFd()) {
+          port_.onConnectionReadable();
+        }
+      }
+      tick(nowUs());
+    }
+  }
+
+  int nextTimeoutMs() {
+    int64_t now = nowUs();
+    int64_t next = now + kMaxPollMs * 1000;
+    auto consider = [&](int64_t when) {
+      if (when >= 0 && when < next) next = when;
+    };
+    consider(toUt_.nextReadyUs(pacing_, utRate_));
+    consider(toHost_.nextReadyUs(pacing_, utRate_));
+    if (!powered_) consider(powerOnAtUs_);
+    if (!rts_ && !rtsResetDone_ && port_.hostConnected()) consider(rtsOffSinceUs_ + kRtsResetUs);
+    if (nextLogDueMs_ >= 0) consider(nextLogDueMs_ * 1000);
+    int64_t waitUs = next - now;
+    return waitUs <= 0 ? 0 : static_cast<int>((waitUs + 999) / 1000);
+  }
+
+  void tick(int64_t now) {
+    if (!powered_ && now >= powerOnAtUs_) {
+      powered_ = true;
+      restart();
+      updateCts();
+    }
+    if (!rts_ && !rtsResetDone_ && port_.hostConnected() && now - rtsOffSinceUs_ >= kRtsResetUs) {
+      rtsResetDone_ = true;
+      trace("RTS held off: reset");
+      restart();
+    }
+    auto received = toUt_.take(now, pacing_, utRate_);
+    if (!received.empty() && powered_) endpoint_.receive(received);
+    if (powered_) {
+      std::vector<UnsolicitedPacket> due;
+      nextLogDueMs_ = async_.collectDue(now / 1000, model_, due);
+      for (const auto& packet : due) endpoint_.sendUnsolicited(packet);
+    }
+    flushToHost(now);
+  }
+
+  void fromHost(std::span<const uint8_t> bytes) {
+    if (!powered_) return;
+    std::vector<uint8_t> copy(bytes.begin(), bytes.end());
+    noise_.apply(copy, hostRate_ == 0 ? utRate_ : hostRate_, utRate_);
+    toUt_.push(copy, nowUs());
+  }
+
+  void transmit(std::span<const uint8_t> frame) {
+    std::vector<uint8_t> copy(frame.begin(), frame.end());
+    noise_.apply(copy, utRate_, hostRate_ == 0 ? utRate_ : hostRate_);
+    int64_t now = nowUs();
+    toHost_.push(copy, now);
+    flushToHost(now);
+  }
+
+  void flushToHost(int64_t now) {
+    auto bytes = toHost_.take(now, pacing_, utRate_);
+    if (!bytes.empty()) port_.sendData(bytes);
+  }
+
+  void setHostLines(bool rts, bool dtr) {
+    if (rts_ && !rts) {
+      rtsOffSinceUs_ = nowUs();
+      rtsResetDone_ = false;
+    }
+    rts_ = rts;
+    dtr_ = dtr;
+  }
+
+  void afterResponse(const CommandOutcome& outcome) {
+    if (outcome.after == CommandOutcome::After::ChangeRate) {
+      trace("rate " + std::to_string(outcome.newRate));
+      utRate_ = outcome.newRate;
+    } else if (outcome.after == CommandOutcome::After::Restart) {
+      trace("reset by operation command");
+      restart();
+    }
+  }
+
+  // The UT starts again: volatile state back to power-up values, 9600 bit/s.
+  void restart() {
+    model_.resetVolatileState();
+    utRate_ = kPowerUpRate;
+    endpoint_.reset();
+    toUt_.clear();
+    ++restarts_;
+  }
+
+  void updateCts() {
+    bool cts = powered_ && ctsWanted_;
+    if (cts != ctsSent_) {
+      ctsSent_ = cts;
+      port_.sendCts(cts);
+    }
+  }
+
+  void trace(const std::string& line) {
+    if (!options_.trace) return;
+    if (options_.traceSink) {
+      options_.traceSink(line);
+    } else {
+      std::fprintf(stderr, "utsim: %s\n", line.c_str());
+    }
+  }
+
+  LinkEndpoint endpoint_;
+  HostPort port_;
+  PacedQueue toUt_;
+  PacedQueue toHost_;
+
+  std::thread thread_;
+  int wakeFd_ = -1;
+  bool running_ = false;
+
+  uint32_t utRate_ = kPowerUpRate;
+  uint32_t hostRate_ = 0;
+  bool powered_ = true;
+  bool ctsWanted_ = true;
+  bool ctsSent_ = true;
+  int64_t powerOnAtUs_ = 0;
+  bool rts_ = false;
+  bool dtr_ = false;
+  int64_t rtsOffSinceUs_ = 0;
+  bool rtsResetDone_ = true;
+  int64_t nextLogDueMs_ = -1;
+  uint32_t restarts_ = 0;
+  uint32_t hostConnections_ = 0;
+};
+
+UtSimulator::UtSimulator(SimulatorOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+UtSimulator::~UtSimulator() { stop(); }
+
+bool UtSimulator::start() { return impl_->start(error_); }
+void UtSimulator::stop() { impl_->stop(); }
+std::string UtSimulator::portPath() const { return impl_->portPath(); }
+
+void UtSimulator::setCts(bool on) { impl_->locked([&] { impl_->setCtsWanted(on); }); }
+void UtSimulator::powerCycle(int offMs) { impl_->locked([&] { impl_->powerCycle(offMs); }); }
+void UtSimulator::setPacing(bool on) { impl_->locked([&] { impl_->pacing_ = on; }); }
+void UtSimulator::setNoise(double rate) { impl_->locked([&] { impl_->noise_.setErrorRate(rate); }); }
+void UtSimulator::setSilent(bool on) { impl_->locked([&] { impl_->faults_.silent = on; }); }
+void UtSimulator::setSilentFor(uint8_t command, bool on) { impl_->locked([&] { impl_->faults_.silentFor[command] = on; }); }
+void UtSimulator::silenceNext(uint32_t requests) { impl_->locked([&] { impl_->faults_.silenceNext = requests; }); }
+void UtSimulator::loseResponses(uint32_t count) { impl_->locked([&] { impl_->faults_.loseResponses = count; }); }
+
+void UtSimulator::rejectCommand(uint8_t command, uint16_t errorCode, const std::string& text) {
+  impl_->locked([&] { impl_->faults_.rejections[command] = (InjectedRejection{errorCode, text}); });
+}
+
+void UtSimulator::clearRejection(uint8_t command) { impl_->locked([&] { impl_->faults_.rejections.erase(command); }); }
+
+void UtSimulator::badVersionLength(uint32_t times, uint32_t length) {
+  impl_->locked([&] { impl_->faults_.badVersionTimes = times; impl_->faults_.badVersionLength = length; });
+}
+
+void UtSimulator::startLogStream(uint8_t id, double perSecond, uint32_t dataSize, uint32_t gapEvery) {
+  impl_->locked([&] { impl_->async_.startLogStream(id, perSecond, dataSize, gapEvery, nowUs() / 1000); });
+}
+
+void UtSimulator::stopLogStream(uint8_t id) { impl_->locked([&] { impl_->async_.stopLogStream(id); }); }
+
+void UtSimulator::sendAlert(uint8_t id, const std::vector<uint8_t>& data) {
+  impl_->locked([&] { impl_->sendUnsolicited(AsyncOutput::alert(id, data)); });
+}
+
+void UtSimulator::sendPluginData(uint8_t id, const std::vector<uint8_t>& data, bool force) {
+  impl_->locked([&] { if (force || impl_->model_.plugins[id].enabled)
+                     impl_->sendUnsolicited(AsyncOutput::pluginData(id, data)); });
+}
+
+void UtSimulator::sendLastGasp(bool newForm, const std::string& file, uint16_t line,
+                               const std::string& format, uint32_t arg0, uint32_t arg1, uint32_t arg2) {
+  LastGaspRecord record;
+  record.newForm = newForm;
+  record.file = file;
+  record.line = line;
+  record.format = format;
+  record.args[0] = arg0;
+  record.args[1] = arg1;
+  record.args[2] = arg2;
+  impl_->locked([&] { impl_->sendUnsolicited(AsyncOutput::lastGasp(record)); });
+}
+
+void UtSimulator::sendRawPacket(uint8_t type, const std::vector<uint8_t>& payload) {
+  impl_->locked([&] { impl_->sendUnsolicited(UnsolicitedPacket{type, payload}); });
+}
+
+void UtSimulator::setStatusRecordsPerResponse(uint32_t n) {
+  impl_->locked([&] { impl_->processor_.setStatusRecordsPerResponse(n); });
+}
+
+void UtSimulator::setLogStatusRecordsPerResponse(uint32_t n) {
+  impl_->locked([&] { impl_->processor_.setLogStatusRecordsPerResponse(n); });
+}
+
+void UtSimulator::withModel(const std::function<void(UtModel&)>& f) { impl_->locked([&] { f(impl_->model_); }); }
+
+SimulatorCounters UtSimulator::counters() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->counters();
+}
+
+uint32_t UtSimulator::framesReceived(uint8_t command) const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->framesReceived(command);
+}
+
+bool UtSimulator::waitUntil(const std::function<bool(const SimulatorCounters&)>& predicate, int timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (predicate(counters())) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+}  // namespace kmx::sim

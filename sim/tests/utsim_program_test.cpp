@@ -1,0 +1,71 @@
+// The utsim program in its own process: a host opens its port by name and a
+// script drives it through the control socket.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "kmx/platform/process.h"
+#include "kmx/platform/runtime_dir.h"
+#include "kmx/sim/ut_commands.h"
+#include "kmx/testing/runtime_sandbox.h"
+#include "sim_host.h"
+
+#include <gtest/gtest.h>
+
+namespace kmx::sim::testing {
+namespace {
+
+std::string controlRoundTrip(const std::string& path, const std::string& line) {
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return "no connection";
+  }
+  std::string request = line + "\n";
+  (void)!write(fd, request.data(), request.size());
+  std::string answer;
+  char c;
+  while (read(fd, &c, 1) == 1 && c != '\n') answer += c;
+  close(fd);
+  return answer;
+}
+
+TEST(UtsimProgram, ServesAPortAndTakesControlCommands) {
+  kmx::testing::RuntimeSandbox sandbox;
+  std::string control = kmx::runtimeDir() + "/utsim.ctl";
+  pid_t pid = kmx::startDetached(UTSIM_PATH, {"--port", "UT7", "--control", control,
+                                              "-c", "nv-set 3 0 2a"});
+  ASSERT_GT(pid, 0);
+  kmx::ProcessWatch watch(pid);
+
+  std::unique_ptr<SimHost> host;
+  for (int i = 0; i < 200 && !(host && host->ok()); ++i) {
+    usleep(20 * 1000);
+    host = std::make_unique<SimHost>("UT7");
+  }
+  ASSERT_TRUE(host && host->ok()) << "utsim did not make its port";
+
+  Packet response;
+  ASSERT_TRUE(host->request(ut_command::kNvRead, cat({le16(3), le16(0)}), response));
+  EXPECT_EQ(response.payload, std::vector<uint8_t>{0x2a});
+
+  std::string answer;
+  for (int i = 0; i < 100 && (answer = controlRoundTrip(control, "nv-set 3 0 07")) != "ok"; ++i) usleep(20 * 1000);
+  EXPECT_EQ(answer, "ok");
+  ASSERT_TRUE(host->request(ut_command::kNvRead, cat({le16(3), le16(0)}), response));
+  EXPECT_EQ(response.payload, std::vector<uint8_t>{0x07});
+  EXPECT_EQ(controlRoundTrip(control, "nonsense 1 2"), "error: unknown or malformed command: nonsense 1 2");
+
+  controlRoundTrip(control, "quit");
+  for (int i = 0; i < 250 && !watch.hasEnded(); ++i) usleep(20 * 1000);
+  EXPECT_TRUE(watch.hasEnded()) << "quit did not end utsim";
+  if (!watch.hasEnded()) kill(pid, SIGKILL);
+}
+
+}  // namespace
+}  // namespace kmx::sim::testing

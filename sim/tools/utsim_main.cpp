@@ -1,0 +1,193 @@
+// utsim: runs a simulated UT on a port in the port directory until it is told
+// to quit (the control command "quit", or SIGINT/SIGTERM). Control commands
+// come from standard input and, optionally, from a Unix stream socket.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "kmx/sim/ut_simulator.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: utsim [options]\n"
+    "Serves a simulated UT on a serial port in the port directory, for tests and demos.\n"
+    "\n"
+    "Options:\n"
+    "  --port NAME        name of the port entry (default UT1)\n"
+    "  --port-dir DIR     port directory (default $KMX_PORT_DIR, else <runtime>/ports)\n"
+    "  --pty              serve a pty instead of a simulator socket\n"
+    "  --pacing           deliver bytes at the wire speed\n"
+    "  --trace            log every packet received and sent on standard error\n"
+    "  --control PATH     also take control commands on a Unix stream socket at PATH\n"
+    "  -c COMMAND         run a control command at start (may be repeated)\n"
+    "  --help             show this text\n"
+    "\n"
+    "Control commands are read line by line from standard input (and from the\n"
+    "control socket); each is answered by one line, \"ok\", a value or \"error: ...\".\n"
+    "\"quit\" ends the simulator; end of input on standard input does not.\n"
+    "\n";
+
+struct Args {
+  kmx::sim::SimulatorOptions options;
+  std::string controlPath;
+  std::vector<std::string> commands;
+};
+
+bool parse(int argc, char** argv, Args& args) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::fputs(kmx::sim::UtSimulator::controlHelp(), stdout);
+      std::exit(0);
+    } else if (arg == "--port") {
+      if (!value(args.options.portName)) return false;
+    } else if (arg == "--port-dir") {
+      if (!value(text)) return false;
+      setenv("KMX_PORT_DIR", text.c_str(), 1);
+    } else if (arg == "--pty") {
+      args.options.pty = true;
+    } else if (arg == "--pacing") {
+      args.options.pacing = true;
+    } else if (arg == "--trace") {
+      args.options.trace = true;
+    } else if (arg == "--control") {
+      if (!value(args.controlPath)) return false;
+    } else if (arg == "-c") {
+      if (!value(text)) return false;
+      args.commands.push_back(text);
+    } else {
+      std::fprintf(stderr, "utsim: unknown option %s\n", arg.c_str());
+      return false;
+    }
+  }
+  return !args.options.portName.empty() && args.options.portName.find('/') == std::string::npos;
+}
+
+int listenOn(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return -1;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  unlink(path.c_str());
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 4) != 0) {
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Control input from one source: complete lines are run, answers written back.
+struct LineSource {
+  int in = -1;
+  int out = -1;
+  std::string pending;
+};
+
+// Returns false when the source asked to quit.
+bool runLines(kmx::sim::UtSimulator& sim, LineSource& source) {
+  std::size_t newline;
+  while ((newline = source.pending.find('\n')) != std::string::npos) {
+    std::string line = source.pending.substr(0, newline);
+    source.pending.erase(0, newline + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == "quit") return false;
+    std::string answer = sim.control(line);
+    if (answer.empty() || answer.back() != '\n') answer += '\n';
+    (void)!write(source.out, answer.data(), answer.size());
+  }
+  if (source.pending.size() > 65536) source.pending.clear();  // a line that never ends
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Args args;
+  if (!parse(argc, argv, args)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  signal(SIGPIPE, SIG_IGN);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+  int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+
+  kmx::sim::UtSimulator sim(args.options);
+  if (!sim.start()) {
+    std::fprintf(stderr, "utsim: %s\n", sim.lastError().c_str());
+    return 1;
+  }
+  for (const auto& command : args.commands) {
+    std::string answer = sim.control(command);
+    if (answer.rfind("error", 0) == 0) {
+      std::fprintf(stderr, "utsim: %s: %s\n", command.c_str(), answer.c_str());
+      return 2;
+    }
+  }
+  int controlFd = -1;
+  if (!args.controlPath.empty()) {
+    controlFd = listenOn(args.controlPath);
+    if (controlFd < 0) {
+      std::fprintf(stderr, "utsim: cannot listen on %s\n", args.controlPath.c_str());
+      return 1;
+    }
+  }
+  std::printf("utsim: serving %s\n", sim.portPath().c_str());
+  std::fflush(stdout);
+
+  std::map<int, LineSource> sources;
+  sources[STDIN_FILENO] = LineSource{STDIN_FILENO, STDOUT_FILENO, {}};
+  bool running = true;
+  while (running) {
+    std::vector<pollfd> fds = {{signalFd, POLLIN, 0}};
+    if (controlFd >= 0) fds.push_back({controlFd, POLLIN, 0});
+    for (auto& [fd, source] : sources) fds.push_back({fd, POLLIN, 0});
+    if (poll(fds.data(), fds.size(), -1) < 0) continue;
+    for (const auto& p : fds) {
+      if (p.revents == 0) continue;
+      if (p.fd == signalFd) {
+        running = false;
+      } else if (p.fd == controlFd) {
+        int client = accept4(controlFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) sources[client] = LineSource{client, client, {}};
+      } else {
+        LineSource& source = sources[p.fd];
+        char buffer[4096];
+        ssize_t n = read(p.fd, buffer, sizeof buffer);
+        if (n <= 0) {
+          if (p.fd != STDIN_FILENO) close(p.fd);
+          sources.erase(p.fd);
+          continue;
+        }
+        source.pending.append(buffer, static_cast<std::size_t>(n));
+        if (!runLines(sim, source)) running = false;
+      }
+    }
+  }
+  sim.stop();
+  if (controlFd >= 0) unlink(args.controlPath.c_str());
+  return 0;
+}
