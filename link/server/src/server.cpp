@@ -1,0 +1,218 @@
+#include "server.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "kmx/platform/wait.h"
+#include "kmx/proto/byte_order.h"
+#include "kmx_channels.h"
+#include "kmx_messages.h"
+
+namespace kmx::server {
+namespace {
+
+constexpr const char kNewConnectionMutex[] = "KMX_NEW_CONNECTION_MUTEX";
+
+bool readable(int fd) {
+  if (fd < 0) return false;
+  pollfd pfd{fd, POLLIN, 0};
+  return poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN) != 0;
+}
+
+}  // namespace
+
+Server::Server(std::string device) : device_(std::move(device)) {
+  link_ = std::make_unique<UtLink>(timers_);
+  linkManager_ = std::make_unique<LinkManager>(*link_, timers_);
+  link_->setEvents(linkManager_.get());
+  relay_ = std::make_unique<CommandRelay>(*link_, *linkManager_, losses_);
+}
+
+Server::~Server() {
+  timers_.stopTicking();
+  for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
+    if (clients_[slot]) destroyClient(slot);
+  }
+}
+
+int Server::run() {
+  bool started = startUp();
+  if (started) {
+    loop();
+  } else if (connectionChannelTried_) {
+    refuseQueuedRequests();
+  }
+  timers_.stopTicking();
+  if (connectionChannel_) connectionChannel_->Close();
+  // The channel is gone: a client that takes the mutex now starts a new server.
+  if (newConnectionMutex_) newConnectionMutex_->unlock();
+  return 0;
+}
+
+bool Server::startUp() {
+  newConnectionMutex_ = NamedMutex::create(kNewConnectionMutex);
+  bool ticking = timers_.startTicking();
+  bool portOpen = link_->openPort(device_);
+  connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(device_).c_str(), kConnectionChannelServer);
+  bool channelOpen = connectionChannel_->Open();
+  connectionChannelTried_ = true;
+  bool accepted = channelOpen && serveConnectionRequest(false);
+  watchdogTimer_ = timers_.start(kWatchdogMs, [this] { watchdog(); });
+  return ticking && portOpen && channelOpen && accepted && newConnectionMutex_ != nullptr;
+}
+
+void Server::refuseQueuedRequests() {
+  if (newConnectionMutex_) newConnectionMutex_->lock(kHandOverMs);
+  serveQueuedRequests(true);
+}
+
+bool Server::serveQueuedRequests(bool refuse) {
+  int fd = connectionChannel_->WaitHandle(kConnMbox);
+  bool accepted = false;
+  while (readable(fd)) {
+    if (serveConnectionRequest(refuse)) {
+      accepted = true;
+      if (!refuse) break;
+    }
+  }
+  return accepted;
+}
+
+// One connection request: open the client's channel, answer it, and on
+// acceptance take the client in. The watch on the client's process is made
+// before the answer, so a client whose process cannot be watched is refused
+// rather than accepted and never served.
+bool Server::serveConnectionRequest(bool refuse) {
+  uint8_t request[msg::kMaxMessage];
+  uint32_t length = 0;
+  if (!connectionChannel_->ReceiveMsg(kConnMbox, request, sizeof request, 0, &length)) return false;
+  if (length < msg::conn_request::kSize || proto::loadLe32(&request[msg::conn_request::kKind]) != 0) return false;
+  const uint32_t clientId = proto::loadLe32(&request[msg::conn_request::kClientId]);
+  const uint32_t baudRate = proto::loadLe32(&request[msg::conn_request::kBaudRate]);
+  const auto pid = static_cast<pid_t>(proto::loadLe32(&request[msg::conn_request::kProcessId]));
+
+  auto channel = std::make_unique<KMXIpc>(clientChannelName(device_, clientId).c_str(), kClientChannelServer);
+  if (!channel->Open()) return false;
+
+  uint32_t status = refuse ? msg::kConnRefused
+                    : clientCount_ >= kMaxClients ? msg::kConnServerFull
+                    : link_->portOpen() ? msg::kConnAccepted
+                                        : msg::kConnPortFailed;
+  ProcessWatch watch;
+  if (status == msg::kConnAccepted) {
+    watch = ProcessWatch(pid);
+    if (!watch.valid() || pid <= 0) status = msg::kConnRefused;
+  }
+  uint8_t reply[msg::conn_reply::kSize];
+  proto::storeLe32(&reply[msg::conn_reply::kKind], msg::conn_reply::kKindValue);
+  proto::storeLe32(&reply[msg::conn_reply::kStatus], status);
+  proto::storeLe32(&reply[msg::conn_reply::kServerPid], static_cast<uint32_t>(getpid()));
+  if (!channel->SendMsg(kStoCRsp, reply, sizeof reply) || status != msg::kConnAccepted) return false;
+
+  for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
+    if (clients_[slot]) continue;
+    clients_[slot] = std::make_unique<ClientEntry>(clientId, std::move(channel), std::move(watch), baudRate);
+    ++clientCount_;
+    return true;
+  }
+  return false;
+}
+
+void Server::loop() {
+  std::vector<pollfd> fds;
+  std::vector<ClientEntry*> waiting;
+  while (clientCount_ > 0) {
+    fds.clear();
+    waiting.clear();
+    fds.push_back({connectionChannel_->WaitHandle(kConnMbox), POLLIN, 0});
+    fds.push_back({timers_.tickFd(), POLLIN, 0});
+    fds.push_back({link_->readEventFd(), POLLIN, 0});
+    for (auto& client : clients_) {
+      if (!client || client->busy != Busy::Idle) continue;
+      fds.push_back({client->commandFd(), POLLIN, 0});
+      waiting.push_back(client.get());
+    }
+    int64_t retryAt = linkManager_->retryPendingStates(monotonicMs());
+    int timeoutMs = retryAt < 0 ? -1 : static_cast<int>(std::max<int64_t>(0, retryAt - monotonicMs()));
+
+    int ready = poll(fds.data(), fds.size(), timeoutMs);
+    if (ready < 0) {
+      readCommands();  // a failed wait is taken as a command wake-up
+    } else if (ready > 0) {
+      if (fds[0].revents) serveQueuedRequests(false);
+      if (fds[1].revents) timers_.runDue();
+      if (fds[2].revents) link_->serialDataReady();
+      bool commands = false;
+      for (std::size_t i = 3; i < fds.size(); ++i) commands = commands || fds[i].revents != 0;
+      if (commands) readCommands();
+    }
+
+    checkClients();
+    reapClients();
+    if (clientCount_ == 0) {
+      // The hand-over: a client that is starting to connect holds the mutex;
+      // wait for it and serve what it queued before deciding to end.
+      if (newConnectionMutex_) newConnectionMutex_->lock(kHandOverMs);
+      serveQueuedRequests(false);
+      if (clientCount_ > 0 && newConnectionMutex_) newConnectionMutex_->unlock();
+    }
+  }
+}
+
+void Server::readCommands() {
+  for (auto& client : clients_) {
+    if (!client || client->busy != Busy::Idle) continue;
+    if (client->receiveCommand()) dispatch(*client);
+  }
+}
+
+void Server::dispatch(ClientEntry& client) {
+  client.busy = Busy::Serving;
+  switch (client.commandId()) {
+    case msg::kCmdClose: closeCommand(client); return;
+    case msg::kCmdSetBaudRate: linkManager_->setBaudRate(client); return;
+    case msg::kCmdOpenConnection: linkManager_->openConnection(client); return;
+    default:
+      if (relay_->handle(client)) return;
+      client.busy = Busy::Idle;  // unknown: consumed without a reply
+      return;
+  }
+}
+
+void Server::closeCommand(ClientEntry& client) {
+  client.busy = client.replyStatus(msg::kStatusOk) ? Busy::Closing : Busy::Idle;
+}
+
+void Server::watchdog() {
+  checkClients();
+  watchdogTimer_ = timers_.start(kWatchdogMs, [this] { watchdog(); });
+}
+
+// A client whose process has ended is dropped: its requests go without
+// replies and it is destroyed in the next reaping.
+void Server::checkClients() {
+  for (auto& client : clients_) {
+    if (!client || client->busy == Busy::Closing || !client->processEnded()) continue;
+    link_->dropRequestsOf(client.get());
+    client->busy = Busy::Closing;
+  }
+}
+
+void Server::reapClients() {
+  for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
+    if (clients_[slot] && clients_[slot]->busy == Busy::Closing) destroyClient(slot);
+  }
+}
+
+void Server::destroyClient(std::size_t slot) {
+  ClientEntry* client = clients_[slot].get();
+  link_->dropRequestsOf(client);
+  timers_.cancel(&client->openTimeout);
+  linkManager_->removeClient(*client);
+  clients_[slot].reset();
+  --clientCount_;
+}
+
+}  // namespace kmx::server

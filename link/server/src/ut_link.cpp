@@ -1,0 +1,186 @@
+#include "ut_link.h"
+
+#include <utility>
+
+#include "kmxio.h"
+
+namespace kmx::server {
+
+uint32_t clientVisible(LinkState state) {
+  switch (state) {
+    case LinkState::Up: return 1;
+    case LinkState::Establishing: return 2;
+    case LinkState::Down: return 4;
+    default: return 0;
+  }
+}
+
+UtLink::UtLink(TimerQueue& timers) : timers_(timers) {}
+
+UtLink::~UtLink() {
+  timers_.cancel(&responseTimer_);
+  KMXIOCloseDriver(port_);
+}
+
+bool UtLink::openPort(const std::string& name) {
+  port_ = KMXIOOpenDriver(name.c_str(), kPortBufferSize);
+  if (port_ == nullptr) return false;
+  if (KMXIOSetBaudRate(port_, 9600) != 1) {
+    KMXIOCloseDriver(port_);
+    port_ = nullptr;
+    return false;
+  }
+  if (state_ == LinkState::None) state_ = LinkState::Initial;
+  drainPort();
+  return true;
+}
+
+int UtLink::readEventFd() const { return port_ ? KMXIOGetReadEventHandle(port_) : -1; }
+
+bool UtLink::queuesEmpty() const {
+  for (const auto& queue : queues_) {
+    if (!queue.empty()) return false;
+  }
+  return true;
+}
+
+void UtLink::submit(UtRequestPtr request, int level) {
+  if (state_ == LinkState::Initial) {
+    request->complete(RequestStatus::LinkInitial);
+    return;
+  }
+  if (state_ != LinkState::Up || xmodem_) {
+    request->complete(RequestStatus::Flushed);
+    return;
+  }
+  queues_[static_cast<std::size_t>(level)].push_back(std::move(request));
+  sendNext();
+}
+
+void UtLink::putPriority(UtRequestPtr request) { priority_ = std::move(request); }
+
+void UtLink::sendNext() {
+  // A request whose frame does not fit is completed at once; go on with the
+  // next one so that the link never stalls.
+  while (!current_) {
+    UtRequestPtr next;
+    if (priority_) {
+      next = std::move(priority_);
+    } else {
+      for (auto& queue : queues_) {
+        if (queue.empty()) continue;
+        next = std::move(queue.front());
+        queue.pop_front();
+        break;
+      }
+    }
+    if (!next) return;
+    send(std::move(next));
+  }
+}
+
+void UtLink::send(UtRequestPtr request) {
+  sequence_ ^= 1;
+  if (!encoder_.encodeRequest(request->code, sequence_, {proto::ByteSpan(request->payload)})) {
+    request->complete(RequestStatus::DidNotFit);
+    return;
+  }
+  current_ = std::move(request);
+  requestSent_ = true;
+  retries_ = 0;
+  auto frame = encoder_.frame();
+  KMXIOWriteData(port_, frame.data(), static_cast<uint32_t>(frame.size()));
+  startResponseTimer();
+}
+
+void UtLink::startResponseTimer() {
+  timers_.cancel(&responseTimer_);
+  int timeoutMs = current_ ? current_->timeoutMs : 600;
+  responseTimer_ = timers_.start(timeoutMs, [this] {
+    responseTimer_ = TimerQueue::kNoTimer;
+    responseTimeout();
+  });
+}
+
+void UtLink::responseTimeout() {
+  if (!current_) {
+    // Its client died and the request went with it.
+    events_->requestFailed();
+    sendNext();
+    return;
+  }
+  if (state_ == LinkState::Up) ++stats_.retransmissions;
+  ++retries_;
+  if (current_->retryLimit != -1 && retries_ > current_->retryLimit) {
+    UtRequestPtr failed = std::move(current_);
+    failed->complete(RequestStatus::NoResponse);
+    events_->requestFailed();
+    failed.reset();
+    sendNext();
+    return;
+  }
+  auto frame = encoder_.frame();
+  KMXIOWriteData(port_, frame.data(), static_cast<uint32_t>(frame.size()));
+  startResponseTimer();
+}
+
+void UtLink::completeCurrent(RequestStatus status) {
+  if (!current_) return;
+  timers_.cancel(&responseTimer_);
+  UtRequestPtr request = std::move(current_);
+  request->complete(status);
+}
+
+void UtLink::flushQueues(RequestStatus status) {
+  for (auto& queue : queues_) {
+    std::deque<UtRequestPtr> flushed;
+    flushed.swap(queue);
+    for (auto& request : flushed) request->complete(status);
+  }
+}
+
+void UtLink::dropRequestsOf(const void* owner) {
+  if (current_ && current_->owner == owner) current_.reset();
+  if (priority_ && priority_->owner == owner) priority_.reset();
+  for (auto& queue : queues_) {
+    std::erase_if(queue, [owner](const UtRequestPtr& r) { return r->owner == owner; });
+  }
+}
+
+void UtLink::serialDataReady() {
+  if (!port_) return;
+  uint32_t length = 0;
+  const uint8_t* bytes = KMXIOReadData(port_, &length);
+  if (bytes == nullptr || length == 0) return;
+  decoder_.feed({bytes, length}, [this](proto::ByteSpan packet) { dispatch(packet); });
+}
+
+void UtLink::drainPort() {
+  if (!port_) return;
+  // Bounded: a port that never stops delivering must not hold the server.
+  for (int reads = 0; reads < 256; ++reads) {
+    uint32_t length = 0;
+    const uint8_t* bytes = KMXIOReadData(port_, &length);
+    if (bytes == nullptr || length == 0) return;
+    decoder_.feed({bytes, length}, [this](proto::ByteSpan packet) { dispatch(packet); });
+  }
+}
+
+void UtLink::dispatch(std::span<const uint8_t> p) {
+  if (p[0] == 1 || p[0] == 2) {
+    if (p.size() < 2 || !current_ || (p[1] & 1) != sequence_) return;
+    timers_.cancel(&responseTimer_);
+    UtRequestPtr request = std::move(current_);
+    request->complete(p[0] == 1 ? RequestStatus::Accepted : RequestStatus::Rejected, p.subspan(2));
+    request.reset();
+    sendNext();
+    return;
+  }
+  if (state_ != LinkState::Up) {
+    events_->packetWhileNotUp();
+    if (state_ != LinkState::Up) return;
+  }
+  events_->unsolicited(p[0], p.subspan(1));
+}
+
+}  // namespace kmx::server

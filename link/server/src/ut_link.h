@@ -1,0 +1,117 @@
+// The server's end of the link to the UT: the serial port, the frame codec,
+// and the request layer that sends one request at a time, retransmits it when
+// no response comes and completes it with a status.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "kmx/proto/frame_decoder.h"
+#include "kmx/proto/frame_encoder.h"
+#include "kmx/proto/link_stats.h"
+#include "timer_queue.h"
+#include "ut_request.h"
+
+namespace kmx::server {
+
+enum class LinkState : uint8_t { None = 0, Initial = 1, Establishing = 2, Up = 3, Down = 4 };
+
+// The value clients see for a link state (also the bits of their masks).
+uint32_t clientVisible(LinkState state);
+
+// What the link reports upwards.
+class UtLinkEvents {
+ public:
+  virtual ~UtLinkEvents() = default;
+  // A request used up its transmissions, or a response timer ran out after
+  // its request was dropped.
+  virtual void requestFailed() = 0;
+  // A packet other than a response arrived while the link was not Up.
+  virtual void packetWhileNotUp() = 0;
+  // An unsolicited packet while the link is Up: its type and the bytes after it.
+  virtual void unsolicited(uint8_t type, std::span<const uint8_t> bytes) = 0;
+};
+
+class UtLink {
+ public:
+  static constexpr uint32_t kPortBufferSize = 8212;
+  static constexpr int kLevels = 3;
+
+  explicit UtLink(TimerQueue& timers);
+  // Where link events go (set once, before the port is opened).
+  void setEvents(UtLinkEvents* events) { events_ = events; }
+  ~UtLink();  // deletes every request without completing it, closes the port
+  UtLink(const UtLink&) = delete;
+  UtLink& operator=(const UtLink&) = delete;
+
+  // Opens the port at 9600 bit/s, enters Initial and decodes what the port
+  // already holds. False when the port cannot be opened or set.
+  bool openPort(const std::string& name);
+  bool portOpen() const { return port_ != nullptr; }
+  void* port() const { return port_; }
+  int readEventFd() const;
+
+  LinkState state() const { return state_; }
+  void setState(LinkState state) { state_ = state; }
+  bool xmodemMode() const { return xmodem_; }
+
+  // --- requests ------------------------------------------------------------------
+  // Queues a request at level 0 (first) to 2, or completes it at once when the
+  // link cannot take it.
+  void submit(UtRequestPtr request, int level);
+  // Puts a request in the priority slot (discarding one that waits there).
+  void putPriority(UtRequestPtr request);
+  void sendNext();
+  bool hasCurrent() const { return current_ != nullptr; }
+  bool queuesEmpty() const;
+  // Completes the current request with `status`, deletes it and stops its timer.
+  void completeCurrent(RequestStatus status);
+  // Completes every queued request with `status`, level 0 first.
+  void flushQueues(RequestStatus status);
+  // Deletes, without completion, every request serving `owner`. A current
+  // request's timer keeps running, and its expiry re-synchronises the link.
+  void dropRequestsOf(const void* owner);
+
+  // The request-sent flag of the keep-alive: set by every send.
+  bool takeRequestSent() {
+    bool sent = requestSent_;
+    requestSent_ = false;
+    return sent;
+  }
+
+  // --- the port --------------------------------------------------------------------
+  // Reads once from the port and decodes every complete packet.
+  void serialDataReady();
+  // Reads and decodes until the port has nothing more.
+  void drainPort();
+
+  proto::LinkStats& stats() { return stats_; }
+
+ private:
+  void send(UtRequestPtr request);
+  void startResponseTimer();
+  void responseTimeout();
+  void dispatch(std::span<const uint8_t> packet);
+
+  TimerQueue& timers_;
+  UtLinkEvents* events_ = nullptr;
+  void* port_ = nullptr;
+  LinkState state_ = LinkState::None;
+  bool xmodem_ = false;
+
+  proto::LinkStats stats_;
+  proto::FrameEncoder encoder_;
+  proto::FrameDecoder decoder_{stats_};
+  uint8_t sequence_ = 0;
+
+  UtRequestPtr priority_;
+  std::array<std::deque<UtRequestPtr>, kLevels> queues_;
+  UtRequestPtr current_;
+  TimerQueue::Id responseTimer_ = TimerQueue::kNoTimer;
+  int retries_ = 0;
+  bool requestSent_ = false;
+};
+
+}  // namespace kmx::server

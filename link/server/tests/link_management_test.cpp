@@ -1,0 +1,113 @@
+// Finding the UT and keeping the link: rates, fallback, RTS reset,
+// keep-alive, and the state changes clients hear of.
+#include <chrono>
+#include <thread>
+
+#include "server_fixture.h"
+
+namespace kmx::server::testing {
+namespace {
+
+using namespace kmx::msg;
+
+class LinkManagement : public ServerTest {};
+
+std::vector<uint8_t> nvRead() { return words({kCmdReadNvItem, 1, 0}); }
+
+TEST_F(LinkManagement, WithoutCtsTheOpenIsAnsweredAfterItsTimeOutWithDown) {
+  sim.setCts(false);
+  TestClient& client = connect();
+  ASSERT_TRUE(client.connected());
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(client.openConnection(1, 7), static_cast<int>(kLinkDown));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+
+  sim.setCts(true);
+  AsyncMessage change;
+  ASSERT_TRUE(client.nextAsync(change));
+  EXPECT_EQ(change.id, kLinkEstablishing);
+  ASSERT_TRUE(client.nextAsync(change));
+  EXPECT_EQ(change.id, kLinkUp);
+}
+
+TEST_F(LinkManagement, RateIsNegotiatedToTheHighestRequested) {
+  connectUp(19200);
+  ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.utRate == 19200 && c.hostRate == 19200; }, 5000));
+  TestClient& second = connectUp(115200);
+  ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.utRate == 115200 && c.hostRate == 115200; }, 5000));
+  EXPECT_EQ(second.status(second.command(nvRead())), kStatusOk);
+
+  // A client asks for a lower rate: the highest still wins; an unknown rate is refused.
+  EXPECT_EQ(second.command(words({kCmdSetBaudRate, 38400})), words({kStatusOk}));
+  ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.utRate == 38400; }, 5000));
+  EXPECT_EQ(second.command(words({kCmdSetBaudRate, 14400})), words({kStatusBadBaudRate}));
+}
+
+// The UT restarts (and so listens at 9600) while the port runs faster: the
+// link is lost, the sync at the old rate fails, the port falls back to 9600,
+// and the rate is negotiated again.
+TEST_F(LinkManagement, PowerCycledUtIsFoundAgainAt9600AndMovedBackUp) {
+  TestClient& client = connectUp(57600);
+  ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.utRate == 57600; }, 5000));
+  sim.powerCycle(400);
+  AsyncMessage change;
+  ASSERT_TRUE(client.nextAsync(change));
+  EXPECT_EQ(change.id, kLinkDown);
+  ASSERT_TRUE(client.nextAsync(change));
+  EXPECT_EQ(change.id, kLinkEstablishing);
+  ASSERT_TRUE(client.nextAsync(change, 10000));
+  EXPECT_EQ(change.id, kLinkUp);
+  ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.utRate == 57600 && c.hostRate == 57600; }, 5000));
+  EXPECT_EQ(client.status(client.command(nvRead())), kStatusOk);
+}
+
+TEST_F(LinkManagement, SilentUtIsResetThroughRts) {
+  sim.setSilent(true);
+  TestClient& client = connect();
+  ASSERT_TRUE(client.connected());
+  EXPECT_EQ(client.openConnection(0, 7), static_cast<int>(kLinkEstablishing));
+  // Two syncs fail (400 ms each, twice), RTS goes off for 3.2 s: the UT resets.
+  ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.restarts >= 1; }, 10000));
+  sim.setSilent(false);
+  AsyncMessage change;
+  ASSERT_TRUE(client.nextAsync(change, 10000));
+  EXPECT_EQ(change.id, kLinkUp);
+}
+
+TEST_F(LinkManagement, KeepAlivePingsOnlyAnIdleLink) {
+  TestClient& client = connectUp();
+  // Busy: back-to-back commands leave no idle second, so every frame the UT
+  // sees is one of ours.
+  uint32_t before = sim.counters().framesReceived;
+  int commands = 0;
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+  while (std::chrono::steady_clock::now() < end) {
+    ASSERT_EQ(client.status(client.command(nvRead())), kStatusOk);
+    ++commands;
+  }
+  EXPECT_EQ(sim.counters().framesReceived - before, static_cast<uint32_t>(commands));
+  // Idle: pings come.
+  before = sim.counters().framesReceived;
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_GE(sim.counters().framesReceived - before, 1u);
+}
+
+TEST_F(LinkManagement, StateChangesAreToldByMask) {
+  TestClient& upOnly = connectUp(9600, kLinkUp);
+  TestClient& all = connectUp(9600, kLinkUp | kLinkEstablishing | kLinkDown);
+  sim.setCts(false);
+  AsyncMessage change;
+  ASSERT_TRUE(all.nextAsync(change));
+  EXPECT_EQ(change.id, kLinkDown);
+  sim.setCts(true);
+  ASSERT_TRUE(all.nextAsync(change));
+  EXPECT_EQ(change.id, kLinkEstablishing);
+  ASSERT_TRUE(all.nextAsync(change));
+  EXPECT_EQ(change.id, kLinkUp);
+  ASSERT_TRUE(upOnly.nextAsync(change));
+  EXPECT_EQ(change.id, kLinkUp) << "the up-only client hears only of Up";
+  EXPECT_FALSE(upOnly.nextAsync(change, 200));
+}
+
+}  // namespace
+}  // namespace kmx::server::testing
