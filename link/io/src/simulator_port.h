@@ -1,6 +1,6 @@
 // A serial port served by the UT simulator over a Unix SOCK_SEQPACKET socket.
 // The wire protocol is described at the top of simulator_port.cpp and in
-// link/io/PROTOCOL.md.
+// docs/design.md ("Simulated ports").
 #pragma once
 
 #include <cstddef>

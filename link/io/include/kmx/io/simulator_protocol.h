@@ -1,5 +1,5 @@
 // Message types and sizes of the socket protocol between the serial driver
-// and a UT simulator (see link/io/PROTOCOL.md). Every SEQPACKET message is one
+// and a UT simulator (see docs/design.md, "Simulated ports"). Every SEQPACKET message is one
 // type byte followed by its body.
 #pragma once
 
