@@ -16,6 +16,7 @@
 #include <string>
 
 #include "kmx/platform/last_error.h"
+#include "socket_round_trip.h"
 #include "kmxipc.h"
 
 namespace {
@@ -25,65 +26,7 @@ constexpr uint32_t kMessageSize = 64;
 double gSocketNs = 0;   // per round trip, from the last (longest) socket run
 double gMailboxNs = 0;  // per round trip, from the last (longest) mailbox run
 
-bool readFull(int fd, char* buf, size_t length) {
-  while (length > 0) {
-    ssize_t n = read(fd, buf, length);
-    if (n <= 0) return false;
-    buf += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool writeFull(int fd, const char* buf, size_t length) {
-  while (length > 0) {
-    ssize_t n = write(fd, buf, length);
-    if (n <= 0) return false;
-    buf += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-void reapChild(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-}
-
-void BM_SocketRoundTrip(benchmark::State& state) {
-  int fds[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-    state.SkipWithError("socketpair failed");
-    return;
-  }
-  pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
-    char buf[kMessageSize];
-    while (readFull(fds[1], buf, sizeof buf) && writeFull(fds[1], buf, sizeof buf)) {
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  char out[kMessageSize];
-  char in[kMessageSize];
-  std::memset(out, 'p', sizeof out);
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    if (!writeFull(fds[0], out, sizeof out) || !readFull(fds[0], in, sizeof in)) {
-      state.SkipWithError("socket ping-pong failed");
-      break;
-    }
-  }
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  close(fds[0]);  // the child sees end of file and leaves
-  reapChild(child);
-  if (state.iterations() > 0) {
-    gSocketNs = std::chrono::duration<double, std::nano>(elapsed).count() /
-                static_cast<double>(state.iterations());
-  }
-}
+void BM_SocketRoundTrip(benchmark::State& state) { kmx::bench::socketRoundTrip(state, &gSocketNs); }
 
 void BM_MailboxRoundTrip(benchmark::State& state) {
   const std::string name = "bench" + std::to_string(getpid());
@@ -125,7 +68,7 @@ void BM_MailboxRoundTrip(benchmark::State& state) {
   }
   const auto elapsed = std::chrono::steady_clock::now() - start;
   IPC_send("q", 1, 1, &a, ipc);
-  reapChild(child);
+  kmx::bench::reapChild(child);
   IPC_close(ipc);
   if (state.iterations() > 0) {
     gMailboxNs = std::chrono::duration<double, std::nano>(elapsed).count() /

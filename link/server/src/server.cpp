@@ -28,6 +28,9 @@ Server::Server(std::string device) : device_(std::move(device)) {
   linkManager_ = std::make_unique<LinkManager>(*link_, timers_);
   link_->setEvents(linkManager_.get());
   relay_ = std::make_unique<CommandRelay>(*link_, *linkManager_, losses_);
+  async_ = std::make_unique<AsyncDistribution>(*link_, timers_, losses_, linkManager_->totalDrops);
+  linkManager_->onUnsolicited = [this](uint8_t type, std::span<const uint8_t> bytes) { async_->forward(type, bytes); };
+  linkManager_->onStateChange = [this](LinkState state) { async_->linkStateChanging(state); };
 }
 
 Server::~Server() {
@@ -174,6 +177,7 @@ void Server::dispatch(ClientEntry& client) {
     case msg::kCmdClose: closeCommand(client); return;
     case msg::kCmdSetBaudRate: linkManager_->setBaudRate(client); return;
     case msg::kCmdOpenConnection: linkManager_->openConnection(client); return;
+    case msg::kCmdRegister: async_->registerCommand(client); return;
     default:
       if (relay_->handle(client)) return;
       client.busy = Busy::Idle;  // unknown: consumed without a reply
@@ -182,6 +186,7 @@ void Server::dispatch(ClientEntry& client) {
 }
 
 void Server::closeCommand(ClientEntry& client) {
+  async_->removeClient(client);
   client.busy = client.replyStatus(msg::kStatusOk) ? Busy::Closing : Busy::Idle;
 }
 
@@ -195,6 +200,7 @@ void Server::watchdog() {
 void Server::checkClients() {
   for (auto& client : clients_) {
     if (!client || client->busy == Busy::Closing || !client->processEnded()) continue;
+    async_->removeClient(*client);
     link_->dropRequestsOf(client.get());
     client->busy = Busy::Closing;
   }
@@ -209,6 +215,7 @@ void Server::reapClients() {
 void Server::destroyClient(std::size_t slot) {
   ClientEntry* client = clients_[slot].get();
   link_->dropRequestsOf(client);
+  async_->removeClient(*client);  // no registration may outlive its client
   timers_.cancel(&client->openTimeout);
   linkManager_->removeClient(*client);
   clients_[slot].reset();

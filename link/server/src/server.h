@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "async_distribution.h"
 #include "client_entry.h"
 #include "command_relay.h"
 #include "kmx/platform/named_mutex.h"
@@ -56,6 +57,7 @@ class Server {
   std::unique_ptr<UtLink> link_;
   std::unique_ptr<LinkManager> linkManager_;
   std::unique_ptr<CommandRelay> relay_;
+  std::unique_ptr<AsyncDistribution> async_;
   std::unique_ptr<KMXIpc> connectionChannel_;
   std::array<std::unique_ptr<ClientEntry>, kMaxClients> clients_;
   std::size_t clientCount_ = 0;

@@ -17,7 +17,7 @@ using kmx::testing::tellParent;
 class Connections : public ServerTest {};
 
 KMX_TEST_HELPER(client_that_hangs_in_a_command) {
-  TestClient client("UT1", KMXSERVER_PATH);
+  WireClient client("UT1", KMXSERVER_PATH);
   if (!client.connected() || client.openConnection(10, 7) != 1) return 1;
   tellParent("pid " + std::to_string(client.serverPid()));
   client.send(words({kCmdReadNvItem, 1, 0}));  // the UT is silent for it
@@ -37,9 +37,9 @@ TEST(ServerProgram, WithoutADeviceNamePrintsAndExits1) {
 }
 
 TEST_F(Connections, ServerEndsWhenItsLastClientCloses) {
-  TestClient& first = connect();
+  WireClient& first = connect();
   ASSERT_TRUE(first.connected());
-  TestClient& second = connect();
+  WireClient& second = connect();
   ASSERT_TRUE(second.connected());
   EXPECT_EQ(first.serverPid(), second.serverPid()) << "the second client joined the running server";
   pid_t server = first.serverPid();
@@ -50,7 +50,7 @@ TEST_F(Connections, ServerEndsWhenItsLastClientCloses) {
 }
 
 TEST_F(Connections, ServerWaitsForAClientThatHoldsTheMutexAndServesIt) {
-  TestClient& first = connect();
+  WireClient& first = connect();
   ASSERT_TRUE(first.connected());
   pid_t server = first.serverPid();
   auto mutex = NamedMutex::create("KMX_NEW_CONNECTION_MUTEX");
@@ -75,12 +75,12 @@ TEST_F(Connections, ServerWaitsForAClientThatHoldsTheMutexAndServesIt) {
 }
 
 TEST_F(Connections, HundredClientsAndNoMore) {
-  std::vector<std::unique_ptr<TestClient>> many;
+  std::vector<std::unique_ptr<WireClient>> many;
   for (int i = 0; i < 100; ++i) {
-    many.push_back(std::make_unique<TestClient>("UT1", KMXSERVER_PATH));
+    many.push_back(std::make_unique<WireClient>("UT1", KMXSERVER_PATH));
     ASSERT_TRUE(many.back()->connected()) << "client " << i;
   }
-  TestClient extra("UT1", KMXSERVER_PATH);
+  WireClient extra("UT1", KMXSERVER_PATH);
   EXPECT_EQ(extra.connectionStatus(), static_cast<int>(kConnServerFull));
   pid_t server = many.front()->serverPid();
   for (auto& client : many) client->close();
@@ -94,7 +94,7 @@ TEST_F(Connections, AClientKilledInACommandIsDroppedAndOthersGoOn) {
   ASSERT_EQ(line.rfind("pid ", 0), 0u) << line;
   pid_t server = std::stoi(line.substr(4));
   ASSERT_EQ(helper.readLine(), "sent");
-  TestClient& other = connect();
+  WireClient& other = connect();
   ASSERT_TRUE(other.connected());
   EXPECT_EQ(other.serverPid(), server);
   helper.kill();
@@ -109,7 +109,7 @@ TEST_F(Connections, AClientKilledInACommandIsDroppedAndOthersGoOn) {
 }
 
 TEST_F(Connections, PortThatCannotBeOpenedIsReportedAsStatusThree) {
-  TestClient client("NOPORT", KMXSERVER_PATH);
+  WireClient client("NOPORT", KMXSERVER_PATH);
   EXPECT_EQ(client.connectionStatus(), static_cast<int>(kConnPortFailed));
 }
 

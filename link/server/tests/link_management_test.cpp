@@ -16,7 +16,7 @@ std::vector<uint8_t> nvRead() { return words({kCmdReadNvItem, 1, 0}); }
 
 TEST_F(LinkManagement, WithoutCtsTheOpenIsAnsweredAfterItsTimeOutWithDown) {
   sim.setCts(false);
-  TestClient& client = connect();
+  WireClient& client = connect();
   ASSERT_TRUE(client.connected());
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(client.openConnection(1, 7), static_cast<int>(kLinkDown));
@@ -33,7 +33,7 @@ TEST_F(LinkManagement, WithoutCtsTheOpenIsAnsweredAfterItsTimeOutWithDown) {
 TEST_F(LinkManagement, RateIsNegotiatedToTheHighestRequested) {
   connectUp(19200);
   ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.utRate == 19200 && c.hostRate == 19200; }, 5000));
-  TestClient& second = connectUp(115200);
+  WireClient& second = connectUp(115200);
   ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.utRate == 115200 && c.hostRate == 115200; }, 5000));
   EXPECT_EQ(second.status(second.command(nvRead())), kStatusOk);
 
@@ -47,7 +47,7 @@ TEST_F(LinkManagement, RateIsNegotiatedToTheHighestRequested) {
 // link is lost, the sync at the old rate fails, the port falls back to 9600,
 // and the rate is negotiated again.
 TEST_F(LinkManagement, PowerCycledUtIsFoundAgainAt9600AndMovedBackUp) {
-  TestClient& client = connectUp(57600);
+  WireClient& client = connectUp(57600);
   ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.utRate == 57600; }, 5000));
   sim.powerCycle(400);
   AsyncMessage change;
@@ -63,7 +63,7 @@ TEST_F(LinkManagement, PowerCycledUtIsFoundAgainAt9600AndMovedBackUp) {
 
 TEST_F(LinkManagement, SilentUtIsResetThroughRts) {
   sim.setSilent(true);
-  TestClient& client = connect();
+  WireClient& client = connect();
   ASSERT_TRUE(client.connected());
   EXPECT_EQ(client.openConnection(0, 7), static_cast<int>(kLinkEstablishing));
   // Two syncs fail (400 ms each, twice), RTS goes off for 3.2 s: the UT resets.
@@ -75,7 +75,7 @@ TEST_F(LinkManagement, SilentUtIsResetThroughRts) {
 }
 
 TEST_F(LinkManagement, KeepAlivePingsOnlyAnIdleLink) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   // Busy: back-to-back commands leave no idle second, so every frame the UT
   // sees is one of ours.
   uint32_t before = sim.counters().framesReceived;
@@ -93,8 +93,8 @@ TEST_F(LinkManagement, KeepAlivePingsOnlyAnIdleLink) {
 }
 
 TEST_F(LinkManagement, StateChangesAreToldByMask) {
-  TestClient& upOnly = connectUp(9600, kLinkUp);
-  TestClient& all = connectUp(9600, kLinkUp | kLinkEstablishing | kLinkDown);
+  WireClient& upOnly = connectUp(9600, kLinkUp);
+  WireClient& all = connectUp(9600, kLinkUp | kLinkEstablishing | kLinkDown);
   sim.setCts(false);
   AsyncMessage change;
   ASSERT_TRUE(all.nextAsync(change));

@@ -13,7 +13,7 @@ class Relay : public ServerTest {};
 std::vector<uint8_t> nvRead(uint32_t item, uint32_t index) { return words({kCmdReadNvItem, item, index}); }
 
 TEST_F(Relay, CommandsBeforeTheLinkIsUsedOrWhileItIsDown) {
-  TestClient& client = connect();
+  WireClient& client = connect();
   ASSERT_TRUE(client.connected());
   EXPECT_EQ(client.status(client.command(nvRead(1, 0))), kStatusLinkNotMade) << "Initial";
 
@@ -26,7 +26,7 @@ TEST_F(Relay, CommandsBeforeTheLinkIsUsedOrWhileItIsDown) {
 }
 
 TEST_F(Relay, NvItemsRoundTrip) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   auto reply = client.command(nvRead(1, 0));
   ASSERT_EQ(client.status(reply), kStatusOk);
   EXPECT_EQ(std::vector<uint8_t>(reply.begin() + 4, reply.end()), (std::vector<uint8_t>{0x78, 0x56, 0x34, 0x12}));
@@ -45,7 +45,7 @@ TEST_F(Relay, NvItemsRoundTrip) {
 }
 
 TEST_F(Relay, UtRejectionBecomesTheFixedErrorReply) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   sim.rejectCommand(19, 0x1234, "abc");
   auto reply = client.command(nvRead(1, 0));
   ASSERT_EQ(reply.size(), 264u);
@@ -60,7 +60,7 @@ TEST_F(Relay, UtRejectionBecomesTheFixedErrorReply) {
 }
 
 TEST_F(Relay, SilentUtGivesReplyTwoAfterThreeTransmissionsThenResynchronises) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   sim.setSilentFor(19, true);
   EXPECT_EQ(client.command(nvRead(1, 0)), words({kStatusNoUtReply}));
   EXPECT_EQ(sim.framesReceived(19), 3u) << "sent three times";
@@ -75,7 +75,7 @@ TEST_F(Relay, SilentUtGivesReplyTwoAfterThreeTransmissionsThenResynchronises) {
 }
 
 TEST_F(Relay, MultiPartStatusDataIsAssembledIntoOneReply) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   sim.setStatusRecordsPerResponse(3);
   auto reply = client.command(words({kCmdGetStatusData, 5, 0x21, 0x37, 0x38, 0x39, 0x28}));
   ASSERT_EQ(client.status(reply), kStatusOk);
@@ -94,7 +94,7 @@ TEST_F(Relay, MultiPartStatusDataIsAssembledIntoOneReply) {
 }
 
 TEST_F(Relay, LogStatusRecordsAreWidened) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   sim.setLogStatusRecordsPerResponse(1);
   std::vector<uint8_t> request = words({kCmdGetLogStatusData, 2});
   request.insert(request.end(), {4, 5});
@@ -107,7 +107,7 @@ TEST_F(Relay, LogStatusRecordsAreWidened) {
 }
 
 TEST_F(Relay, VersionIsAskedAgainUntilItHasItsSize) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   sim.badVersionLength(5, 82);
   auto reply = client.command(words({kCmdGetVersionInfo}));
   EXPECT_EQ(client.status(reply), kStatusOk) << "the sixth answer was right";
@@ -120,7 +120,7 @@ TEST_F(Relay, VersionIsAskedAgainUntilItHasItsSize) {
 }
 
 TEST_F(Relay, LinkStatisticsAreReadAndReset) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   sim.setSilentFor(19, true);
   client.command(nvRead(1, 0));  // three response time-outs
   sim.setSilentFor(19, false);
@@ -140,7 +140,7 @@ TEST_F(Relay, LinkStatisticsAreReadAndReset) {
 }
 
 TEST_F(Relay, ServerAnsweredCommandsAndBadInput) {
-  TestClient& client = connectUp();
+  WireClient& client = connectUp();
   EXPECT_EQ(client.command(words({kCmdGetAvailableBaudRates})), words({kStatusOk, 0x1F}));
   EXPECT_EQ(client.command(words({kCmdGetDropCounts})), words({kStatusOk, 0, 0}));
   EXPECT_EQ(client.command(words({kCmdSetDtrState, 0})), words({kStatusOk}));

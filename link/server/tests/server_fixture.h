@@ -10,9 +10,11 @@
 #include "kmx/sim/ut_simulator.h"
 #include "kmx/testing/runtime_sandbox.h"
 #include "kmx_messages.h"
-#include "test_client.h"
+#include "wire_client.h"
 
 namespace kmx::server::testing {
+
+using namespace kmx::server::wire;
 
 class ServerTest : public ::testing::Test {
  protected:
@@ -36,14 +38,14 @@ class ServerTest : public ::testing::Test {
     }
   }
 
-  TestClient& connect(uint32_t baudRate = 9600) {
-    clients.push_back(std::make_unique<TestClient>("UT1", KMXSERVER_PATH, baudRate));
+  WireClient& connect(uint32_t baudRate = 9600) {
+    clients.push_back(std::make_unique<WireClient>("UT1", KMXSERVER_PATH, baudRate));
     return *clients.back();
   }
 
   // A connected client with the link Up.
-  TestClient& connectUp(uint32_t baudRate = 9600, uint32_t mask = 7) {
-    TestClient& client = connect(baudRate);
+  WireClient& connectUp(uint32_t baudRate = 9600, uint32_t mask = 7) {
+    WireClient& client = connect(baudRate);
     EXPECT_TRUE(client.connected());
     EXPECT_EQ(client.openConnection(10, mask), 1) << "the link did not come up";
     return client;
@@ -57,7 +59,7 @@ class ServerTest : public ::testing::Test {
 
   kmx::testing::RuntimeSandbox sandbox;
   sim::UtSimulator sim;
-  std::vector<std::unique_ptr<TestClient>> clients;
+  std::vector<std::unique_ptr<WireClient>> clients;
 };
 
 }  // namespace kmx::server::testing

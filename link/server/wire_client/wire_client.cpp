@@ -1,4 +1,4 @@
-#include "test_client.h"
+#include "wire_client.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include "kmx_channels.h"
 #include "kmx_messages.h"
 
-namespace kmx::server::testing {
+namespace kmx::server::wire {
 
 void appendWord(std::vector<uint8_t>& out, uint32_t value) { proto::appendLe32(out, value); }
 
@@ -23,7 +23,7 @@ uint32_t wordAt(const std::vector<uint8_t>& bytes, std::size_t offset) {
   return bytes.size() >= offset + 4 ? proto::loadLe32(&bytes[offset]) : 0xFFFFFFFF;
 }
 
-TestClient::TestClient(const std::string& device, const std::string& serverPath, uint32_t baudRate,
+WireClient::WireClient(const std::string& device, const std::string& serverPath, uint32_t baudRate,
                        uint32_t clientId)
     : device_(device) {
   for (uint32_t id = clientId == kAutoId ? 0 : clientId; id < 1000; ++id) {
@@ -57,13 +57,13 @@ TestClient::TestClient(const std::string& device, const std::string& serverPath,
   }
 }
 
-TestClient::~TestClient() = default;
+WireClient::~WireClient() = default;
 
-bool TestClient::send(const std::vector<uint8_t>& request) {
+bool WireClient::send(const std::vector<uint8_t>& request) {
   return channel_ && channel_->SendMsg(kCtoSCmd, request.data(), static_cast<uint32_t>(request.size()));
 }
 
-std::vector<uint8_t> TestClient::awaitReply(int timeoutMs) {
+std::vector<uint8_t> WireClient::awaitReply(int timeoutMs) {
   std::vector<uint8_t> reply(msg::kMaxMessage);
   uint32_t length = 0;
   if (!channel_ || !channel_->ReceiveMsg(kStoCRsp, reply.data(), static_cast<uint32_t>(reply.size()), timeoutMs, &length))
@@ -72,21 +72,21 @@ std::vector<uint8_t> TestClient::awaitReply(int timeoutMs) {
   return reply;
 }
 
-std::vector<uint8_t> TestClient::command(const std::vector<uint8_t>& request, int timeoutMs) {
+std::vector<uint8_t> WireClient::command(const std::vector<uint8_t>& request, int timeoutMs) {
   if (!send(request)) return {};
   return awaitReply(timeoutMs);
 }
 
-uint32_t TestClient::status(const std::vector<uint8_t>& reply) const { return wordAt(reply, 0); }
+uint32_t WireClient::status(const std::vector<uint8_t>& reply) const { return wordAt(reply, 0); }
 
-int TestClient::openConnection(uint16_t timeoutSeconds, uint32_t mask, int waitMs) {
+int WireClient::openConnection(uint16_t timeoutSeconds, uint32_t mask, int waitMs) {
   std::vector<uint8_t> request = words({msg::kCmdOpenConnection, timeoutSeconds, mask});
   auto reply = command(request, waitMs);
   if (reply.size() != 12 || wordAt(reply, 0) != 0) return -1;
   return static_cast<int>(wordAt(reply, 8));
 }
 
-bool TestClient::nextAsync(AsyncMessage& message, int timeoutMs) {
+bool WireClient::nextAsync(AsyncMessage& message, int timeoutMs) {
   std::vector<uint8_t> bytes(msg::kMaxMessage);
   uint32_t length = 0;
   if (!channel_ || !channel_->ReceiveMsg(kCtoSAsync, bytes.data(), static_cast<uint32_t>(bytes.size()), timeoutMs, &length))
@@ -98,9 +98,9 @@ bool TestClient::nextAsync(AsyncMessage& message, int timeoutMs) {
   return true;
 }
 
-void TestClient::close() {
+void WireClient::close() {
   command(words({msg::kCmdClose}), 5000);
   channel_.reset();
 }
 
-}  // namespace kmx::server::testing
+}  // namespace kmx::server::wire

@@ -1,6 +1,6 @@
 // A client that speaks the client-server messages directly over the IPC
 // channels, the way the client library does, so that the server can be
-// tested on its own.
+// tested and measured on its own.
 #pragma once
 
 #include <sys/types.h>
@@ -12,7 +12,7 @@
 
 #include "kmx_ipc.h"
 
-namespace kmx::server::testing {
+namespace kmx::server::wire {
 
 struct AsyncMessage {
   uint32_t type = 0;
@@ -20,13 +20,13 @@ struct AsyncMessage {
   std::vector<uint8_t> payload;
 };
 
-class TestClient {
+class WireClient {
  public:
   // Connects to the server of `device`, starting `serverPath` when no server
   // runs. `status` receives the connection status (or -1: no reply).
-  TestClient(const std::string& device, const std::string& serverPath, uint32_t baudRate = 9600,
+  WireClient(const std::string& device, const std::string& serverPath, uint32_t baudRate = 9600,
              uint32_t clientId = kAutoId);
-  ~TestClient();
+  ~WireClient();
 
   static constexpr uint32_t kAutoId = 0xFFFFFFFF;
 
@@ -57,4 +57,4 @@ std::vector<uint8_t> words(std::initializer_list<uint32_t> values);
 void appendWord(std::vector<uint8_t>& out, uint32_t value);
 uint32_t wordAt(const std::vector<uint8_t>& bytes, std::size_t offset);
 
-}  // namespace kmx::server::testing
+}  // namespace kmx::server::wire

@@ -1,0 +1,135 @@
+// The link server end to end: a client's NV read through the server to the
+// UT simulator and back, against the Unix-socket round trip of the same run;
+// and the server's CPU time per second of wall time while the simulator
+// paces the line at 115200 bit/s under a continuous command load.
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "kmx/platform/process.h"
+#include "kmx/platform/wait.h"
+#include "kmx/sim/ut_simulator.h"
+#include "kmx_messages.h"
+#include "socket_round_trip.h"
+#include "wire_client.h"
+
+namespace {
+
+using kmx::server::wire::WireClient;
+using kmx::server::wire::words;
+
+double gSocketNs = 0;
+double gNvReadNs = 0;
+
+// A simulator on a private port and a client whose link is up.
+struct Rig {
+  explicit Rig(bool paced) {
+    kmx::sim::SimulatorOptions options;
+    options.portName = "BENCH";
+    options.pacing = paced;
+    sim = std::make_unique<kmx::sim::UtSimulator>(options);
+    if (!sim->start()) return;
+    client = std::make_unique<WireClient>("BENCH", KMXSERVER_PATH, 115200);
+    if (!client->connected() || client->openConnection(10, 0) != 1) {
+      client.reset();
+      return;
+    }
+    // Wait until the rate negotiation has moved both ends to 115200.
+    sim->waitUntil([](const kmx::sim::SimulatorCounters& c) { return c.utRate == 115200 && c.hostRate == 115200; },
+                   5000);
+  }
+  ~Rig() {
+    if (!client) return;
+    pid_t server = client->serverPid();
+    client->close();
+    kmx::ProcessWatch watch(server);
+    int fds[1] = {watch.fd()};
+    if (watch.valid()) kmx::waitForAny(fds, 10000);
+  }
+  bool ready() const { return client != nullptr; }
+
+  std::unique_ptr<kmx::sim::UtSimulator> sim;
+  std::unique_ptr<WireClient> client;
+};
+
+const std::vector<uint8_t> kNvRead = words({kmx::msg::kCmdReadNvItem, 1, 0});
+
+void BM_SocketRoundTrip(benchmark::State& state) { kmx::bench::socketRoundTrip(state, &gSocketNs); }
+
+void BM_NvReadThroughServer(benchmark::State& state) {
+  Rig rig(false);
+  if (!rig.ready()) {
+    state.SkipWithError("no server or no link");
+    return;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    auto reply = rig.client->command(kNvRead);
+    if (reply.size() != 8) {
+      state.SkipWithError("NV read failed");
+      break;
+    }
+  }
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  if (state.iterations() > 0) {
+    gNvReadNs = std::chrono::duration<double, std::nano>(elapsed).count() / static_cast<double>(state.iterations());
+  }
+  if (gSocketNs > 0) state.counters["ratio_to_socket"] = gNvReadNs / gSocketNs;
+}
+
+double processCpuSeconds(pid_t pid) {
+  clockid_t clock;
+  timespec ts{};
+  if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &ts) != 0) return -1;
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+void BM_ServerCpuAtPaced115200(benchmark::State& state) {
+  Rig rig(true);
+  if (!rig.ready()) {
+    state.SkipWithError("no server or no link");
+    return;
+  }
+  const pid_t server = rig.client->serverPid();
+  const double cpuStart = processCpuSeconds(server);
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    if (rig.client->command(kNvRead).size() != 8) {
+      state.SkipWithError("NV read failed");
+      break;
+    }
+  }
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double cpu = processCpuSeconds(server) - cpuStart;
+  state.counters["server_cpu_per_wall_s"] = cpu / wall;
+  state.counters["commands_per_s"] = static_cast<double>(state.iterations()) / wall;
+}
+
+BENCHMARK(BM_SocketRoundTrip)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_NvReadThroughServer)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ServerCpuAtPaced115200)->UseRealTime()->MinTime(3.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char dir[] = "/tmp/kmx-server-bench-XXXXXX";
+  if (mkdtemp(dir) == nullptr) return 1;
+  setenv("KMX_RUNTIME_DIR", dir, 1);
+  setenv("KMX_PORT_DIR", dir, 1);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (gSocketNs > 0 && gNvReadNs > 0) {
+    std::printf("NV read through the server %.0f ns, socket round trip %.0f ns, ratio %.1f\n", gNvReadNs,
+                gSocketNs, gNvReadNs / gSocketNs);
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+  return 0;
+}
