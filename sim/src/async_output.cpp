@@ -99,16 +99,25 @@ int64_t AsyncOutput::collectDue(int64_t nowMs, UtModel& model, std::vector<Unsol
   return next;
 }
 
-UnsolicitedPacket AsyncOutput::alert(uint8_t id, std::span<const uint8_t> data) {
-  UnsolicitedPacket packet{ut_packet::kAlert, {id}};
+namespace {
+
+// An id byte followed by the data.
+UnsolicitedPacket idPacket(uint8_t type, uint8_t id, std::span<const uint8_t> data) {
+  UnsolicitedPacket packet{type, {}};
+  packet.payload.reserve(1 + data.size());
+  packet.payload.push_back(id);
   packet.payload.insert(packet.payload.end(), data.begin(), data.end());
   return packet;
 }
 
+}  // namespace
+
+UnsolicitedPacket AsyncOutput::alert(uint8_t id, std::span<const uint8_t> data) {
+  return idPacket(ut_packet::kAlert, id, data);
+}
+
 UnsolicitedPacket AsyncOutput::pluginData(uint8_t id, std::span<const uint8_t> data) {
-  UnsolicitedPacket packet{ut_packet::kPluginData, {id}};
-  packet.payload.insert(packet.payload.end(), data.begin(), data.end());
-  return packet;
+  return idPacket(ut_packet::kPluginData, id, data);
 }
 
 // Older form (type 3): file number (16), line (16), three 32-bit arguments,

@@ -3,7 +3,10 @@
 namespace kmx::sim {
 
 std::vector<uint8_t> rejectionPayload(uint16_t code, const std::string& text) {
-  std::vector<uint8_t> payload = {static_cast<uint8_t>(code), static_cast<uint8_t>(code >> 8)};
+  std::vector<uint8_t> payload;
+  payload.reserve(2 + text.size());
+  payload.push_back(static_cast<uint8_t>(code));
+  payload.push_back(static_cast<uint8_t>(code >> 8));
   payload.insert(payload.end(), text.begin(), text.end());
   return payload;
 }

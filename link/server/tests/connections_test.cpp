@@ -108,6 +108,23 @@ TEST_F(Connections, AClientKilledInACommandIsDroppedAndOthersGoOn) {
   EXPECT_TRUE(serverEnds(server, 5000)) << "the killed client was not dropped";
 }
 
+// The watch on the client's process is made before the answer: a process
+// that cannot be watched is refused instead of accepted and never served.
+TEST_F(Connections, AClientWhoseProcessCannotBeWatchedIsRefused) {
+  WireClient& first = connect();
+  ASSERT_TRUE(first.connected());
+  KMXIpc channel(clientChannelName("UT1", 600).c_str(), kClientChannelClient);
+  ASSERT_TRUE(channel.Create());
+  KMXIpc connection(connectionChannelName("UT1").c_str(), kConnectionChannelClient);
+  ASSERT_TRUE(connection.Open());
+  auto request = words({0, 600, 9600, 0x7FFFFFF0});  // no such process
+  ASSERT_TRUE(connection.SendMsg(kConnMbox, request.data(), 16));
+  uint8_t reply[12];
+  uint32_t length = 0;
+  ASSERT_TRUE(channel.ReceiveMsg(kStoCRsp, reply, sizeof reply, 10000, &length));
+  EXPECT_EQ(wordAt(std::vector<uint8_t>(reply, reply + 12), 4), kConnRefused);
+}
+
 TEST_F(Connections, PortThatCannotBeOpenedIsReportedAsStatusThree) {
   WireClient client("NOPORT", KMXSERVER_PATH);
   EXPECT_EQ(client.connectionStatus(), static_cast<int>(kConnPortFailed));

@@ -1,5 +1,7 @@
 // Finding the UT and keeping the link: rates, fallback, RTS reset,
 // keep-alive, and the state changes clients hear of.
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -107,6 +109,30 @@ TEST_F(LinkManagement, StateChangesAreToldByMask) {
   ASSERT_TRUE(upOnly.nextAsync(change));
   EXPECT_EQ(change.id, kLinkUp) << "the up-only client hears only of Up";
   EXPECT_FALSE(upOnly.nextAsync(change, 200));
+}
+
+// A state change that finds the client's mailbox full is tried again later,
+// without holding up the server: another client is served meanwhile, and the
+// message arrives once there is room.
+TEST_F(LinkManagement, StateChangeToAFullMailboxIsRetriedWithoutBlocking) {
+  WireClient& full = connectUp();
+  WireClient& other = connectUp(9600, 0);
+  full.command(words({kCmdRegister, 1, kAsyncAlert, 3, 0, 0xFFFFFFFF}));
+  for (int i = 0; i < 20; ++i) sim.sendAlert(3, {static_cast<uint8_t>(i)});
+  ASSERT_TRUE(other.status(other.command(words({kCmdGetDropCounts}))) == kStatusOk);
+  sim.setCts(false);
+  usleep(150 * 1000);  // the CTS poll has seen it; the Down message waits
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(other.status(other.command(nvRead())), kStatusLinkDown);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  AsyncMessage message;
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(full.nextAsync(message));
+    EXPECT_EQ(message.type, kAsyncAlert);
+  }
+  ASSERT_TRUE(full.nextAsync(message, 2000));
+  EXPECT_EQ(message.type, kAsyncStateChange);
+  EXPECT_EQ(message.id, kLinkDown);
 }
 
 }  // namespace

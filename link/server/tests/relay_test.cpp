@@ -153,5 +153,15 @@ TEST_F(Relay, ServerAnsweredCommandsAndBadInput) {
   EXPECT_EQ(client.status(client.command(nvRead(1, 0))), kStatusOk) << "and the client is idle again";
 }
 
+// Every byte 0x1B is escaped to two: 4356 of them make a frame far over
+// the transmit buffer.
+TEST_F(Relay, AFrameThatDoesNotFitFailsItsCommandAndTheLinkGoesOn) {
+  WireClient& client = connectUp();
+  std::vector<uint8_t> raw = words({kCmdRawUt});
+  raw.resize(kMaxMessage, 0x1B);
+  EXPECT_EQ(client.command(raw), words({kStatusFailed}));
+  EXPECT_EQ(client.status(client.command(nvRead(1, 0))), kStatusOk);
+}
+
 }  // namespace
 }  // namespace kmx::server::testing
