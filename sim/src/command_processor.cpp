@@ -54,6 +54,11 @@ CommandOutcome CommandProcessor::process(uint8_t code, std::span<const uint8_t> 
     case kOperation: return operation(p);
     case kPluginWrite: return pluginWrite(p);
     case kSync: return accept(std::vector<uint8_t>(p.begin(), p.end()));  // echo the probe
+    case kStartDownload: {
+      CommandOutcome outcome = accept();
+      outcome.after = CommandOutcome::After::EnterLoader;
+      return outcome;
+    }
     case kLogConfig: return logConfig(p);
     case kPluginConfig: return pluginConfig(p);
     case kTestMode: return testModeCommand(p);

@@ -17,7 +17,7 @@ struct UnsolicitedPacket {
 };
 
 struct CommandOutcome {
-  enum class After { Nothing, ChangeRate, Restart };
+  enum class After { Nothing, ChangeRate, Restart, EnterLoader };
 
   bool accepted = true;
   std::vector<uint8_t> payload;  // response bytes, or error code + text

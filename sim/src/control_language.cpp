@@ -102,6 +102,13 @@ const char* UtSimulator::controlHelp() {
       "  nv-get <item> <index>           print an NV item element\n"
       "  status-set <item> <bytes>       set a status item's answer\n"
       "  spc <code> | password <text>    set the service programming code or security password\n"
+      "  loader                          go to the loader and wait for software by Xmodem\n"
+      "  loader-rate <rate>              the loader's rate (0: it finds the host's rate)\n"
+      "  transfers <n>                   Xmodem transfers in one download (default 2)\n"
+      "  xmodem never-start on|off       the loader sends no NAK to start\n"
+      "  xmodem refuse <n>               refuse the next n good blocks with NAK\n"
+      "  xmodem cancel                   answer the next block with CAN CAN\n"
+      "  xmodem silent-after-eot on|off  do not acknowledge the end of a transfer\n"
       "  counters                        print the simulator's counters\n";
 }
 
@@ -188,6 +195,20 @@ std::string UtSimulator::control(const std::string& line) {
     withModel([&](UtModel& m) { m.serviceProgrammingCode = w[1]; });
   } else if (cmd == "password" && w.size() == 2) {
     withModel([&](UtModel& m) { m.securityPassword = w[1]; });
+  } else if (cmd == "loader" && w.size() == 1) {
+    enterLoader();
+  } else if (cmd == "loader-rate" && w.size() == 2 && number(w[1], 115200, a)) {
+    setLoaderRate(static_cast<uint32_t>(a));
+  } else if (cmd == "transfers" && w.size() == 2 && number(w[1], 16, a)) {
+    setTransfersPerDownload(static_cast<uint32_t>(a));
+  } else if (cmd == "xmodem" && w.size() == 3 && w[1] == "never-start" && onOff(w[2], flag)) {
+    xmodemNeverStart(flag);
+  } else if (cmd == "xmodem" && w.size() == 3 && w[1] == "refuse" && number(w[2], UINT32_MAX, a)) {
+    xmodemRefuseBlocks(static_cast<uint32_t>(a));
+  } else if (cmd == "xmodem" && w.size() == 2 && w[1] == "cancel") {
+    xmodemCancel();
+  } else if (cmd == "xmodem" && w.size() == 3 && w[1] == "silent-after-eot" && onOff(w[2], flag)) {
+    xmodemSilentAfterEot(flag);
   } else if (cmd == "counters" && w.size() == 1) {
     SimulatorCounters k = counters();
     std::ostringstream out;
@@ -197,7 +218,8 @@ std::string UtSimulator::control(const std::string& line) {
         << " restarts=" << k.restarts << " connections=" << k.hostConnections
         << " ut-rate=" << k.utRate << " host-rate=" << k.hostRate
         << " host=" << (k.hostConnected ? "yes" : "no") << " cts=" << (k.cts ? "on" : "off")
-        << " rts=" << (k.rts ? "on" : "off") << " dtr=" << (k.dtr ? "on" : "off");
+        << " rts=" << (k.rts ? "on" : "off") << " dtr=" << (k.dtr ? "on" : "off")
+        << " loader=" << (k.inLoader ? "yes" : "no") << " xmodem-blocks=" << k.xmodemBlocks;
     return out.str();
   } else {
     return "error: unknown or malformed command: " + line;

@@ -18,6 +18,7 @@
 #include "link_endpoint.h"
 #include "paced_queue.h"
 #include "kmx/sim/ut_model.h"
+#include "xmodem_receiver.h"
 
 namespace kmx::sim {
 namespace {
@@ -58,7 +59,10 @@ class UtSimulator::Impl {
             [this] { endpoint_.reset(); },
             [this](std::span<const uint8_t> bytes) { fromHost(bytes); },
             [this](bool rts, bool dtr) { setHostLines(rts, dtr); },
-            [this](uint32_t rate) { hostRate_ = rate; }}) {
+            [this](uint32_t rate) {
+              hostRate_ = rate;
+              if (inLoader_ && loaderRate_ == 0) utRate_ = rate;  // the loader finds the host's rate
+            }}) {
     pacing_ = options_.pacing;
     endpoint_.setAfterResponse([this](const CommandOutcome& outcome) { afterResponse(outcome); });
     if (options_.trace) {
@@ -135,8 +139,23 @@ class UtSimulator::Impl {
   }
 
   void sendUnsolicited(const UnsolicitedPacket& packet) {
-    if (powered_) endpoint_.sendUnsolicited(packet);
+    if (powered_ && !inLoader_) endpoint_.sendUnsolicited(packet);
   }
+
+  void enterLoader() {
+    trace("loader: waiting for software");
+    inLoader_ = true;
+    transfers_.clear();
+    if (loaderRate_ != 0) {
+      utRate_ = loaderRate_;
+    } else if (hostRate_ != 0) {
+      utRate_ = hostRate_;
+    }
+    endpoint_.reset();
+    xmodem_.start(nowUs() / 1000);
+  }
+
+  std::vector<std::vector<uint8_t>> transfers() const { return transfers_; }
 
   SimulatorCounters counters() const {
     SimulatorCounters c;
@@ -154,6 +173,10 @@ class UtSimulator::Impl {
     c.cts = powered_ && ctsWanted_;
     c.rts = rts_;
     c.dtr = dtr_;
+    c.inLoader = inLoader_;
+    c.xmodemBlocks = xmodem_.blocksAccepted();
+    c.xmodemNaks = xmodem_.naksSent();
+    c.xmodemBlocksSeen = xmodem_.blocksSeen();
     return c;
   }
 
@@ -167,6 +190,9 @@ class UtSimulator::Impl {
   AsyncOutput async_;
   LineNoise noise_;
   bool pacing_ = false;
+  XmodemFaults xmodemFaults_;
+  uint32_t loaderRate_ = 0;
+  uint32_t transfersPerDownload_ = 2;
 
  private:
   void run() {
@@ -211,6 +237,7 @@ class UtSimulator::Impl {
     if (!powered_) consider(powerOnAtUs_);
     if (!rts_ && !rtsResetDone_ && port_.hostConnected()) consider(rtsOffSinceUs_ + kRtsResetUs);
     if (nextLogDueMs_ >= 0) consider(nextLogDueMs_ * 1000);
+    if (xmodem_.nextDueMs() >= 0) consider(xmodem_.nextDueMs() * 1000);
     int64_t waitUs = next - now;
     return waitUs <= 0 ? 0 : static_cast<int>((waitUs + 999) / 1000);
   }
@@ -227,13 +254,41 @@ class UtSimulator::Impl {
       restart();
     }
     auto received = toUt_.take(now, pacing_, utRate_);
-    if (!received.empty() && powered_) endpoint_.receive(received);
-    if (powered_) {
+    if (!received.empty() && powered_) {
+      if (inLoader_) {
+        loaderReceive(received, now);
+      } else {
+        endpoint_.receive(received);
+      }
+    }
+    if (powered_ && inLoader_) sendRaw(xmodem_.tick(now / 1000, xmodemFaults_));
+    if (powered_ && !inLoader_) {
       std::vector<UnsolicitedPacket> due;
       nextLogDueMs_ = async_.collectDue(now / 1000, model_, due);
       for (const auto& packet : due) endpoint_.sendUnsolicited(packet);
     }
     flushToHost(now);
+  }
+
+  void loaderReceive(std::span<const uint8_t> bytes, int64_t now) {
+    bool finished = false;
+    sendRaw(xmodem_.receive(bytes, xmodemFaults_, now / 1000, &finished));
+    if (!finished) {
+      if (!xmodem_.active()) xmodem_.start(now / 1000);  // cancelled: wait for a new transfer
+      return;
+    }
+    transfers_.push_back(xmodem_.received());
+    trace("loader: transfer of " + std::to_string(xmodem_.received().size()) + " bytes done");
+    if (transfers_.size() < transfersPerDownload_) {
+      xmodem_.start(now / 1000);
+      return;
+    }
+    trace("loader: download complete, restarting");
+    restart();
+  }
+
+  void sendRaw(const std::vector<uint8_t>& bytes) {
+    if (!bytes.empty()) transmit(bytes);
   }
 
   void fromHost(std::span<const uint8_t> bytes) {
@@ -272,11 +327,15 @@ class UtSimulator::Impl {
     } else if (outcome.after == CommandOutcome::After::Restart) {
       trace("reset by operation command");
       restart();
+    } else if (outcome.after == CommandOutcome::After::EnterLoader) {
+      enterLoader();
     }
   }
 
   // The UT starts again: volatile state back to power-up values, 9600 bit/s.
   void restart() {
+    inLoader_ = false;
+    xmodem_.stop();
     model_.resetVolatileState();
     utRate_ = kPowerUpRate;
     endpoint_.reset();
@@ -302,6 +361,9 @@ class UtSimulator::Impl {
   }
 
   LinkEndpoint endpoint_;
+  XmodemReceiver xmodem_;
+  bool inLoader_ = false;
+  std::vector<std::vector<uint8_t>> transfers_;
   HostPort port_;
   PacedQueue toUt_;
   PacedQueue toHost_;
@@ -350,6 +412,25 @@ void UtSimulator::clearRejection(uint8_t command) { impl_->locked([&] { impl_->f
 
 void UtSimulator::badVersionLength(uint32_t times, uint32_t length) {
   impl_->locked([&] { impl_->faults_.badVersionTimes = times; impl_->faults_.badVersionLength = length; });
+}
+
+void UtSimulator::enterLoader() { impl_->locked([&] { impl_->enterLoader(); }); }
+void UtSimulator::setLoaderRate(uint32_t rate) { impl_->locked([&] { impl_->loaderRate_ = rate; }); }
+void UtSimulator::setTransfersPerDownload(uint32_t transfers) {
+  impl_->locked([&] { impl_->transfersPerDownload_ = transfers == 0 ? 1 : transfers; });
+}
+void UtSimulator::xmodemNeverStart(bool on) { impl_->locked([&] { impl_->xmodemFaults_.neverStart = on; }); }
+void UtSimulator::xmodemRefuseBlocks(uint32_t count) { impl_->locked([&] { impl_->xmodemFaults_.refuseBlocks = count; }); }
+void UtSimulator::xmodemCancel() { impl_->locked([&] { impl_->xmodemFaults_.cancel = true; }); }
+void UtSimulator::xmodemSilentAfterEot(bool on) { impl_->locked([&] { impl_->xmodemFaults_.silentAfterEot = on; }); }
+void UtSimulator::xmodemNakEots(uint32_t count) { impl_->locked([&] { impl_->xmodemFaults_.nakEots = count; }); }
+void UtSimulator::xmodemAnswerNextBlock(const std::vector<uint8_t>& bytes) {
+  impl_->locked([&] { impl_->xmodemFaults_.answerNext = bytes; });
+}
+
+std::vector<std::vector<uint8_t>> UtSimulator::receivedTransfers() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->transfers();
 }
 
 void UtSimulator::startLogStream(uint8_t id, double perSecond, uint32_t dataSize, uint32_t gapEvery) {

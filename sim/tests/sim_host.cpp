@@ -78,6 +78,21 @@ void SimHost::writeRaw(const std::vector<uint8_t>& bytes) {
   KMXIOWriteData(port_, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
+std::vector<uint8_t> SimHost::readRawBytes(std::size_t count, int timeoutMs) {
+  std::vector<uint8_t> out;
+  int64_t deadline = nowMs() + timeoutMs;
+  while (out.size() < count) {
+    int64_t left = deadline - nowMs();
+    if (left <= 0) break;
+    pollfd pfd{KMXIOGetReadEventHandle(port_), POLLIN, 0};
+    if (poll(&pfd, 1, static_cast<int>(left)) <= 0) continue;
+    uint32_t length = 0;
+    const uint8_t* bytes = KMXIOReadData(port_, &length);
+    if (bytes != nullptr) out.insert(out.end(), bytes, bytes + length);
+  }
+  return out;
+}
+
 void SimHost::pump(int ms) {
   int64_t deadline = nowMs() + ms;
   for (int64_t left = ms; left > 0; left = deadline - nowMs()) readOnce(static_cast<int>(left));

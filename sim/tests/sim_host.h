@@ -32,6 +32,8 @@ class SimHost {
   bool repeat(Packet& response, int timeoutMs = 2000);
   // Sends raw bytes as they are.
   void writeRaw(const std::vector<uint8_t>& bytes);
+  // Reads raw bytes, not decoded, until `count` came or the time is up.
+  std::vector<uint8_t> readRawBytes(std::size_t count, int timeoutMs);
 
   // Reads for `ms` milliseconds, collecting packets.
   void pump(int ms);

@@ -1,5 +1,8 @@
 #include "client_entry.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "kmx/platform/last_error.h"
 #include "kmx/proto/byte_order.h"
 #include "kmx_channels.h"
@@ -42,6 +45,18 @@ bool ClientEntry::replyStatus(uint32_t status) {
 
 bool ClientEntry::replyGathered(std::span<const KMXBuffer> pieces) {
   return channel_->SendMsgV(kStoCRsp, pieces.data(), static_cast<uint32_t>(pieces.size()));
+}
+
+bool ClientEntry::replyUtError(std::span<const uint8_t> response) {
+  uint8_t message[msg::reply::kUtErrorSize] = {};
+  proto::storeLe32(message, msg::kStatusUtRejected);
+  if (response.size() >= 2) std::memcpy(&message[msg::reply::kUtErrorCode], response.data(), 2);
+  if (response.size() > 2) {
+    std::size_t length = std::min<std::size_t>(response.size() - 2, msg::reply::kUtErrorTextMax);
+    std::memcpy(&message[msg::reply::kUtErrorText], response.data() + 2, length);
+  }
+  message[msg::reply::kUtErrorNulAt] = 0;
+  return reply(message);
 }
 
 bool ClientEntry::sendAsync(std::span<const KMXBuffer> pieces, uint32_t* error) {

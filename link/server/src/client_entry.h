@@ -39,6 +39,9 @@ class ClientEntry {
   bool reply(std::span<const uint8_t> message);
   bool replyStatus(uint32_t status);
   bool replyGathered(std::span<const KMXBuffer> pieces);
+  // The UT's rejection (its 16-bit error code, then its text) in the fixed
+  // 264-byte error reply, the text cut to 255 characters.
+  bool replyUtError(std::span<const uint8_t> response);
   // Sends an asynchronous message; false with the IPC error in `error`.
   bool sendAsync(std::span<const KMXBuffer> pieces, uint32_t* error);
 

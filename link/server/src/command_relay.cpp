@@ -231,26 +231,15 @@ void CommandRelay::completed(ClientEntry& client, uint8_t code, RequestStatus st
                              std::span<const uint8_t> response) {
   switch (status) {
     case RequestStatus::Accepted: replyAccepted(client, code, response); return;
-    case RequestStatus::Rejected: replyUtError(client, response); return;
+    case RequestStatus::Rejected:
+      client.replyUtError(response);
+      client.busy = Busy::Idle;
+      return;
     case RequestStatus::NoResponse: finishStatus(client, msg::kStatusNoUtReply); return;
     case RequestStatus::Flushed: finishStatus(client, msg::kStatusLinkDown); return;
     case RequestStatus::LinkInitial: finishStatus(client, msg::kStatusLinkNotMade); return;
     default: finishStatus(client, msg::kStatusFailed); return;
   }
-}
-
-// The UT's rejection: its 16-bit error code and its text, cut to 255
-// characters, in the fixed 264-byte layout.
-void CommandRelay::replyUtError(ClientEntry& client, std::span<const uint8_t> response) {
-  uint8_t reply[msg::reply::kUtErrorSize] = {};
-  proto::storeLe32(reply, msg::kStatusUtRejected);
-  if (response.size() >= 2) std::memcpy(&reply[msg::reply::kUtErrorCode], response.data(), 2);
-  if (response.size() > 2) {
-    std::size_t length = std::min<std::size_t>(response.size() - 2, msg::reply::kUtErrorTextMax);
-    std::memcpy(&reply[msg::reply::kUtErrorText], response.data() + 2, length);
-  }
-  reply[msg::reply::kUtErrorNulAt] = 0;
-  finish(client, reply);
 }
 
 void CommandRelay::replyAccepted(ClientEntry& client, uint8_t code, std::span<const uint8_t> response) {

@@ -6,6 +6,7 @@
 #include "kmx/proto/byte_order.h"
 #include "kmxio.h"
 #include "kmxipc.h"
+#include "xmodem_session.h"
 
 namespace kmx::server {
 namespace {
@@ -73,14 +74,7 @@ void LinkManager::openConnection(ClientEntry& client) {
   client.stateMask = proto::loadLe32(&command[msg::cmd::kOpenStateMask]);
   if (!isOpenClient(client)) openClients_.insert(openClients_.begin(), &client);
 
-  if (!link_.xmodemMode()) {
-    readCts();
-    if (lastCts_) ctsOn(); else ctsOff();
-    if (ctsPollTimer_ == TimerQueue::kNoTimer) ctsPollTimer_ = timers_.start(kCtsPollMs, [this] { ctsPoll(); });
-    if (keepAliveTimer_ == TimerQueue::kNoTimer)
-      keepAliveTimer_ = timers_.start(kKeepAliveMs, [this] { keepAlive(); });
-    reevaluateRate();
-  }
+  if (!link_.xmodemMode()) restartLink();
 
   if (link_.state() == LinkState::Up || timeoutSeconds == 0) {
     answerOpen(client);
@@ -91,6 +85,31 @@ void LinkManager::openConnection(ClientEntry& client) {
       waiting->openTimeout = TimerQueue::kNoTimer;
       answerOpen(*waiting);
     });
+  }
+}
+
+// What an open-connection command does to the link: read CTS and act on
+// it, run the CTS poll and keep-alive, and move to the wanted rate.
+void LinkManager::restartLink() {
+  readCts();
+  if (lastCts_) ctsOn(); else ctsOff();
+  if (ctsPollTimer_ == TimerQueue::kNoTimer) ctsPollTimer_ = timers_.start(kCtsPollMs, [this] { ctsPoll(); });
+  if (keepAliveTimer_ == TimerQueue::kNoTimer)
+    keepAliveTimer_ = timers_.start(kKeepAliveMs, [this] { keepAlive(); });
+  reevaluateRate();
+}
+
+void LinkManager::enterXmodem() {
+  timers_.cancel(&keepAliveTimer_);
+  ctsOff();
+  KMXIOSetRTSstate(link_.port(), 1);
+}
+
+void LinkManager::leaveXmodem() {
+  if (openClients_.empty()) {
+    link_.setState(LinkState::Initial);
+  } else {
+    restartLink();
   }
 }
 
@@ -132,6 +151,7 @@ void LinkManager::removeClient(ClientEntry& client) {
   auto it = std::find(openClients_.begin(), openClients_.end(), &client);
   if (it == openClients_.end()) return;
   openClients_.erase(it);
+  if (xmodem_ != nullptr) xmodem_->clientGone(client);
   if (openClients_.empty()) {
     timers_.cancel(&ctsPollTimer_);
     timers_.cancel(&keepAliveTimer_);
@@ -234,7 +254,12 @@ void LinkManager::ctsPoll() {
   bool before = lastCts_;
   readCts();
   if (lastCts_ != before) {
-    if (lastCts_) ctsOn(); else ctsOff();
+    if (!lastCts_) {
+      if (link_.xmodemMode() && xmodem_ != nullptr) xmodem_->ctsLost();
+      ctsOff();
+    } else if (!link_.xmodemMode()) {
+      ctsOn();  // during Xmodem mode the line is only recorded
+    }
   }
   ctsPollTimer_ = timers_.start(kCtsPollMs, [this] { ctsPoll(); });
 }

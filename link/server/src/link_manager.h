@@ -15,6 +15,8 @@
 
 namespace kmx::server {
 
+class XmodemSession;
+
 class LinkManager : public UtLinkEvents {
  public:
   LinkManager(UtLink& link, TimerQueue& timers);
@@ -32,6 +34,12 @@ class LinkManager : public UtLinkEvents {
   // the link down to Initial).
   void removeClient(ClientEntry& client);
   bool isOpenClient(const ClientEntry& client) const;
+
+  // Xmodem mode takes the port: the link goes down while it lasts and is
+  // started again (for the open clients) when it ends.
+  void setXmodem(XmodemSession* xmodem) { xmodem_ = xmodem; }
+  void enterXmodem();
+  void leaveXmodem();
 
   // Retries state-change messages that found a full mailbox; returns the time
   // of the next retry, or -1.
@@ -68,8 +76,11 @@ class LinkManager : public UtLinkEvents {
   UtRequestPtr makePing();
   UtRequestPtr makeSetBaud(uint32_t rate);
 
+  void restartLink();
+
   UtLink& link_;
   TimerQueue& timers_;
+  XmodemSession* xmodem_ = nullptr;
   bool lastCts_ = false;
   std::vector<ClientEntry*> openClients_;  // newest first
   TimerQueue::Id ctsPollTimer_ = TimerQueue::kNoTimer;

@@ -31,6 +31,9 @@ Server::Server(std::string device) : device_(std::move(device)) {
   async_ = std::make_unique<AsyncDistribution>(*link_, timers_, losses_, linkManager_->totalDrops);
   linkManager_->onUnsolicited = [this](uint8_t type, std::span<const uint8_t> bytes) { async_->forward(type, bytes); };
   linkManager_->onStateChange = [this](LinkState state) { async_->linkStateChanging(state); };
+  xmodem_ = std::make_unique<XmodemSession>(*link_, *linkManager_, timers_);
+  linkManager_->setXmodem(xmodem_.get());
+  link_->xmodemBytes = [this](std::span<const uint8_t> bytes) { xmodem_->bytes(bytes); };
 }
 
 Server::~Server() {
@@ -178,6 +181,8 @@ void Server::dispatch(ClientEntry& client) {
     case msg::kCmdSetBaudRate: linkManager_->setBaudRate(client); return;
     case msg::kCmdOpenConnection: linkManager_->openConnection(client); return;
     case msg::kCmdRegister: async_->registerCommand(client); return;
+    case msg::kCmdXmodem: xmodem_->command(client); return;
+    case msg::kCmdCancelXmodem: xmodem_->cancel(client); return;
     default:
       if (relay_->handle(client)) return;
       client.busy = Busy::Idle;  // unknown: consumed without a reply

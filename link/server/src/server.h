@@ -17,6 +17,7 @@
 #include "log_loss_table.h"
 #include "timer_queue.h"
 #include "ut_link.h"
+#include "xmodem_session.h"
 
 namespace kmx::server {
 
@@ -58,6 +59,7 @@ class Server {
   std::unique_ptr<LinkManager> linkManager_;
   std::unique_ptr<CommandRelay> relay_;
   std::unique_ptr<AsyncDistribution> async_;
+  std::unique_ptr<XmodemSession> xmodem_;
   std::unique_ptr<KMXIpc> connectionChannel_;
   std::array<std::unique_ptr<ClientEntry>, kMaxClients> clients_;
   std::size_t clientCount_ = 0;

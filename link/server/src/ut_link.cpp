@@ -44,6 +44,12 @@ bool UtLink::queuesEmpty() const {
   return true;
 }
 
+void UtLink::setXmodem(bool on) {
+  xmodem_ = on;
+  decoder_.reset();
+  encoder_.clear();
+}
+
 void UtLink::submit(UtRequestPtr request, int level) {
   if (state_ == LinkState::Initial) {
     request->complete(RequestStatus::LinkInitial);
@@ -61,8 +67,9 @@ void UtLink::putPriority(UtRequestPtr request) { priority_ = std::move(request);
 
 void UtLink::sendNext() {
   // A request whose frame does not fit is completed at once; go on with the
-  // next one so that the link never stalls.
-  while (!current_) {
+  // next one so that the link never stalls. Nothing is framed while the port
+  // carries an Xmodem transfer.
+  while (!current_ && !xmodem_) {
     UtRequestPtr next;
     if (priority_) {
       next = std::move(priority_);
@@ -152,6 +159,10 @@ void UtLink::serialDataReady() {
   uint32_t length = 0;
   const uint8_t* bytes = KMXIOReadData(port_, &length);
   if (bytes == nullptr || length == 0) return;
+  if (xmodem_) {
+    if (xmodemBytes) xmodemBytes({bytes, length});
+    return;
+  }
   decoder_.feed({bytes, length}, [this](proto::ByteSpan packet) { dispatch(packet); });
 }
 

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <span>
 #include <string>
 
 #include "kmx/proto/frame_decoder.h"
@@ -56,6 +58,11 @@ class UtLink {
   LinkState state() const { return state_; }
   void setState(LinkState state) { state_ = state; }
   bool xmodemMode() const { return xmodem_; }
+  // Entering or leaving Xmodem mode: the codec forgets any partial frame, and
+  // while the mode lasts every byte read goes to `xmodemBytes` and no link
+  // request is framed.
+  void setXmodem(bool on);
+  std::function<void(std::span<const uint8_t>)> xmodemBytes;
 
   // --- requests ------------------------------------------------------------------
   // Queues a request at level 0 (first) to 2, or completes it at once when the

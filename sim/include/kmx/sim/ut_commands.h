@@ -22,6 +22,7 @@ inline constexpr uint8_t kTestModeState = 17;
 inline constexpr uint8_t kStatusData = 18;
 inline constexpr uint8_t kNvRead = 19;
 inline constexpr uint8_t kNvWrite = 20;
+inline constexpr uint8_t kStartDownload = 21;  // go to the loader for an Xmodem download
 inline constexpr uint8_t kSecurityPassword = 22;
 inline constexpr uint8_t kServiceProgrammingCode = 23;
 inline constexpr uint8_t kNvDelete = 24;

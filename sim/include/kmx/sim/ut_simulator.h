@@ -37,6 +37,10 @@ struct SimulatorCounters {
   uint32_t utRate = 9600;         // the rate the UT listens at
   uint32_t hostRate = 0;          // the rate the host last set (0: none yet)
   bool hostConnected = false;
+  bool inLoader = false;
+  uint32_t xmodemBlocks = 0;    // blocks accepted in the current transfer
+  uint32_t xmodemNaks = 0;      // NAKs sent by the loader, in all
+  uint32_t xmodemBlocksSeen = 0;  // good blocks received in the current transfer, repeats included
   bool cts = true;
   bool rts = false;
   bool dtr = false;
@@ -71,6 +75,27 @@ class UtSimulator {
   void rejectCommand(uint8_t command, uint16_t errorCode, const std::string& text);
   void clearRejection(uint8_t command);
   void badVersionLength(uint32_t times, uint32_t length = 82);
+
+  // --- software download ----------------------------------------------------
+  // The UT goes to its loader (as after the download command): it leaves the
+  // framed link and waits for Xmodem transfers. A download is
+  // `transfersPerDownload` transfers (a loader, then the image); after the
+  // last one the UT keeps what it received, restarts and comes back on the
+  // framed link at 9600.
+  void enterLoader();
+  void setLoaderRate(uint32_t rate);  // 0: the loader listens at the host's rate
+  void setTransfersPerDownload(uint32_t transfers);
+  void xmodemNeverStart(bool on);
+  void xmodemRefuseBlocks(uint32_t count);
+  void xmodemCancel();
+  void xmodemSilentAfterEot(bool on);
+  void xmodemNakEots(uint32_t count);
+  // Takes the next block but answers it with `bytes` (for example ACK and NAK
+  // together).
+  void xmodemAnswerNextBlock(const std::vector<uint8_t>& bytes);
+  // The data of the transfers completed since the loader was entered (SUB
+  // padding included).
+  std::vector<std::vector<uint8_t>> receivedTransfers() const;
 
   // --- unsolicited output --------------------------------------------------------
   void startLogStream(uint8_t id, double perSecond, uint32_t dataSize = 16, uint32_t gapEvery = 0);

@@ -1,0 +1,330 @@
+#include "xmodem_session.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "kmx/proto/byte_order.h"
+#include "kmx_messages.h"
+#include "kmxio.h"
+#include "link_manager.h"
+
+namespace kmx::server {
+namespace {
+
+constexpr uint8_t kStx = 0x02, kEot = 0x04, kAck = 0x06, kBs = 0x08, kNak = 0x15, kCan = 0x18, kSub = 0x1A;
+constexpr uint8_t kUtStartDownload = 21;
+constexpr int32_t kSubEnter = 0, kSubEnd = 2;
+
+}  // namespace
+
+XmodemSession::XmodemSession(UtLink& link, LinkManager& manager, TimerQueue& timers)
+    : link_(link), manager_(manager), timers_(timers) {}
+
+XmodemSession::~XmodemSession() { timers_.cancel(&timer_); }
+
+void XmodemSession::command(ClientEntry& client) {
+  auto c = client.command();
+  if (c.size() < msg::cmd::kXmodemData) {
+    client.replyStatus(msg::kStatusFailed);
+    client.busy = Busy::Idle;
+    return;
+  }
+  const auto sub = static_cast<int32_t>(proto::loadLe32(&c[msg::cmd::kXmodemSubcommand]));
+  if (sub == kSubEnter) {
+    enter(client);
+    return;
+  }
+  client.busy = Busy::Idle;
+  uint32_t refusal = !active() ? msg::kStatusNotInXmodem
+                     : owner_ != &client ? msg::kStatusNotXmodemOwner
+                     : state_ != State::Ready ? msg::kStatusXmodemBadState
+                                              : msg::kStatusOk;
+  if (refusal != msg::kStatusOk) {
+    client.replyStatus(refusal);
+    return;
+  }
+  if (sub == kSubEnd) {
+    writeCanBs();
+    reply(msg::kStatusOk);
+    leave();
+    return;
+  }
+  data_.assign(c.begin() + msg::cmd::kXmodemData, c.end());
+  position_ = 0;
+  lastData_ = proto::loadLe32(&c[msg::cmd::kXmodemParameter]) == 1;
+  send(false);
+}
+
+// With the link up the UT is first asked to start its loader (UT command 21);
+// with the link down it is taken to be waiting in its loader already.
+void XmodemSession::enter(ClientEntry& client) {
+  if (link_.state() != LinkState::Up) {
+    begin(client);
+    return;
+  }
+  ClientEntry* target = &client;
+  auto request = std::make_unique<UtRequest>(
+      kUtStartDownload, std::vector<uint8_t>{}, [this, target](RequestStatus status, std::span<const uint8_t> response) {
+        switch (status) {
+          case RequestStatus::Accepted: begin(*target); return;
+          case RequestStatus::Rejected: target->replyUtError(response); break;
+          case RequestStatus::NoResponse: target->replyStatus(msg::kStatusNoUtReply); break;
+          case RequestStatus::Flushed: target->replyStatus(msg::kStatusLinkDown); break;
+          case RequestStatus::LinkInitial: target->replyStatus(msg::kStatusLinkNotMade); break;
+          default: target->replyStatus(msg::kStatusXmodemOther); break;
+        }
+        target->busy = Busy::Idle;
+      });
+  request->owner = &client;
+  client.busy = Busy::Serving;
+  link_.submit(std::move(request), 1);
+}
+
+void XmodemSession::begin(ClientEntry& client) {
+  // The owner waits for the receiver without being busy, so that it can
+  // cancel with command 47.
+  client.busy = Busy::Idle;
+  if (active()) {
+    client.replyStatus(msg::kStatusAlreadyInXmodem);
+    return;
+  }
+  owner_ = &client;
+  buildLength_ = 0;
+  data_.clear();
+  position_ = 0;
+  lastData_ = false;
+  link_.setXmodem(true);
+  manager_.enterXmodem();
+  KMXIOSetBaudRate(link_.port(), manager_.targetRate());
+  state_ = State::WaitingForReceiver;
+  startTimer(kStartMs);
+}
+
+void XmodemSession::leave() {
+  timers_.cancel(&timer_);
+  owner_ = nullptr;
+  buildLength_ = 0;
+  data_.clear();
+  link_.setXmodem(false);
+  manager_.leaveXmodem();
+}
+
+void XmodemSession::reply(uint32_t status) {
+  if (owner_ != nullptr) owner_->replyStatus(status);
+}
+
+void XmodemSession::write(std::span<const uint8_t> bytes) {
+  KMXIOWriteData(link_.port(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void XmodemSession::writeCanBs() {
+  const uint8_t bytes[2] = {kCan, kBs};
+  write(bytes);
+}
+
+void XmodemSession::startTimer(int ms) {
+  timers_.cancel(&timer_);
+  timer_ = timers_.start(ms, [this] {
+    timer_ = TimerQueue::kNoTimer;
+    handle(Event::Timer);
+  });
+}
+
+void XmodemSession::cancel(ClientEntry& client) {
+  client.busy = Busy::Idle;
+  if (active() && owner_ == &client) handle(Event::Cancel);
+}
+
+void XmodemSession::ctsLost() {
+  if (active()) handle(Event::CtsLost);
+}
+
+void XmodemSession::clientGone(ClientEntry& client) {
+  if (owner_ == &client) leave();
+}
+
+void XmodemSession::bytes(std::span<const uint8_t> received) {
+  if (!active()) return;
+  if (state_ == State::EndSent) {
+    // After EOT the first answer counts.
+    for (uint8_t b : received) {
+      if (b == kAck) return handle(Event::Ack);
+      if (b == kNak) return handle(Event::Nak);
+      if (b == kCan) return handle(Event::Can);
+    }
+    return;
+  }
+  auto has = [&](uint8_t b) { return std::find(received.begin(), received.end(), b) != received.end(); };
+  if (has(kCan)) {
+    handle(Event::Can);
+  } else if (has(kNak)) {
+    handle(Event::Nak);
+  } else if (has(kAck)) {
+    handle(Event::Ack);
+  }
+}
+
+void XmodemSession::handle(Event event) {
+  switch (state_) {
+    case State::WaitingForReceiver:
+      switch (event) {
+        case Event::Timer:
+          if (KMXIOGetBaudRate(link_.port()) != 115200 && KMXIOSetBaudRate(link_.port(), 115200) == 1) {
+            startTimer(kStartMs);
+          } else {
+            reply(msg::kStatusXmodemStartFailed);
+            leave();
+          }
+          return;
+        case Event::Nak:
+          timers_.cancel(&timer_);
+          reply(msg::kStatusOk);
+          blockNumber_ = 0;
+          state_ = State::Ready;
+          return;
+        case Event::Cancel:
+          timers_.cancel(&timer_);
+          reply(msg::kStatusXmodemCancelled);
+          leave();
+          return;
+        case Event::CtsLost:
+          reply(msg::kStatusLinkDown);
+          leave();
+          return;
+        default:
+          return;
+      }
+    case State::Ready:
+      switch (event) {
+        case Event::Timer:
+          writeCanBs();
+          leave();
+          return;
+        case Event::Can:
+        case Event::CtsLost:
+          leave();
+          return;
+        default:
+          return;
+      }
+    case State::BlockSent:
+      switch (event) {
+        case Event::Timer:
+          reply(msg::kStatusNoUtReply);
+          leave();
+          return;
+        case Event::Nak:
+          if (retries_ >= kMaxNaks) {
+            reply(msg::kStatusXmodemFailed);
+            leave();
+          } else {
+            send(true);
+          }
+          return;
+        case Event::Ack:
+          send(false);
+          return;
+        case Event::Can:
+          reply(msg::kStatusXmodemCancelledByUt);
+          leave();
+          return;
+        case Event::Cancel:
+          timers_.cancel(&timer_);
+          reply(msg::kStatusXmodemCancelled);
+          state_ = State::Ready;
+          return;
+        case Event::CtsLost:
+          reply(msg::kStatusLinkDown);
+          leave();
+          return;
+      }
+      return;
+    case State::EndSent:
+      switch (event) {
+        case Event::Timer:
+          reply(msg::kStatusXmodemFailed);
+          leave();
+          return;
+        case Event::Nak: {
+          const uint8_t eot = kEot;
+          write({&eot, 1});
+          return;
+        }
+        case Event::Ack:
+          reply(msg::kStatusOk);
+          leave();
+          return;
+        case Event::Can:
+          reply(msg::kStatusXmodemCancelledByUt);
+          leave();
+          return;
+        case Event::Cancel:
+          timers_.cancel(&timer_);
+          reply(msg::kStatusXmodemCancelled);
+          state_ = State::Ready;
+          return;
+        case Event::CtsLost:
+          reply(msg::kStatusLinkDown);
+          leave();
+          return;
+      }
+      return;
+  }
+}
+
+// Builds and writes the next block from the owner's data; a block the data
+// does not fill waits for the next send-data command unless this was the
+// last data, when it is padded with SUB.
+void XmodemSession::send(bool repeat) {
+  bool written = false;
+  if (repeat) {
+    ++retries_;
+    write(sent_);
+    written = true;
+  } else {
+    retries_ = 0;
+    const bool dataLeft = position_ < data_.size();
+    if (buildLength_ == 0 && (dataLeft || !lastData_)) {
+      ++blockNumber_;
+      building_[0] = kStx;
+      building_[1] = blockNumber_;
+      building_[2] = static_cast<uint8_t>(blockNumber_ ^ 0xFF);
+      buildLength_ = 3;
+    }
+    if (buildLength_ > 0) {
+      std::size_t room = kBlockSize - 1 - buildLength_;
+      std::size_t take = std::min(room, data_.size() - position_);
+      std::memcpy(&building_[buildLength_], data_.data() + position_, take);
+      buildLength_ += take;
+      position_ += take;
+      if (buildLength_ < kBlockSize - 1 && lastData_) {
+        std::memset(&building_[buildLength_], kSub, kBlockSize - 1 - buildLength_);
+        buildLength_ = kBlockSize - 1;
+      }
+      if (buildLength_ == kBlockSize - 1) {
+        uint8_t sum = 0;
+        for (std::size_t i = 3; i < kBlockSize - 1; ++i) sum = static_cast<uint8_t>(sum + building_[i]);
+        building_[kBlockSize - 1] = sum;
+        sent_ = building_;
+        buildLength_ = 0;
+        write(sent_);
+        written = true;
+      }
+    }
+  }
+  if (written) {
+    startTimer(kBlockMs);
+    state_ = State::BlockSent;
+  } else if (lastData_) {
+    const uint8_t eot = kEot;
+    write({&eot, 1});
+    // The last block's timer keeps running; an image without any block gets one.
+    if (timer_ == TimerQueue::kNoTimer) startTimer(kBlockMs);
+    state_ = State::EndSent;
+  } else {
+    reply(msg::kStatusOk);
+    state_ = State::Ready;
+  }
+}
+
+}  // namespace kmx::server

@@ -1,0 +1,74 @@
+// Xmodem mode: for a software download the server leaves the framed link,
+// hands the port to one client (the owner), cuts its data into 1024-byte
+// blocks with an 8-bit checksum and follows the receiver's ACK, NAK and CAN.
+// The owner drives it with command 22 (enter, send data, end) and may cancel
+// a waiting command with command 47.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "client_entry.h"
+#include "timer_queue.h"
+#include "ut_link.h"
+
+namespace kmx::server {
+
+class LinkManager;
+
+class XmodemSession {
+ public:
+  static constexpr std::size_t kDataSize = 1024;
+  static constexpr std::size_t kBlockSize = kDataSize + 4;  // STX, number, complement, data, sum
+  static constexpr int kStartMs = 2500;
+  static constexpr int kBlockMs = 60000;
+  static constexpr int kMaxNaks = 10;
+
+  XmodemSession(UtLink& link, LinkManager& manager, TimerQueue& timers);
+  ~XmodemSession();
+
+  bool active() const { return owner_ != nullptr; }
+  const ClientEntry* owner() const { return owner_; }
+
+  void command(ClientEntry& client);   // 22
+  void cancel(ClientEntry& client);    // 47
+  void bytes(std::span<const uint8_t> received);  // from the port, while active
+  void ctsLost();
+  void clientGone(ClientEntry& client);
+
+ private:
+  enum class State { WaitingForReceiver = 0, Ready = 1, BlockSent = 2, EndSent = 3 };
+  enum class Event { Timer, Nak, Ack, Can, Cancel, CtsLost };
+
+  void enter(ClientEntry& client);
+  void begin(ClientEntry& client);
+  void leave();
+  void handle(Event event);
+  void send(bool repeat);
+  void reply(uint32_t status);
+  void write(std::span<const uint8_t> bytes);
+  void writeCanBs();
+  void startTimer(int ms);
+
+  UtLink& link_;
+  LinkManager& manager_;
+  TimerQueue& timers_;
+  ClientEntry* owner_ = nullptr;
+  State state_ = State::WaitingForReceiver;
+  TimerQueue::Id timer_ = TimerQueue::kNoTimer;
+
+  uint8_t blockNumber_ = 0;
+  int retries_ = 0;
+  std::array<uint8_t, kBlockSize> building_{};  // the block being filled
+  std::size_t buildLength_ = 0;
+  std::array<uint8_t, kBlockSize> sent_{};      // the last block written, for repeats
+  // The data of the owner's last send-data command (copied: the owner may
+  // send command 47 meanwhile, which lands in its command buffer).
+  std::vector<uint8_t> data_;
+  std::size_t position_ = 0;
+  bool lastData_ = false;
+};
+
+}  // namespace kmx::server
