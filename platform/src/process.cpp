@@ -28,6 +28,13 @@ void closeInheritedDescriptors(int keep) {
   }
 }
 
+// What the starting processes tell the caller through the report pipe.
+enum ReportKind : int32_t { kStarted = 1, kExecFailed = 2, kForkFailed = 3 };
+struct Report {
+  int32_t kind;
+  int32_t value;  // the program's pid, or an errno
+};
+
 bool readAll(int fd, void* buffer, std::size_t size) {
   auto* bytes = static_cast<char*>(buffer);
   std::size_t got = 0;
@@ -92,37 +99,36 @@ pid_t startDetached(const std::string& program, const std::vector<std::string>& 
         }
       }
       execve(program.c_str(), argv.data(), environ);
-      int error = errno;
-      (void)!write(report[1], &error, sizeof error);
+      const Report failed{kExecFailed, errno};
+      (void)!write(report[1], &failed, sizeof failed);
       _exit(127);
     }
-    int32_t pidWord = program_pid;
-    (void)!write(report[1], &pidWord, sizeof pidWord);
-    if (program_pid < 0) {
-      int error = errno;
-      (void)!write(report[1], &error, sizeof error);
-    }
+    const Report started = program_pid > 0 ? Report{kStarted, program_pid} : Report{kForkFailed, errno};
+    (void)!write(report[1], &started, sizeof started);
     _exit(0);
   }
 
+  // The two reports may come in either order; each is one atomic write.
   close(report[1]);
-  int32_t pidWord = -1;
-  int execError = 0;
-  bool gotPid = readAll(report[0], &pidWord, sizeof pidWord);
-  bool failed = gotPid && readAll(report[0], &execError, sizeof execError);
+  pid_t pid = -1;
+  int error = 0;
+  Report received{};
+  while (readAll(report[0], &received, sizeof received)) {
+    if (received.kind == kStarted) {
+      pid = received.value;
+    } else {
+      error = received.value != 0 ? received.value : ECHILD;
+    }
+  }
   close(report[0]);
   int status = 0;
   while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
   }
-  if (!gotPid || pidWord <= 0) {
-    setLastErrorFromErrno(failed ? execError : ECHILD);
+  if (error != 0 || pid <= 0) {
+    setLastErrorFromErrno(error != 0 ? error : ECHILD);
     return -1;
   }
-  if (failed) {
-    setLastErrorFromErrno(execError);
-    return -1;
-  }
-  return pidWord;
+  return pid;
 }
 
 ProcessWatch::ProcessWatch(pid_t pid) : pid_(pid) {
