@@ -223,6 +223,15 @@ inline constexpr uint32_t kTestModeRecordSize = 8;
 
 // 41 memory pools: 24 bytes from 4.
 inline constexpr uint32_t kMemPoolsSize = 24;
+
+// 20 drop counts, 12 bytes: u32 for this client, u32 for all clients.
+inline constexpr uint32_t kDropsForClient = 4;
+inline constexpr uint32_t kDropsForAll = 8;
+inline constexpr uint32_t kDropsSize = 12;
+
+// 50 verify A-key, 8 bytes: u32 verification result.
+inline constexpr uint32_t kVerifyResult = 4;
+inline constexpr uint32_t kVerifySize = 8;
 }  // namespace reply
 
 // --- asynchronous messages (on "CtoSAsync") -----------------------------------------
@@ -233,6 +242,18 @@ inline constexpr uint32_t kMarker = 0;  // u32, always 4
 inline constexpr uint32_t kType = 4;    // u32, AsyncType
 inline constexpr uint32_t kId = 8;      // u32
 inline constexpr uint32_t kHeaderSize = 12;
+
+// Payloads, offsets from the start of the message.
+inline constexpr uint32_t kData = 12;  // plug-in data and alerts
+// Log data: u8 sequence number, two u32 log header words, the log data.
+inline constexpr uint32_t kLogSequence = 12;
+inline constexpr uint32_t kLogHeader1 = 13;
+inline constexpr uint32_t kLogHeader2 = 17;
+inline constexpr uint32_t kLogData = 21;
+// Last gasp record: u32 time stamp high and low words, NUL-terminated text.
+inline constexpr uint32_t kLastGaspStampHigh = 12;
+inline constexpr uint32_t kLastGaspStampLow = 16;
+inline constexpr uint32_t kLastGaspText = 20;
 }  // namespace async
 
 enum AsyncType : uint32_t {

@@ -1,0 +1,268 @@
+// The connection lifecycle: KMXCreateConnection, KMXOpenConnection and
+// KMXCloseHandle.
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "api_support.h"
+#include "kmx/platform/last_error.h"
+#include "kmx/platform/named_mutex.h"
+#include "kmx/platform/runtime_dir.h"
+#include "kmx/proto/byte_order.h"
+#include "kmx_channels.h"
+#include "kmx_messages.h"
+#include "listener.h"
+#include "registrations.h"
+#include "server_start.h"
+
+namespace kmx::client {
+namespace {
+
+using proto::loadLe32;
+using proto::storeLe32;
+
+constexpr const char kNewConnectionMutex[] = "KMX_NEW_CONNECTION_MUTEX";
+constexpr int32_t kNewConnectionWaitMs = 5000;
+constexpr uint32_t kMaxClientId = 999;
+
+// Step one of a connection: the client channel under the lowest free id.
+std::unique_ptr<KMXIpc> createClientChannel(const std::string& device, uint32_t* clientId) {
+  auto channel = std::make_unique<KMXIpc>(nullptr, kClientChannelClient);
+  for (uint32_t id = 0; id <= kMaxClientId; ++id) {
+    if (channel->SetName(clientChannelName(device, id).c_str()) && channel->Create()) {
+      *clientId = id;
+      return channel;
+    }
+  }
+  return nullptr;
+}
+
+struct Request {
+  std::unique_ptr<KMXIpc> connectionChannel;  // kept while a started server must find it
+  bool serverNeeded = false;
+  FileIdentity channelFile;  // the connection channel joined, for the liveness check
+};
+
+// Queues the connection request under the new-connection mutex. Returns
+// false with the error set.
+bool queueRequest(const std::string& device, uint32_t clientId, uint32_t baudRate, Request& out) {
+  // Without the mutex (it could not be made, or its wait timed out) the
+  // request goes ahead all the same.
+  auto mutex = NamedMutex::create(kNewConnectionMutex);
+  bool owned = false;
+  if (mutex) {
+    const auto result = mutex->lock(kNewConnectionWaitMs);
+    owned = result == NamedMutex::LockResult::Acquired || result == NamedMutex::LockResult::Abandoned;
+  }
+  auto releaseMutex = [&] {
+    if (owned) mutex->unlock();
+    mutex.reset();
+  };
+
+  const std::string name = connectionChannelName(device);
+  auto channel = std::make_unique<KMXIpc>(name.c_str(), kConnectionChannelClient);
+  out.serverNeeded = channel->Create();  // made it: no server runs for the device
+  if (!out.serverNeeded && !channel->Open()) {
+    releaseMutex();
+    setError(KMX_ERR_IPC_OPEN);
+    return false;
+  }
+  if (!out.serverNeeded) out.channelFile = identifyFile(runtimeObjectPath(name, ".shm"));
+
+  uint8_t request[msg::conn_request::kSize];
+  storeLe32(&request[msg::conn_request::kKind], 0);
+  storeLe32(&request[msg::conn_request::kClientId], clientId);
+  storeLe32(&request[msg::conn_request::kBaudRate], baudRate);
+  storeLe32(&request[msg::conn_request::kProcessId], static_cast<uint32_t>(getpid()));
+  const bool sent = channel->SendMsg(kConnMbox, request, sizeof request);
+  releaseMutex();
+  if (!sent) {
+    setError(KMX_ERR_IPC_SEND);
+    return false;
+  }
+  out.connectionChannel = std::move(channel);
+  return true;
+}
+
+uint16_t errorOfRefusal(uint32_t status) {
+  switch (status) {
+    case msg::kConnRefused: return KMX_ERR_SERVER_SHUTTING_DOWN;
+    case msg::kConnServerFull: return KMX_ERR_SERVER_FULL;
+    case msg::kConnPortFailed: return KMX_ERR_SERVER_IO_DRIVER;
+    default: return KMX_ERR_STARTUP_FAILED;
+  }
+}
+
+void* createConnection(const char* driverName, uint32_t baudRate) {
+  if (driverName == nullptr || driverName[0] == '\0') {
+    setError(KMX_ERR_INVALID_ARGUMENTS);
+    return nullptr;
+  }
+  const std::string device = driverName;
+  uint32_t clientId = 0;
+  auto channel = createClientChannel(device, &clientId);
+  if (!channel) {
+    setError(KMX_ERR_IPC_CREATE);
+    return nullptr;
+  }
+
+  Request request;
+  if (!queueRequest(device, clientId, baudRate, request)) return nullptr;
+
+  // Who can answer: a server this client starts is watched by its process;
+  // a server that was already there is not known by its process yet, so
+  // the wait checks every slice that the connection channel it joined is
+  // still held by someone (the server holds it for its whole life). The
+  // channel is let go at once, so that it is not this client that keeps an
+  // abandoned channel alive.
+  PeerWatch peer;
+  ProcessWatch started;
+  if (request.serverNeeded) {
+    const std::string program = findServerProgram();
+    const pid_t pid = program.empty() ? -1 : startDetached(program, {device}, serverLogPath(device));
+    if (pid < 0) {
+      setError(KMX_ERR_CREATE_PROCESS);
+      return nullptr;
+    }
+    started = ProcessWatch(pid);
+    peer.processFd = started.fd();
+    peer.ended = !started.valid() && (GetLastError() & 0xFFFF) == ESRCH;
+  } else {
+    request.connectionChannel.reset();
+    const FileIdentity joined = request.channelFile;
+    peer.gone = [joined] { return !fileIsHeld(joined); };
+  }
+
+  uint32_t peeked = 0;
+  if (peekNext(*channel, kStoCRsp, nullptr, 0, &peeked, peer) != Arrival::Ready) {
+    setError(KMX_ERR_IPC_RECEIVE);
+    return nullptr;
+  }
+  uint8_t reply[msg::conn_reply::kSize];
+  uint32_t length = 0;
+  if (!channel->ReceiveMsg(kStoCRsp, reply, sizeof reply, 0, &length)) {
+    setError(KMX_ERR_IPC_RECEIVE);
+    return nullptr;
+  }
+  request.connectionChannel.reset();
+  if (length != msg::conn_reply::kSize ||
+      loadLe32(&reply[msg::conn_reply::kKind]) != msg::conn_reply::kKindValue) {
+    setError(KMX_ERR_INVALID_RESPONSE);
+    return nullptr;
+  }
+  const uint32_t status = loadLe32(&reply[msg::conn_reply::kStatus]);
+  if (status != msg::kConnAccepted) {
+    setError(errorOfRefusal(status));
+    return nullptr;
+  }
+
+  const auto serverPid = static_cast<pid_t>(loadLe32(&reply[msg::conn_reply::kServerPid]));
+  auto connection = std::make_shared<Connection>(std::move(channel), serverPid);
+  auto& registry = HandleRegistry::instance();
+  void* handle = registry.add(connection);
+  try {
+    Listener::instance().attach(connection);
+  } catch (...) {
+    // The server has taken the client in: tell it that it is gone again.
+    registry.take(handle);
+    std::lock_guard lock(connection->commandMutex);
+    uint8_t close[4];
+    storeLe32(close, msg::kCmdClose);
+    uint8_t closeReply[4];
+    const KMXBuffer out[] = {piece(close, sizeof close)};
+    KMXBuffer in[] = {piece(closeReply, sizeof closeReply)};
+    connection->exchange(Form::A, out, in);
+    throw;
+  }
+  return handle;
+}
+
+}  // namespace
+}  // namespace kmx::client
+
+using namespace kmx::client;
+namespace msg = kmx::msg;
+using kmx::proto::loadLe32;
+using kmx::proto::storeLe32;
+
+extern "C" {
+
+KMXCLIENT_API void* KMXCreateConnection(const char* driverName, uint32_t baudRate) {
+  return guarded<void*>(nullptr, [&] {
+    clearError();
+    return createConnection(driverName, baudRate);
+  });
+}
+
+KMXCLIENT_API int KMXOpenConnection(void* connection, uint16_t timeoutSeconds,
+                                    KMXStateChangeCallback callback, uint32_t stateMask,
+                                    uint32_t* linkState, void* userData) {
+  return guarded(0, [&]() -> int {
+    clearError();
+    auto c = findConnection(connection);
+    if (!c) {
+      setError(KMX_ERR_INVALID_HANDLE);
+      return 0;
+    }
+    if (c->opened) {
+      setError(KMX_ERR_ALREADY_OPENED);
+      return 0;
+    }
+    void* stateRegistration = nullptr;
+    if (callback != nullptr) {
+      stateRegistration = registerAsync(c, Kind::StateChange, 0, reinterpret_cast<AnyCallback>(callback),
+                                        userData, -1, -1);
+      if (stateRegistration == nullptr) return 0;
+    }
+
+    std::lock_guard lock(c->commandMutex);
+    if (c->closed) {
+      setError(KMX_ERR_INVALID_HANDLE);
+      return 0;
+    }
+    if (c->opened) {
+      // Another thread opened it meanwhile: this call changes nothing.
+      if (auto r = HandleRegistry::instance().take(stateRegistration)) {
+        destroyRegistration(std::static_pointer_cast<Registration>(r));
+      }
+      setError(KMX_ERR_ALREADY_OPENED);
+      return 0;
+    }
+
+    uint8_t request[msg::cmd::kOpenSize] = {};
+    storeLe32(&request[msg::cmd::kId], msg::kCmdOpenConnection);
+    kmx::proto::storeLe16(&request[msg::cmd::kOpenTimeout], timeoutSeconds);
+    storeLe32(&request[msg::cmd::kOpenStateMask], stateMask);
+    uint8_t reply[msg::reply::kOpenSize];
+    const KMXBuffer out[] = {piece(request, sizeof request)};
+    KMXBuffer in[] = {piece(reply, sizeof reply)};
+    bool ok = c->exchange(Form::A, out, in);
+    if (ok && in[0].length < msg::reply::kOpenSize) {
+      setError(KMX_ERR_INVALID_RESPONSE);
+      ok = false;
+    }
+    if (linkState != nullptr) *linkState = ok ? loadLe32(&reply[msg::reply::kOpenState]) : 0;
+    c->opened = true;
+    return ok ? 1 : 0;
+  });
+}
+
+KMXCLIENT_API int KMXCloseHandle(void* handle) {
+  return guarded(0, [&]() -> int {
+    clearError();
+    auto object = HandleRegistry::instance().take(handle);
+    if (!object) {
+      setError(KMX_ERR_INVALID_HANDLE);
+      return 0;
+    }
+    if (object->kind() == Kind::Connection) {
+      destroyConnection(std::static_pointer_cast<Connection>(object));
+    } else {
+      destroyRegistration(std::static_pointer_cast<Registration>(object));
+    }
+    return 1;
+  });
+}
+
+}  // extern "C"
