@@ -1,0 +1,34 @@
+# What `cmake --install` puts in place: the programs, the shared libraries
+# they need, the client library's header, and the files that let an outside
+# program build against the client library (pkg-config and a CMake package).
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+install(TARGETS kmxserver utsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS libutsim LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# The client library's own libraries go with it into its export set.
+install(TARGETS kmxclient kmxipc kmxio kmxplatform EXPORT kmxclientTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/link/client/include/kmxclient.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(EXPORT kmxclientTargets NAMESPACE kmx:: FILE kmxclientTargets.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kmxclient)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/package/kmxclientConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/package/kmxclientConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kmxclient)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/kmxclientConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/package/kmxclientConfig.cmake
+  ${PROJECT_BINARY_DIR}/package/kmxclientConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kmxclient)
+
+# pkg-config needs the real prefix, known only at install time.
+install(CODE "
+  set(CMAKE_INSTALL_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/cmake/package/kmxclient.pc.in\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/kmxclient.pc\" @ONLY)
+")
