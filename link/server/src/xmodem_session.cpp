@@ -208,66 +208,49 @@ void XmodemSession::handle(Event event) {
           return;
       }
     case State::BlockSent:
-      switch (event) {
-        case Event::Timer:
-          reply(msg::kStatusNoUtReply);
-          leave();
-          return;
-        case Event::Nak:
-          if (retries_ >= kMaxNaks) {
-            reply(msg::kStatusXmodemFailed);
-            leave();
-          } else {
-            send(true);
-          }
-          return;
-        case Event::Ack:
-          send(false);
-          return;
-        case Event::Can:
-          reply(msg::kStatusXmodemCancelledByUt);
-          leave();
-          return;
-        case Event::Cancel:
-          timers_.cancel(&timer_);
-          reply(msg::kStatusXmodemCancelled);
-          state_ = State::Ready;
-          return;
-        case Event::CtsLost:
-          reply(msg::kStatusLinkDown);
-          leave();
-          return;
+    case State::EndSent:
+      break;
+  }
+
+  // A block or the end is out: what the receiver answers, and what the two
+  // states share.
+  const bool end = state_ == State::EndSent;
+  switch (event) {
+    case Event::Timer:
+      reply(end ? msg::kStatusXmodemFailed : msg::kStatusNoUtReply);
+      leave();
+      return;
+    case Event::Nak:
+      if (end) {
+        const uint8_t eot = kEot;
+        write({&eot, 1});
+      } else if (retries_ >= kMaxNaks) {
+        reply(msg::kStatusXmodemFailed);
+        leave();
+      } else {
+        send(true);
       }
       return;
-    case State::EndSent:
-      switch (event) {
-        case Event::Timer:
-          reply(msg::kStatusXmodemFailed);
-          leave();
-          return;
-        case Event::Nak: {
-          const uint8_t eot = kEot;
-          write({&eot, 1});
-          return;
-        }
-        case Event::Ack:
-          reply(msg::kStatusOk);
-          leave();
-          return;
-        case Event::Can:
-          reply(msg::kStatusXmodemCancelledByUt);
-          leave();
-          return;
-        case Event::Cancel:
-          timers_.cancel(&timer_);
-          reply(msg::kStatusXmodemCancelled);
-          state_ = State::Ready;
-          return;
-        case Event::CtsLost:
-          reply(msg::kStatusLinkDown);
-          leave();
-          return;
+    case Event::Ack:
+      if (end) {
+        reply(msg::kStatusOk);
+        leave();
+      } else {
+        send(false);
       }
+      return;
+    case Event::Can:
+      reply(msg::kStatusXmodemCancelledByUt);
+      leave();
+      return;
+    case Event::Cancel:
+      timers_.cancel(&timer_);
+      reply(msg::kStatusXmodemCancelled);
+      state_ = State::Ready;
+      return;
+    case Event::CtsLost:
+      reply(msg::kStatusLinkDown);
+      leave();
       return;
   }
 }
