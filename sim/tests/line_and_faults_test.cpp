@@ -157,3 +157,25 @@ TEST_F(Faults, NoiseDamagesFramesAndIsCounted) {
 
 }  // namespace
 }  // namespace kmx::sim::testing
+
+namespace kmx::sim::testing {
+namespace {
+
+// On a pty there are no modem lines or rate messages: the host opens the
+// slave by its port entry like any serial device, and frames go through.
+TEST(PtyPort, TheUtAnswersOnAPty) {
+  kmx::testing::RuntimeSandbox sandbox;
+  SimulatorOptions options;
+  options.pty = true;
+  UtSimulator sim(options);
+  ASSERT_TRUE(sim.start()) << sim.lastError();
+  SimHost host("UT1");
+  ASSERT_TRUE(host.ok());
+  EXPECT_TRUE(host.cts()) << "a pty has no modem lines: CTS reads on";
+  Packet response;
+  ASSERT_TRUE(host.request(ut_command::kNvRead, cat({le16(1), le16(0)}), response));
+  EXPECT_EQ(response.payload, (std::vector<uint8_t>{0x78, 0x56, 0x34, 0x12}));
+}
+
+}  // namespace
+}  // namespace kmx::sim::testing
