@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kmx/proto/byte_order.h"
+#include "kmx/proto/ut_commands.h"
 #include "kmx_messages.h"
 #include "kmxipc.h"
 #include "last_gasp.h"
@@ -10,15 +11,10 @@
 namespace kmx::server {
 namespace {
 
-constexpr uint8_t kUtLogConfig = 12;
-constexpr uint8_t kUtPluginConfig = 13;
+using namespace proto::ut_packet;
+constexpr uint8_t kUtLogConfig = proto::ut_command::kLogConfig;
+constexpr uint8_t kUtPluginConfig = proto::ut_command::kPluginConfig;
 constexpr int kPendingDisableMs = 10000;
-
-constexpr uint8_t kPacketLastGaspOld = 3;
-constexpr uint8_t kPacketPlugin = 4;
-constexpr uint8_t kPacketLastGaspNew = 5;
-constexpr uint8_t kPacketAlert = 6;
-constexpr uint8_t kPacketLogFirst = 0x80;
 
 bool configurable(uint32_t type) { return type == msg::kAsyncPlugin || type == msg::kAsyncLog; }
 
@@ -159,17 +155,17 @@ void AsyncDistribution::forward(uint8_t packetType, std::span<const uint8_t> byt
   uint32_t type = 0, id = 0;
   std::span<const uint8_t> payload;
   std::vector<uint8_t> record;
-  if (packetType >= kPacketLogFirst) {
+  if (packetType >= kLogBase) {
     if (bytes.empty()) return;  // no sequence number
     type = msg::kAsyncLog;
     id = packetType & 0x7Fu;
     payload = bytes;
-  } else if (packetType == kPacketPlugin || packetType == kPacketAlert) {
+  } else if (packetType == kPluginData || packetType == kAlert) {
     if (bytes.empty()) return;  // no id
-    type = packetType == kPacketPlugin ? msg::kAsyncPlugin : msg::kAsyncAlert;
+    type = packetType == kPluginData ? msg::kAsyncPlugin : msg::kAsyncAlert;
     id = bytes[0];
     payload = bytes.subspan(1);
-  } else if (packetType == kPacketLastGaspOld || packetType == kPacketLastGaspNew) {
+  } else if (packetType == kLastGaspOld || packetType == kLastGaspNew) {
     auto made = lastGaspPayload(packetType, bytes);
     if (!made) return;  // shorter than its fixed fields
     record = std::move(*made);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kmx/proto/byte_order.h"
+#include "kmx/proto/ut_commands.h"
 #include "kmx_messages.h"
 #include "kmxio.h"
 #include "link_manager.h"
@@ -16,13 +17,7 @@ using proto::appendLe32;
 using proto::loadLe16;
 using proto::loadLe32;
 
-namespace ut {
-constexpr uint8_t kVersion = 2, kReadRegion = 3, kWriteRegion = 7, kOperation = 9, kPluginWrite = 10,
-                  kSync = 11, kTestMode = 14, kLogStatus = 15, kTestModeState = 17, kStatusData = 18,
-                  kNvRead = 19, kNvWrite = 20, kSecurityPassword = 22, kServiceCode = 23, kNvDelete = 24,
-                  kNvListDimension = 25, kNvInsert = 26, kMemoryPools = 27, kKeyStore = 28, kKeyVerify = 29,
-                  kKeyStoreShort = 30;
-}
+namespace ut = proto::ut_command;
 
 constexpr uint32_t kVersionReasks = 5;
 constexpr uint32_t kLinkStatsMaxCodes = (msg::kMaxMessage - msg::reply::kStatsRecords) / msg::reply::kStatsRecordSize;
@@ -199,7 +194,7 @@ bool CommandRelay::buildUtRequest(ClientEntry& client, uint32_t id) {
     case msg::kCmdSendSpCode:
       if (!need(4)) return true;
       append(p, from(msg::cmd::kCodeText));
-      submitFor(client, id == msg::kCmdSendSecurityPassword ? ut::kSecurityPassword : ut::kServiceCode, std::move(p));
+      submitFor(client, id == msg::kCmdSendSecurityPassword ? ut::kSecurityPassword : ut::kServiceProgrammingCode, std::move(p));
       return true;
     case msg::kCmdKeyCommand:
       if (!need(msg::cmd::kKeySize)) return true;
@@ -277,7 +272,7 @@ void CommandRelay::replyAccepted(ClientEntry& client, uint8_t code, std::span<co
       finish(client, reply);
       return;
     case ut::kSecurityPassword:
-    case ut::kServiceCode:
+    case ut::kServiceProgrammingCode:
       firstBytes(1);
       return;
     case ut::kNvListDimension:

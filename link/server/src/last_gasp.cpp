@@ -6,13 +6,14 @@
 #include <cstring>
 
 #include "kmx/proto/byte_order.h"
+#include "kmx/proto/ut_commands.h"
 
 namespace kmx::server {
 namespace {
 
 constexpr std::size_t kMaxText = kLastGaspTextBuffer - 1;
-constexpr uint8_t kOlderForm = 3;
-constexpr uint8_t kNewerForm = 5;
+constexpr uint8_t kOlderForm = proto::ut_packet::kLastGaspOld;
+constexpr uint8_t kNewerForm = proto::ut_packet::kLastGaspNew;
 constexpr std::size_t kOlderFormatAt = 16;
 constexpr std::size_t kNewerFileAt = 22;
 constexpr std::size_t kNewerFormatAt = 72;

@@ -4,6 +4,7 @@
 
 #include "kmx/platform/wait.h"
 #include "kmx/proto/byte_order.h"
+#include "kmx/proto/ut_commands.h"
 #include "kmxio.h"
 #include "kmxipc.h"
 #include "xmodem_session.h"
@@ -11,8 +12,8 @@
 namespace kmx::server {
 namespace {
 
-constexpr uint8_t kUtSetRate = 1;
-constexpr uint8_t kUtSync = 11;
+constexpr uint8_t kUtSetRate = proto::ut_command::kSetRate;
+constexpr uint8_t kUtSync = proto::ut_command::kSync;
 constexpr int kCtsPollMs = 100;
 constexpr int kKeepAliveMs = 1000;
 constexpr int kRtsResetMs = 3200;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "kmx/proto/ut_commands.h"
 #include "kmxio.h"
 
 namespace kmx::server {
@@ -178,11 +179,13 @@ void UtLink::drainPort() {
 }
 
 void UtLink::dispatch(std::span<const uint8_t> p) {
-  if (p[0] == 1 || p[0] == 2) {
+  using proto::ut_packet::kAccepted;
+  using proto::ut_packet::kRejected;
+  if (p[0] == kAccepted || p[0] == kRejected) {
     if (p.size() < 2 || !current_ || (p[1] & 1) != sequence_) return;
     timers_.cancel(&responseTimer_);
     UtRequestPtr request = std::move(current_);
-    request->complete(p[0] == 1 ? RequestStatus::Accepted : RequestStatus::Rejected, p.subspan(2));
+    request->complete(p[0] == kAccepted ? RequestStatus::Accepted : RequestStatus::Rejected, p.subspan(2));
     request.reset();
     sendNext();
     return;

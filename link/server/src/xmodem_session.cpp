@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kmx/proto/byte_order.h"
+#include "kmx/proto/ut_commands.h"
 #include "kmx_messages.h"
 #include "kmxio.h"
 #include "link_manager.h"
@@ -12,7 +13,7 @@ namespace kmx::server {
 namespace {
 
 constexpr uint8_t kStx = 0x02, kEot = 0x04, kAck = 0x06, kBs = 0x08, kNak = 0x15, kCan = 0x18, kSub = 0x1A;
-constexpr uint8_t kUtStartDownload = 21;
+constexpr uint8_t kUtStartDownload = proto::ut_command::kStartDownload;
 constexpr int32_t kSubEnter = 0, kSubEnd = 2;
 
 }  // namespace
