@@ -46,7 +46,6 @@ class Server {
   void checkClients();
   void reapClients();
   void destroyClient(std::size_t slot);
-  std::size_t clientCount() const { return clientCount_; }
   // Serves connection requests while the connection mailbox holds some;
   // true once one was accepted.
   bool serveQueuedRequests(bool refuse);
