@@ -65,7 +65,7 @@ bool Server::startUp() {
   bool channelOpen = connectionChannel_->Open();
   connectionChannelTried_ = true;
   bool accepted = channelOpen && serveConnectionRequest(false);
-  watchdogTimer_ = timers_.start(kWatchdogMs, [this] { watchdog(); });
+  timers_.start(kWatchdogMs, [this] { watchdog(); });
   return ticking && portOpen && channelOpen && accepted && newConnectionMutex_ != nullptr;
 }
 
@@ -197,7 +197,7 @@ void Server::closeCommand(ClientEntry& client) {
 
 void Server::watchdog() {
   checkClients();
-  watchdogTimer_ = timers_.start(kWatchdogMs, [this] { watchdog(); });
+  timers_.start(kWatchdogMs, [this] { watchdog(); });
 }
 
 // A client whose process has ended is dropped: its requests go without

@@ -63,7 +63,6 @@ class Server {
   std::array<std::unique_ptr<ClientEntry>, kMaxClients> clients_;
   std::size_t clientCount_ = 0;
   bool connectionChannelTried_ = false;
-  TimerQueue::Id watchdogTimer_ = TimerQueue::kNoTimer;
 };
 
 }  // namespace kmx::server
