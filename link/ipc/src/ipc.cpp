@@ -433,6 +433,18 @@ void* publishMailbox(std::unique_ptr<MailboxHandle> mbox) {
   return mbox.release();
 }
 
+// The checks and the local handle that creating and opening a mailbox share:
+// the name and mode, the IPC handle, a handle for a mailbox of that object.
+uint32_t newMailboxHandle(const char* name, uint32_t mode, void* ipcHandle, std::string_view* mboxName,
+                          IpcHandle** ipc, std::unique_ptr<MailboxHandle>* mbox) {
+  if (!validName(name, mboxName) || mode > IPC_MODE_SEND_RECEIVE) return compose(IPC_ERR_INVALID_ARGUMENT);
+  if (uint32_t error = checkHandles(ipcHandle, 0, nullptr, 0, ipc)) return error;
+  *mbox = std::make_unique<MailboxHandle>();
+  (*mbox)->mode = mode;
+  (*mbox)->owner = *ipc;
+  return 0;
+}
+
 }  // namespace
 }  // namespace kmx::ipc
 
@@ -528,14 +540,9 @@ int IPC_close(void* ipcHandle) {
 void* IPC_create_mailbox(const char* name, uint32_t mode, uint32_t capacity, void* ipcHandle) {
   return guarded<void*>(nullptr, [&]() -> void* {
     std::string_view mboxName;
-    if (!validName(name, &mboxName) || mode > IPC_MODE_SEND_RECEIVE) {
-      return failNull(compose(IPC_ERR_INVALID_ARGUMENT));
-    }
     IpcHandle* ipc = nullptr;
-    if (uint32_t error = checkHandles(ipcHandle, 0, nullptr, 0, &ipc)) return failNull(error);
-    auto mbox = std::make_unique<MailboxHandle>();
-    mbox->mode = mode;
-    mbox->owner = ipc;
+    std::unique_ptr<MailboxHandle> mbox;
+    if (uint32_t error = newMailboxHandle(name, mode, ipcHandle, &mboxName, &ipc, &mbox)) return failNull(error);
     const std::string eventName = ipc->name + std::string(mboxName);
 
     BlockLock lock(*ipc);
@@ -572,14 +579,9 @@ void* IPC_create_mailbox(const char* name, uint32_t mode, uint32_t capacity, voi
 void* IPC_open_mailbox(const char* name, uint32_t mode, void* ipcHandle) {
   return guarded<void*>(nullptr, [&]() -> void* {
     std::string_view mboxName;
-    if (!validName(name, &mboxName) || mode > IPC_MODE_SEND_RECEIVE) {
-      return failNull(compose(IPC_ERR_INVALID_ARGUMENT));
-    }
     IpcHandle* ipc = nullptr;
-    if (uint32_t error = checkHandles(ipcHandle, 0, nullptr, 0, &ipc)) return failNull(error);
-    auto mbox = std::make_unique<MailboxHandle>();
-    mbox->mode = mode;
-    mbox->owner = ipc;
+    std::unique_ptr<MailboxHandle> mbox;
+    if (uint32_t error = newMailboxHandle(name, mode, ipcHandle, &mboxName, &ipc, &mbox)) return failNull(error);
     const std::string eventName = ipc->name + std::string(mboxName);
 
     BlockLock lock(*ipc);
