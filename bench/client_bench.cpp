@@ -9,12 +9,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "kmx/sim/ut_simulator.h"
 #include "kmxclient.h"
+#include "private_runtime.h"
 #include "socket_round_trip.h"
 
 namespace {
@@ -125,10 +125,8 @@ BENCHMARK(BM_LogPacketsReceived)->UseRealTime()->Iterations(30);
 }  // namespace
 
 int main(int argc, char** argv) {
-  char dir[] = "/tmp/kmx-client-bench-XXXXXX";
-  if (mkdtemp(dir) == nullptr) return 1;
-  setenv("KMX_RUNTIME_DIR", dir, 1);
-  setenv("KMX_PORT_DIR", dir, 1);
+  kmx::bench::PrivateRuntime runtime("kmx-client-bench");
+  if (!runtime.ready()) return 1;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
@@ -137,7 +135,5 @@ int main(int argc, char** argv) {
     std::printf("NV read through the client library %.0f ns, socket round trip %.0f ns, ratio %.1f\n", gNvReadNs,
                 gSocketNs, gNvReadNs / gSocketNs);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
   return 0;
 }

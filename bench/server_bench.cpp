@@ -8,13 +8,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 
 #include "kmx/platform/process.h"
 #include "kmx/platform/wait.h"
 #include "kmx/sim/ut_simulator.h"
 #include "kmx_messages.h"
+#include "private_runtime.h"
 #include "socket_round_trip.h"
 #include "wire_client.h"
 
@@ -117,10 +117,8 @@ BENCHMARK(BM_ServerCpuAtPaced115200)->UseRealTime()->MinTime(3.0);
 }  // namespace
 
 int main(int argc, char** argv) {
-  char dir[] = "/tmp/kmx-server-bench-XXXXXX";
-  if (mkdtemp(dir) == nullptr) return 1;
-  setenv("KMX_RUNTIME_DIR", dir, 1);
-  setenv("KMX_PORT_DIR", dir, 1);
+  kmx::bench::PrivateRuntime runtime("kmx-server-bench");
+  if (!runtime.ready()) return 1;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
@@ -129,7 +127,5 @@ int main(int argc, char** argv) {
     std::printf("NV read through the server %.0f ns, socket round trip %.0f ns, ratio %.1f\n", gNvReadNs,
                 gSocketNs, gNvReadNs / gSocketNs);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
   return 0;
 }

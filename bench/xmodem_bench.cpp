@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <numeric>
 
@@ -14,6 +13,7 @@
 #include "kmx/platform/wait.h"
 #include "kmx/sim/ut_simulator.h"
 #include "kmx_messages.h"
+#include "private_runtime.h"
 #include "wire_client.h"
 
 namespace {
@@ -87,15 +87,11 @@ BENCHMARK(BM_XmodemImageAtPaced115200)->UseManualTime()->Iterations(1)->Unit(ben
 }  // namespace
 
 int main(int argc, char** argv) {
-  char dir[] = "/tmp/kmx-xmodem-bench-XXXXXX";
-  if (mkdtemp(dir) == nullptr) return 1;
-  setenv("KMX_RUNTIME_DIR", dir, 1);
-  setenv("KMX_PORT_DIR", dir, 1);
+  kmx::bench::PrivateRuntime runtime("kmx-xmodem-bench");
+  if (!runtime.ready()) return 1;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
   return 0;
 }
