@@ -19,6 +19,20 @@ constexpr int32_t kKeepValue = -1;
 bool validPriority(int32_t p) { return p >= KMX_PRIORITY_MIN && p <= KMX_PRIORITY_MAX; }
 bool validMaxPackets(int32_t m) { return m >= KMX_MAX_PACKETS_MIN && m <= KMX_MAX_PACKETS_MAX; }
 
+// Checks a priority and a packet limit; false with the error of the first
+// that is out of range.
+bool checkParams(int32_t priority, int32_t maxPackets) {
+  if (!validPriority(priority)) {
+    setError(KMX_ERR_INVALID_PRIORITY);
+    return false;
+  }
+  if (!validMaxPackets(maxPackets)) {
+    setError(KMX_ERR_INVALID_MAX_PACKETS);
+    return false;
+  }
+  return true;
+}
+
 // The id a registration has on the server: last gasp registrations are
 // registered under 0 whatever their callback form.
 uint32_t serverId(const Registration& r) { return r.kind() == Kind::LastGasp ? 0 : r.id; }
@@ -92,14 +106,7 @@ void* registerAsync(const std::shared_ptr<Connection>& c, Kind kind, uint32_t id
     setError(KMX_ERR_INVALID_CALLBACK);
     return nullptr;
   }
-  if (!validPriority(priority)) {
-    setError(KMX_ERR_INVALID_PRIORITY);
-    return nullptr;
-  }
-  if (!validMaxPackets(maxPackets)) {
-    setError(KMX_ERR_INVALID_MAX_PACKETS);
-    return nullptr;
-  }
+  if (!checkParams(priority, maxPackets)) return nullptr;
 
   auto& registry = HandleRegistry::instance();
   std::lock_guard commandLock(c->commandMutex);
@@ -254,14 +261,7 @@ KMXCLIENT_API int KMXSetAsyncDataParams(void* registration, int32_t priority, in
       setError(KMX_ERR_INVALID_HANDLE);
       return 0;
     }
-    if (!validPriority(priority)) {
-      setError(KMX_ERR_INVALID_PRIORITY);
-      return 0;
-    }
-    if (!validMaxPackets(maxPackets)) {
-      setError(KMX_ERR_INVALID_MAX_PACKETS);
-      return 0;
-    }
+    if (!checkParams(priority, maxPackets)) return 0;
     std::lock_guard lock(c->commandMutex);
     if (c->closed || !r->attached) {
       setError(KMX_ERR_INVALID_HANDLE);
@@ -280,14 +280,7 @@ KMXCLIENT_API int KMXSetLogDataParams(void* connection, uint32_t logCode, int32_
       setError(KMX_ERR_INVALID_HANDLE);
       return 0;
     }
-    if (!validPriority(priority)) {
-      setError(KMX_ERR_INVALID_PRIORITY);
-      return 0;
-    }
-    if (!validMaxPackets(maxPackets)) {
-      setError(KMX_ERR_INVALID_MAX_PACKETS);
-      return 0;
-    }
+    if (!checkParams(priority, maxPackets)) return 0;
     std::lock_guard commandLock(c->commandMutex);
     if (c->closed) {
       setError(KMX_ERR_INVALID_HANDLE);
