@@ -1,0 +1,99 @@
+#include "nv_database.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "subtree_builder.h"
+
+namespace vx::nvdb {
+
+NvDatabase::NvDatabase(SymbolTable symbols, std::vector<NVItemInfo> items)
+    : symbols_(std::move(symbols)), items_(std::move(items)) {
+  indexItems();
+}
+
+void NvDatabase::indexItems() {
+  itemIndex_.clear();
+  itemIndex_.reserve(items_.size());
+  for (std::size_t i = 0; i < items_.size(); ++i) itemIndex_.try_emplace(items_[i].name, i);
+}
+
+NVItemInfo* NvDatabase::findItem(std::string_view name) {
+  const auto found = itemIndex_.find(name);
+  return found == itemIndex_.end() ? nullptr : &items_[found->second];
+}
+
+bool NvDatabase::expand(NVItemInfo& item, NvUtAccess& ut) {
+  if (item.expanded) return true;
+  const TypeRecord* type = symbols_.typeByName(item.typeName);
+  if (type == nullptr || type->size > kMaxItemSize) return false;
+
+  std::vector<uint8_t> value(type->size, 0);
+  if (item.instanceCount > 0 && !item.isNew && item.elementIndex >= 0) {
+    const auto read = ut.readItem(item.itemNumber, static_cast<uint32_t>(item.elementIndex), value);
+    if (read == NvUtAccess::ItemRead::Failed) return false;
+    if (read == NvUtAccess::ItemRead::NotActive) std::fill(value.begin(), value.end(), 0);
+  }
+  auto nodes = buildItemSubtree(symbols_, *type);
+  if (!nodes) return false;
+
+  item.value = std::move(value);
+  item.nodes = std::move(*nodes);
+  item.expanded = true;
+  return true;
+}
+
+std::optional<NodeRef> NvDatabase::resolve(std::string_view path, NvUtAccess& ut) {
+  const std::size_t dot = path.find('.');
+  NVItemInfo* item = findItem(path.substr(0, dot));
+  if (item == nullptr || !expand(*item, ut)) return std::nullopt;
+  NodeRef ref{item, NodeRef::kItemNode};
+  if (dot == std::string_view::npos) return ref;
+
+  std::string_view rest = path.substr(dot + 1);
+  // The item node's only child is the type node.
+  uint32_t first = 0;
+  uint32_t count = item->nodes.empty() ? 0 : 1;
+  for (;;) {
+    const std::size_t next = rest.find('.');
+    const std::string_view component = rest.substr(0, next);
+    const auto begin = item->nodes.begin() + first;
+    const auto match = std::find_if(begin, begin + count, [&](const NVNode& node) {
+      return nodeTextEquals(node, component);
+    });
+    if (match == begin + count) return std::nullopt;
+    ref.node = static_cast<uint32_t>(match - item->nodes.begin());
+    if (next == std::string_view::npos) return ref;
+    rest = rest.substr(next + 1);
+    first = match->firstChild;
+    count = match->childCount;
+  }
+}
+
+std::string NvDatabase::pathOf(const NodeRef& ref) const {
+  if (ref.isItemNode()) return ref.item->name;
+  std::vector<uint32_t> chain;
+  for (uint32_t at = ref.node; at != NVNode::kNone; at = ref.item->nodes[at].parent) {
+    chain.push_back(at);
+  }
+  std::string path = ref.item->name;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    path += '.';
+    path += nodeText(ref.item->nodes[*it]);
+  }
+  return path;
+}
+
+std::vector<NodeRef> NvDatabase::children(const NodeRef& ref, NvUtAccess& ut) {
+  std::vector<NodeRef> result;
+  if (!expand(*ref.item, ut)) return result;
+  if (ref.isItemNode()) {
+    if (!ref.item->nodes.empty()) result.push_back({ref.item, 0});
+    return result;
+  }
+  const NVNode& node = ref.item->nodes[ref.node];
+  for (uint32_t i = 0; i < node.childCount; ++i) result.push_back({ref.item, node.firstChild + i});
+  return result;
+}
+
+}  // namespace vx::nvdb

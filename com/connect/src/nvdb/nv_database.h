@@ -1,0 +1,76 @@
+// The NV item database of one connection: the UT's symbol table and the item
+// tree built from its tables. Items are expanded on first access (their value
+// read from the UT, their subtree built); nodes are addressed by dotted paths
+// such as "NV_UI_WARRANTY_DATE_CODE.ui_nv_warranty_date_code_type.wdc[5].wdc[0]".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "nv_tree.h"
+#include "symbol_table.h"
+#include "ut_access.h"
+
+namespace vx::nvdb {
+
+// An item's value buffer is its type's size; NV items are far smaller.
+inline constexpr uint32_t kMaxItemSize = 64u << 10;
+
+// A node of the tree: the item node itself (node == kItemNode) or a node of
+// its subtree.
+struct NodeRef {
+  static constexpr uint32_t kItemNode = UINT32_MAX;
+  NVItemInfo* item = nullptr;
+  uint32_t node = kItemNode;
+
+  bool isItemNode() const { return node == kItemNode; }
+  const NVNode* subtreeNode() const { return isItemNode() ? nullptr : &item->nodes[node]; }
+};
+
+class NvDatabase {
+ public:
+  NvDatabase(SymbolTable symbols, std::vector<NVItemInfo> items);
+  NvDatabase(const NvDatabase&) = delete;
+  NvDatabase& operator=(const NvDatabase&) = delete;
+
+  const SymbolTable& symbols() const { return symbols_; }
+  // The item list in tree order.
+  std::vector<NVItemInfo>& items() { return items_; }
+  const std::vector<NVItemInfo>& items() const { return items_; }
+  // The first item of this exact name, or null.
+  NVItemInfo* findItem(std::string_view name);
+
+  // Expands the item if it is not yet: allocates its zeroed buffer, reads
+  // its value when the UT holds it (an element without a value keeps the
+  // zeros) and builds its subtree. False, leaving the item unexpanded, when
+  // its type is unknown or too large, the read fails, or the tree is too big.
+  bool expand(NVItemInfo& item, NvUtAccess& ut);
+
+  // Resolves a path, expanding its item; nullopt when it names no node.
+  std::optional<NodeRef> resolve(std::string_view path, NvUtAccess& ut);
+  // The path of a node, as resolve() takes it.
+  std::string pathOf(const NodeRef& ref) const;
+
+  // The children of a node; the item node's only child is its type node.
+  // Expands the item first (no children when it cannot be).
+  std::vector<NodeRef> children(const NodeRef& ref, NvUtAccess& ut);
+
+ private:
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  };
+
+  void indexItems();
+
+  SymbolTable symbols_;
+  std::vector<NVItemInfo> items_;
+  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> itemIndex_;
+};
+
+}  // namespace vx::nvdb

@@ -1,0 +1,240 @@
+#include "nv_loader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "decompressor.h"
+#include "item_tables.h"
+#include "symbol_parser.h"
+
+namespace vx::nvdb {
+
+namespace {
+
+constexpr std::size_t kSymbolAddressOffset = 31;
+constexpr std::size_t kSymbolSizeOffset = 35;
+constexpr uint32_t kReadSlice = 4096;  // memory is read in slices, for progress
+constexpr std::string_view kNameTableSymbol = "NVitems_item_name_table";
+constexpr std::string_view kDescriptorTableSymbol = "NVitems_desc_table";
+
+uint32_t littleEndian32(const uint8_t* bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+// A private directory in $TMPDIR for the compressed file and gzip's output,
+// removed with everything in it on every path out of the load.
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/stiXXXXXX";
+    if (mkdtemp(pattern.data()) != nullptr) path_ = std::move(pattern);
+  }
+  ~ScratchDirectory() {
+    if (path_.empty()) return;
+    for (const std::string& file : files_) unlink(file.c_str());
+    rmdir(path_.c_str());
+  }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  bool valid() const { return !path_.empty(); }
+  // A file name inside the directory, removed with it.
+  std::string file(const std::string& name) {
+    files_.push_back(path_ + "/" + name);
+    return files_.back();
+  }
+
+ private:
+  std::string path_;
+  std::vector<std::string> files_;
+};
+
+bool writeFile(const std::string& path, std::span<const uint8_t> bytes) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  return close(fd) == 0 && written == bytes.size();
+}
+
+// The whole file, or nullopt when it cannot be opened or read or is larger
+// than `limit`.
+std::optional<std::string> readFile(const std::string& path, uint64_t limit) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  std::optional<std::string> text;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) <= limit) {
+    std::string content(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t got = 0;
+    while (got < content.size()) {
+      const ssize_t n = read(fd, content.data() + got, content.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    if (got == content.size()) text = std::move(content);
+  }
+  close(fd);
+  return text;
+}
+
+class Loader {
+ public:
+  Loader(NvUtAccess& ut, const LoadOptions& options) : ut_(ut), options_(options) {}
+
+  std::unique_ptr<NvDatabase> run() {
+    auto database = load();
+    if (!database) say(NvMessageId::SymbolInformationUnreadable);
+    return database;
+  }
+
+ private:
+  std::unique_ptr<NvDatabase> load() {
+    const std::string decompressor =
+        options_.decompressor.empty() ? locateDecompressor() : options_.decompressor;
+
+    std::array<uint8_t, kVersionBlockSize> version{};
+    if (!ut_.readVersionBlock(version)) return nullptr;
+    const uint32_t address = littleEndian32(&version[kSymbolAddressOffset]);
+    const uint32_t size = littleEndian32(&version[kSymbolSizeOffset]);
+    if (size == 0 || size > kMaxCompressedSymbolInformation) return nullptr;
+
+    std::vector<uint8_t> compressed(size);
+    if (!readMemory(address, compressed, LoadProgress::Stage::SymbolInformation)) return nullptr;
+
+    auto symbols = unpackAndParse(compressed, decompressor);
+    if (!symbols) return nullptr;
+
+    std::vector<uint8_t> names;
+    std::vector<uint8_t> descriptors;
+    if (!readTable(*symbols, kNameTableSymbol, names) ||
+        !readTable(*symbols, kDescriptorTableSymbol, descriptors)) {
+      return nullptr;
+    }
+    auto items = buildItemList(parseItemTables(names, descriptors));
+    if (!items) return nullptr;
+    return std::make_unique<NvDatabase>(std::move(*symbols), std::move(*items));
+  }
+
+  std::optional<SymbolTable> unpackAndParse(std::span<const uint8_t> compressed,
+                                            const std::string& decompressor) {
+    ScratchDirectory scratch;
+    if (!scratch.valid()) return std::nullopt;
+    const std::string unpacked = scratch.file("symbols");
+    const std::string packed = scratch.file("symbols.gz");
+    if (!writeFile(packed, compressed)) return std::nullopt;
+
+    if (access(decompressor.c_str(), X_OK) != 0) {
+      say(NvMessageId::DecompressorNotFound, decompressor);
+      return std::nullopt;
+    }
+    // A decompressor that fails or runs too long leaves no complete output,
+    // which the next step reports.
+    runDecompressor(decompressor, packed, options_.decompressTimeoutMs);
+
+    auto text = readFile(unpacked, kMaxSymbolInformation);
+    unlink(unpacked.c_str());
+    if (!text) {
+      say(NvMessageId::CouldNotOpenFile, unpacked);
+      return std::nullopt;
+    }
+    auto parsed = parseSymbolInformation(std::move(*text));
+    if (!parsed.table) {
+      say(NvMessageId::ParseError, std::to_string(parsed.errorRecord));
+      return std::nullopt;
+    }
+    return std::move(parsed.table);
+  }
+
+  bool readTable(const SymbolTable& symbols, std::string_view name, std::vector<uint8_t>& out) {
+    const TypeRecord* symbol = symbols.symbolByName(name);
+    if (symbol == nullptr || symbol->size > kMaxItemTable) return false;
+    // Two zero bytes beyond the table end its text even when the UT's does not.
+    out.assign(symbol->size + 2u, 0);
+    return readMemory(symbol->address, std::span(out).first(symbol->size),
+                      LoadProgress::Stage::ItemTables);
+  }
+
+  std::optional<std::vector<NVItemInfo>> buildItemList(const std::vector<ItemTableRow>& rows) {
+    std::vector<NVItemInfo> items;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const ItemTableRow& row = rows[i];
+      if (row.itemNumber > UINT16_MAX) return std::nullopt;  // item numbers are 16 bits
+      uint16_t count = 0;
+      if (!ut_.listDimension(row.itemNumber, count)) return std::nullopt;
+      report(LoadProgress::Stage::ItemDimensions, i + 1, rows.size());
+      if (count == 0) {
+        if (row.presence == 1) items.push_back(entry(row, -1, 0));
+      } else {
+        for (uint16_t k = 0; k < count; ++k) items.push_back(entry(row, k, count));
+      }
+      if (items.size() > kMaxItemEntries) return std::nullopt;
+    }
+    return items;
+  }
+
+  static NVItemInfo entry(const ItemTableRow& row, int32_t element, uint16_t count) {
+    NVItemInfo item;
+    item.name = row.name;
+    item.descriptor = row.descriptor;
+    if (count > 1) {
+      const std::string suffix = "[" + std::to_string(element) + "]";
+      item.name += suffix;
+      item.descriptor += suffix;
+    }
+    item.typeName = row.typeName;
+    item.presence = row.presence;
+    item.flags = row.flags;
+    item.itemNumber = row.itemNumber;
+    item.elementIndex = element;
+    item.instanceCount = count;
+    return item;
+  }
+
+  bool readMemory(uint32_t address, std::span<uint8_t> out, LoadProgress::Stage stage) {
+    if (static_cast<uint64_t>(address) + out.size() > (uint64_t{1} << 32)) return false;
+    for (std::size_t done = 0; done < out.size();) {
+      const std::size_t slice = std::min<std::size_t>(kReadSlice, out.size() - done);
+      if (!ut_.readMemory(address + static_cast<uint32_t>(done), out.subspan(done, slice))) return false;
+      done += slice;
+      report(stage, done, out.size());
+    }
+    return true;
+  }
+
+  void report(LoadProgress::Stage stage, uint64_t done, uint64_t total) const {
+    if (options_.progress) options_.progress({stage, done, total});
+  }
+
+  void say(NvMessageId id, std::string argument = {}) const {
+    if (options_.messagesEnabled && options_.messages) options_.messages({id, std::move(argument)});
+  }
+
+  NvUtAccess& ut_;
+  const LoadOptions& options_;
+};
+
+}  // namespace
+
+std::unique_ptr<NvDatabase> loadNvDatabase(NvUtAccess& ut, const LoadOptions& options) {
+  return Loader(ut, options).run();
+}
+
+}  // namespace vx::nvdb

@@ -1,0 +1,42 @@
+// Loads the NV item database from the UT: the compressed symbol information
+// that the version block points at, unpacked by gzip in a private temporary
+// directory, then the two item tables and every item's list dimension.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "nv_database.h"
+#include "nv_messages.h"
+#include "ut_access.h"
+
+namespace vx::nvdb {
+
+// Bounds on what the UT may make the host allocate.
+inline constexpr uint32_t kMaxCompressedSymbolInformation = 16u << 20;
+inline constexpr uint64_t kMaxSymbolInformation = 256u << 20;
+inline constexpr uint32_t kMaxItemTable = 4u << 20;
+inline constexpr std::size_t kMaxItemEntries = 1u << 20;
+
+struct LoadProgress {
+  enum class Stage { SymbolInformation, ItemTables, ItemDimensions };
+  Stage stage;
+  uint64_t done;
+  uint64_t total;
+};
+
+struct LoadOptions {
+  bool messagesEnabled = true;
+  NvMessageSink messages = printToStandardError;
+  std::string decompressor;  // empty: gzip beside the program, else on PATH
+  int decompressTimeoutMs = 10000;
+  std::function<void(const LoadProgress&)> progress;
+};
+
+// The database, or null when any step fails (the messages, when enabled,
+// say why).
+std::unique_ptr<NvDatabase> loadNvDatabase(NvUtAccess& ut, const LoadOptions& options = {});
+
+}  // namespace vx::nvdb
