@@ -145,11 +145,11 @@ class Loader {
       say(NvMessageId::DecompressorNotFound, decompressor);
       return std::nullopt;
     }
-    // A decompressor that fails or runs too long leaves no complete output,
-    // which the next step reports.
-    runDecompressor(decompressor, packed, options_.decompressTimeoutMs);
-
-    auto text = readFile(unpacked, kMaxSymbolInformation);
+    // A decompressor that fails leaves no output; one stopped at the time
+    // limit may leave part of it, which must not pass for the whole.
+    const bool finished = runDecompressor(decompressor, packed, options_.decompressTimeoutMs) ==
+                          DecompressResult::Finished;
+    auto text = finished ? readFile(unpacked, kMaxSymbolInformation) : std::nullopt;
     unlink(unpacked.c_str());
     if (!text) {
       say(NvMessageId::CouldNotOpenFile, unpacked);
