@@ -35,8 +35,8 @@ struct Pending {
 
 class Builder {
  public:
-  Builder(const SymbolTable& symbols, uint32_t bufferSize)
-      : symbols_(symbols), bufferSize_(bufferSize) {}
+  Builder(const SymbolTable& symbols, uint32_t bufferSize, std::size_t maxNodes)
+      : symbols_(symbols), bufferSize_(bufferSize), maxNodes_(maxNodes) {}
 
   bool build(const TypeRecord& itemType) {
     Source root;
@@ -264,7 +264,7 @@ class Builder {
     std::vector<Pending> children;
     emitChildren(pending, depth, children);
     if (children.empty()) return true;
-    if (nodes_.size() + children.size() > kMaxNodesPerItem) return false;
+    if (nodes_.size() + children.size() > maxNodes_) return false;
     const auto first = static_cast<uint32_t>(nodes_.size());
     nodes_[index].firstChild = first;
     nodes_[index].childCount = static_cast<uint32_t>(children.size());
@@ -280,14 +280,16 @@ class Builder {
 
   const SymbolTable& symbols_;
   const uint32_t bufferSize_;
+  const std::size_t maxNodes_;
   std::vector<NVNode> nodes_;
 };
 
 }  // namespace
 
 std::optional<std::vector<NVNode>> buildItemSubtree(const SymbolTable& symbols,
-                                                    const TypeRecord& itemType) {
-  Builder builder(symbols, itemType.size);
+                                                    const TypeRecord& itemType,
+                                                    std::size_t maxNodes) {
+  Builder builder(symbols, itemType.size, maxNodes);
   if (!builder.build(itemType)) return std::nullopt;
   return builder.take();
 }

@@ -20,8 +20,9 @@ inline constexpr std::size_t kMaxNodesPerItem = 1u << 20;
 inline constexpr unsigned kMaxTreeDepth = 128;
 
 // The nodes of the item's subtree (nodes[0] is the type node), or nullopt
-// when the tree would exceed kMaxNodesPerItem.
+// when the tree would exceed maxNodes.
 std::optional<std::vector<NVNode>> buildItemSubtree(const SymbolTable& symbols,
-                                                    const TypeRecord& itemType);
+                                                    const TypeRecord& itemType,
+                                                    std::size_t maxNodes = kMaxNodesPerItem);
 
 }  // namespace vx::nvdb
