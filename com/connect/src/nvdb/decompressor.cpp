@@ -19,6 +19,13 @@ constexpr int kKillGraceMs = 1000;
 
 bool isExecutable(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
 
+// Appended piece by piece: g++ 12 warns wrongly about `dir + "/" + name`.
+std::string inDirectory(std::string dir) {
+  dir += '/';
+  dir += kProgram;
+  return dir;
+}
+
 bool waitForEnd(const kmx::ProcessWatch& watch, int timeoutMs) {
   if (!watch.valid()) return true;  // gone before it could be watched
   const int fds[1] = {watch.fd()};
@@ -28,7 +35,7 @@ bool waitForEnd(const kmx::ProcessWatch& watch, int timeoutMs) {
 }  // namespace
 
 std::string locateDecompressor() {
-  const std::string beside = kmx::programDir() + "/" + kProgram;
+  const std::string beside = inDirectory(kmx::programDir());
   if (isExecutable(beside)) return beside;
   const char* path = std::getenv("PATH");
   std::string_view dirs = path == nullptr ? "" : path;
@@ -36,8 +43,8 @@ std::string locateDecompressor() {
     const std::size_t colon = dirs.find(':');
     std::string dir(dirs.substr(0, colon));
     dirs = colon == std::string_view::npos ? std::string_view{} : dirs.substr(colon + 1);
-    if (dir.empty()) dir = ".";
-    const std::string candidate = dir + "/" + kProgram;
+    if (dir.empty()) dir.assign(1, '.');
+    const std::string candidate = inDirectory(std::move(dir));
     if (isExecutable(candidate)) return candidate;
   }
   return beside;

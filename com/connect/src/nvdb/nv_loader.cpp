@@ -195,7 +195,9 @@ class Loader {
     item.name = row.name;
     item.descriptor = row.descriptor;
     if (count > 1) {
-      const std::string suffix = "[" + std::to_string(element) + "]";
+      std::string suffix(1, '[');
+      suffix += std::to_string(element);
+      suffix += ']';
       item.name += suffix;
       item.descriptor += suffix;
     }

@@ -7,7 +7,11 @@ namespace vx::nvdb {
 std::string nodeText(const NVNode& node) {
   if (node.suffix == NodeSuffix::Error) return std::string(kErrorNodeText);
   std::string text(node.name);
-  if (node.suffix != NodeSuffix::None) text += "[" + std::to_string(node.suffixValue) + "]";
+  if (node.suffix != NodeSuffix::None) {
+    text += '[';
+    text += std::to_string(node.suffixValue);
+    text += ']';
+  }
   text.append(node.stars, '*');
   return text;
 }

@@ -36,7 +36,7 @@ struct Pending {
 class Builder {
  public:
   Builder(const SymbolTable& symbols, uint32_t bufferSize, std::size_t maxNodes)
-      : symbols_(symbols), bufferSize_(bufferSize), maxNodes_(maxNodes) {}
+      : symbols_(symbols), bufferSize_(bufferSize), maxNodes_(maxNodes), scratch_(kMaxTreeDepth + 3) {}
 
   bool build(const TypeRecord& itemType) {
     Source root;
@@ -261,7 +261,11 @@ class Builder {
 
   // Makes the children of nodes_[index] consecutively, then theirs.
   bool fillChildren(uint32_t index, const Pending& pending, unsigned depth) {
-    std::vector<Pending> children;
+    // One list per depth, reused: a tree is built without an allocation per
+    // node. Sized once, so the reference stays valid through the recursion.
+    if (depth >= scratch_.size()) return false;
+    std::vector<Pending>& children = scratch_[depth];
+    children.clear();
     emitChildren(pending, depth, children);
     if (children.empty()) return true;
     if (nodes_.size() + children.size() > maxNodes_) return false;
@@ -282,6 +286,7 @@ class Builder {
   const uint32_t bufferSize_;
   const std::size_t maxNodes_;
   std::vector<NVNode> nodes_;
+  std::vector<std::vector<Pending>> scratch_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "symbol_parser.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -48,14 +49,14 @@ class Cursor {
   }
   // Moves past the next of `stops`; false when none follows (the cursor then
   // stands at the end).
-  bool skipPastAny(std::string_view stops) {
-    const std::size_t found = text_.find_first_of(stops, at_);
-    if (found == std::string_view::npos) {
-      at_ = text_.size();
-      return false;
+  bool skipPastEither(char first, char second) {
+    for (; at_ < text_.size(); ++at_) {
+      if (text_[at_] == first || text_[at_] == second) {
+        ++at_;
+        return true;
+      }
     }
-    at_ = found + 1;
-    return true;
+    return false;
   }
   std::optional<uint64_t> unsignedDecimal(uint64_t max) {
     if (!isDigit(peek())) return std::nullopt;
@@ -116,6 +117,7 @@ class SymbolParser {
 
   SymbolParseResult run() {
     const std::string_view all = *table_.text_;
+    reserveFor(all);
     std::size_t record = 0;
     std::size_t at = 0;
     while (at < all.size()) {
@@ -134,6 +136,16 @@ class SymbolParser {
   }
 
  private:
+  // Rough counts from the text, so that the tables grow once rather than
+  // many times: a record per line, a member per ';' or ','.
+  void reserveFor(std::string_view all) {
+    const auto lines = static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1;
+    table_.types_.reserve(lines);
+    table_.typeIndex_.reserve(lines);
+    table_.typeNames_.reserve(lines);
+    table_.members_.reserve(all.size() / 12);
+  }
+
   bool parseRecord(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return true;  // blank lines carry nothing
@@ -208,7 +220,7 @@ class SymbolParser {
         field.offset = static_cast<int32_t>(*offset);
       }
       table_.members_.push_back(field);
-      if (!in.skipPastAny(";}") || in.atEnd()) return true;
+      if (!in.skipPastEither(';', '}') || in.atEnd()) return true;
     }
   }
 
@@ -222,7 +234,7 @@ class SymbolParser {
       constant.name = *name;
       constant.typeOrValue = *value;
       table_.members_.push_back(constant);
-      if (!in.skipPastAny(",}") || in.atEnd()) return true;
+      if (!in.skipPastEither(',', '}') || in.atEnd()) return true;
     }
   }
 

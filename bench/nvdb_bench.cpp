@@ -1,0 +1,209 @@
+// Loading the NV item database is meant to be bound by decompression, not by
+// parsing: the parse of a generated symbol information file of about 10 MB
+// and the build of every item's tree are measured against `gzip -d` of the
+// same file, run as the load runs it (a separate process that writes the
+// unpacked file), in the same run.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "nv_database.h"
+#include "symbol_parser.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace vx::nvdb;
+
+constexpr std::size_t kTargetBytes = 10u << 20;
+
+struct Generated {
+  std::string text;
+  std::vector<std::string> structNames;
+};
+
+// Struct types of about twenty members each: scalars, bitfields, arrays,
+// enums, pointers and structs made earlier, as a phone's software has them.
+Generated generateSymbolInformation() {
+  Generated out;
+  std::string& text = out.text;
+  text.reserve(kTargetBytes + 4096);
+  text += "1 T_ULONG:4\n2 T_UCHAR:1\n3 T_USHORT:2\n4 T_LONG:4\n5 T_CHAR:1\n6 T_SHORT:2\n";
+  text += "7 T_INT:4\n8 T_UINT:4\n9 T_VOID:4\n";
+  int index = 100;
+  for (int e = 0; e < 64; ++e) {
+    text += std::to_string(index++) + " gen_enum_" + std::to_string(e) + "_type:" + (e % 2 ? "1" : "4") + ":e{";
+    for (int c = 0; c < 8; ++c) {
+      text += "GEN_" + std::to_string(e) + "_VALUE_" + std::to_string(c) + ":" + std::to_string(c) + (c < 7 ? "," : "}");
+    }
+    text += "\n";
+  }
+  const int firstStruct = index;
+  constexpr uint32_t kFlatSize = 72;
+  while (text.size() < kTargetBytes) {
+    const int self = index++;
+    const std::string name = "gen_record_" + std::to_string(self) + "_type";
+    std::string body = "count,1,0;flags,b,1,1,0,4;mode,b,1,3,1,4;level,b,3,4,4,4;";
+    body += "digits,[16]2,8;table,[4,2]6,24;kind," + std::to_string(100 + self % 64) + ",40;";
+    body += "handler,F1,44;next,*9,48;limit,4,52;small,5,56;word,8,60;";
+    body += "status,b,8,2,8,64;spare,[4]2,68";
+    // After the first eight, every record holds one of those eight (which
+    // are flat) after its own members.
+    const bool nested = self - firstStruct >= 8;
+    if (nested) body += ";inner," + std::to_string(firstStruct + self % 8) + "," + std::to_string(kFlatSize);
+    text += std::to_string(self) + " " + name + ":" + std::to_string(nested ? 2 * kFlatSize : kFlatSize) +
+            ":s{" + body + "}\n";
+    out.structNames.push_back(name);
+    if (self % 16 == 0) text += "gen_file_" + std::to_string(self) + ".c\n";
+    if (self % 4 == 0) {
+      text += "gen_global_" + std::to_string(self) + ":[8]" + std::to_string(self) + ":" +
+              std::to_string(self * 16) + "\n";
+    }
+  }
+  return out;
+}
+
+const Generated& generated() {
+  static const Generated g = generateSymbolInformation();
+  return g;
+}
+
+class ZeroUt : public NvUtAccess {
+ public:
+  bool readVersionBlock(std::array<uint8_t, kVersionBlockSize>&) override { return false; }
+  bool readMemory(uint32_t, std::span<uint8_t>) override { return false; }
+  bool listDimension(uint32_t, uint16_t& count) override {
+    count = 1;
+    return true;
+  }
+  ItemRead readItem(uint32_t, uint32_t, std::span<uint8_t>) override { return ItemRead::Read; }
+};
+
+std::string writeCompressed(const std::string& text) {
+  char path[] = "/tmp/nvdb-bench-XXXXXX";
+  const int fd = mkstemp(path);
+  close(fd);
+  unlink(path);
+  const std::string gz = std::string(path) + ".gz";
+  gzFile file = gzopen(gz.c_str(), "wb6");
+  gzwrite(file, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(file);
+  return gz;
+}
+
+int runGzip(const std::string& gz) {
+  const char* argv[] = {"gzip", "-d", "-f", gz.c_str(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "gzip", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+double gGzipSeconds = 0;
+
+void BM_GzipDecompress(benchmark::State& state) {
+  const std::string gz = writeCompressed(generated().text);
+  const std::string unpacked = gz.substr(0, gz.size() - 3);
+  std::ifstream in(gz, std::ios::binary);
+  const std::string compressed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  double total = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::ofstream(gz, std::ios::binary) << compressed;
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    if (runGzip(gz) != 0) state.SkipWithError("gzip failed");
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  unlink(unpacked.c_str());
+  unlink(gz.c_str());
+  gGzipSeconds = total / static_cast<double>(state.iterations());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * generated().text.size()));
+}
+BENCHMARK(BM_GzipDecompress)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ParseOnly(benchmark::State& state) {
+  const Generated& g = generated();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::string text = g.text;
+    state.ResumeTiming();
+    auto parsed = parseSymbolInformation(std::move(text));
+    benchmark::DoNotOptimize(parsed);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g.text.size()));
+}
+BENCHMARK(BM_ParseOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Parses the file and expands `itemCount` items, every `stride`-th record type.
+void parseAndBuild(benchmark::State& state, std::size_t stride) {
+  const Generated& g = generated();
+  ZeroUt ut;
+  double total = 0;
+  std::size_t nodes = 0;
+  std::size_t itemCount = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::string text = g.text;
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    auto parsed = parseSymbolInformation(std::move(text));
+    if (!parsed.table) {
+      state.SkipWithError("parse error");
+      break;
+    }
+    std::vector<NVItemInfo> items;
+    for (std::size_t i = 0; i < g.structNames.size(); i += stride) {
+      NVItemInfo item;
+      item.name = "NV_GEN_" + std::to_string(i) + "_I";
+      item.typeName = g.structNames[i];
+      item.itemNumber = static_cast<uint32_t>(items.size());
+      item.elementIndex = 0;
+      item.instanceCount = 1;
+      items.push_back(std::move(item));
+    }
+    itemCount = items.size();
+    NvDatabase database(std::move(*parsed.table), std::move(items));
+    nodes = 0;
+    for (NVItemInfo& item : database.items()) {
+      if (!database.expand(item, ut)) state.SkipWithError("expansion failed");
+      nodes += item.nodes.size();
+      for (const NVNode& node : item.nodes) {
+        if (node.suffix == NodeSuffix::Error) state.SkipWithError("a generated member came out as <error>");
+      }
+    }
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    benchmark::DoNotOptimize(nodes);
+  }
+  const double seconds = total / static_cast<double>(state.iterations());
+  state.counters["nodes"] = static_cast<double>(nodes);
+  state.counters["items"] = static_cast<double>(itemCount);
+  if (gGzipSeconds > 0) state.counters["ratio_to_gzip"] = seconds / gGzipSeconds;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g.text.size()));
+}
+
+// As a phone's software describes them: the NV items are a small part of
+// all its types (here 2000 of some 43 000 record types).
+void BM_ParseAndBuildEveryItem(benchmark::State& state) { parseAndBuild(state, 21); }
+BENCHMARK(BM_ParseAndBuildEveryItem)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The worst case: every record type of the file is an item, 4 million nodes.
+void BM_ParseAndBuildEveryRecordTypeAsAnItem(benchmark::State& state) { parseAndBuild(state, 1); }
+BENCHMARK(BM_ParseAndBuildEveryRecordTypeAsAnItem)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
