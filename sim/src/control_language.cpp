@@ -10,6 +10,7 @@
 
 #include "kmx/sim/ut_model.h"
 #include "kmx/sim/ut_simulator.h"
+#include "nv_control.h"
 
 namespace kmx::sim {
 namespace {
@@ -96,8 +97,28 @@ const char* UtSimulator::controlHelp() {
       "  raw <type> <bytes>              send an unsolicited packet of any type\n"
       "  status-split <n>                at most n status records per response (0: all)\n"
       "  logstatus-split <n>             at most n log status records per response (0: all)\n"
+      "  catalogue [default] [model <byte>] [unicode on|off] [name-length 12|33] [sms old|new]\n"
+      "            [symbols none|full] [descriptors short|full]\n"
+      "                                  install the NV item catalogue of a UT software variant,\n"
+      "                                  changed from the current one (or the default); every NV\n"
+      "                                  item goes back to its initial value. Without settings:\n"
+      "                                  print the current variant. model: the main model byte\n"
+      "                                  (0xc9 tri-mode portable, 0xca single-mode portable,\n"
+      "                                  0xcb analog fixed, 0xcc digital fixed, 0xcd module);\n"
+      "                                  unicode: 16-bit names; name-length: service provider\n"
+      "                                  names; sms old: the old message layout; symbols none:\n"
+      "                                  symbol information of size 0; descriptors short: the\n"
+      "                                  descriptor table misses the last three names' fields\n"
+      "  nv get <path>                   print an NV value by path, e.g.\n"
+      "                                  NV_UI_WARRANTY_DATE_CODE.ui_nv_warranty_date_code_type.wdc[5].wdc[0]\n"
+      "                                  (a leaf: its number, and an enum's constant; a node: hex)\n"
+      "  nv set <path> <value>           set a leaf: a number, 'c', or an enum constant's name\n"
+      "  nv item <name|number>           print an item's number, type, size, list dimension,\n"
+      "                                  presence, flags and descriptor\n"
+      "  nv items | nv entries           the names of the item table | the item entries a host makes\n"
+      "  nv paths <entry>                the leaf paths of an item entry, in tree order\n"
       "  nv-define <item> <size> <dim>   define an NV item (dim 0: single item)\n"
-      "  nv-set <item> <index> <bytes>   write an NV item element\n"
+      "  nv-set <item> <index> <bytes>   write an NV item element (raw bytes, by number)\n"
       "  nv-inactive <item> <index>      make an NV item element inactive\n"
       "  nv-get <item> <index>           print an NV item element\n"
       "  status-set <item> <bytes>       set a status item's answer\n"
@@ -122,6 +143,7 @@ std::string UtSimulator::control(const std::string& line) {
   const std::string usage = "error: usage: see help";
 
   if (cmd == "help") return controlHelp();
+  if (auto answer = catalogueControl(*this, w)) return *answer;
   if (cmd == "cts" && w.size() == 2 && onOff(w[1], flag)) {
     setCts(flag);
   } else if (cmd == "power-cycle" && w.size() <= 2) {

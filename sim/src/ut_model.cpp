@@ -1,28 +1,36 @@
 #include "kmx/sim/ut_model.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "kmx/proto/byte_order.h"
 
 namespace kmx::sim {
 
-UtModel::UtModel() {
-  // A small factory set of NV items: single items of several sizes, a list,
-  // and an element that is not active.
-  nv.define(1, 4, 0);    // a 32-bit value
-  nv.define(2, 32, 0);   // a text field
-  nv.define(3, 1, 0);    // a flag byte
-  nv.define(10, 16, 3);  // a list of three records
-  nv.define(11, 8, 0);   // an item present in the UT's table but never written
-  nv.setActive(11, 0, false);
-  nv.write(1, 0, std::vector<uint8_t>{0x78, 0x56, 0x34, 0x12});
-  const char name[] = "UT SIMULATOR";
-  nv.write(2, 0, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(name), sizeof name - 1));
-  nv.setActive(10, 2, false);
+namespace {
 
+// Every model starts with the default catalogue; it is built once.
+std::shared_ptr<const NvCatalogue> defaultCatalogue() {
+  static const std::shared_ptr<const NvCatalogue> catalogue = [] {
+    std::string error;
+    auto built = NvCatalogue::build(CatalogueVariant{}, error);
+    if (!built) {
+      // The catalogue text is compiled in: this is a defect of the build.
+      std::fprintf(stderr, "utsim: the NV item catalogue does not build: %s\n", error.c_str());
+      std::abort();
+    }
+    return built;
+  }();
+  return catalogue;
+}
+
+}  // namespace
+
+UtModel::UtModel() {
   memory.place(0, kScratchAddress, std::vector<uint8_t>(kScratchSize, 0), true);
-  setSymbolInformation(std::vector<uint8_t>{'s', 'y', 'm', 'b', 'o', 'l', 's'});
+  defaultCatalogue()->install(*this);
 
   testModeItems = {{1, 0}, {2, 17}, {3, 0xFF}};
   memoryPools = {64, 60, 32, 30, 8, 8};

@@ -64,6 +64,10 @@ class UtSimulator::Impl {
               if (inLoader_ && loaderRate_ == 0) utRate_ = rate;  // the loader finds the host's rate
             }}) {
     pacing_ = options_.pacing;
+    if (!(options_.catalogue == CatalogueVariant{})) {
+      std::string error;
+      if (!installCatalogue(options_.catalogue, error)) trace("catalogue: " + error);
+    }
     endpoint_.setAfterResponse([this](const CommandOutcome& outcome) { afterResponse(outcome); });
     if (options_.trace) {
       endpoint_.setTrace([this](const char* direction, std::span<const uint8_t> packet) {
@@ -181,6 +185,13 @@ class UtSimulator::Impl {
   }
 
   uint32_t framesReceived(uint8_t command) const { return endpoint_.framesReceived(command); }
+
+  bool installCatalogue(const CatalogueVariant& variant, std::string& error) {
+    auto built = NvCatalogue::build(variant, error);
+    if (!built) return false;
+    built->install(model_);
+    return true;
+  }
 
   mutable std::mutex mutex;
   SimulatorOptions options_;
@@ -471,6 +482,72 @@ void UtSimulator::setStatusRecordsPerResponse(uint32_t n) {
 
 void UtSimulator::setLogStatusRecordsPerResponse(uint32_t n) {
   impl_->locked([&] { impl_->processor_.setLogStatusRecordsPerResponse(n); });
+}
+
+bool UtSimulator::setCatalogue(const CatalogueVariant& variant) {
+  bool installed = false;
+  std::string error;
+  impl_->locked([&] { installed = impl_->installCatalogue(variant, error); });
+  if (!installed) error_ = error;
+  return installed;
+}
+
+std::shared_ptr<const NvCatalogue> UtSimulator::catalogue() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->model_.catalogue;
+}
+
+std::vector<CatalogueItem> UtSimulator::catalogueItems() const { return catalogue()->items(); }
+
+std::optional<std::vector<uint8_t>> UtSimulator::nvBytes(uint16_t number, uint16_t index) const {
+  std::lock_guard lock(impl_->mutex);
+  std::vector<uint8_t> bytes;
+  if (impl_->model_.nv.read(number, index, bytes) != NvStatus::Done) return std::nullopt;
+  return bytes;
+}
+
+std::optional<int64_t> UtSimulator::nvValue(const std::string& path, std::string* error) const {
+  std::string reason;
+  std::lock_guard lock(impl_->mutex);
+  auto node = impl_->model_.catalogue->locate(path, reason);
+  std::vector<uint8_t> bytes;
+  if (node && !node->isLeaf()) reason = path + " is not a leaf";
+  if (node && node->isLeaf()) {
+    NvStatus status = impl_->model_.nv.read(node->item, node->element, bytes);
+    if (status == NvStatus::Done) return NvCatalogue::readValue(*node, bytes);
+    reason = nvStatusText(status);
+  }
+  if (error) *error = reason;
+  return std::nullopt;
+}
+
+bool UtSimulator::setNvValue(const std::string& path, int64_t value, std::string* error) {
+  std::string reason;
+  bool stored = false;
+  impl_->locked([&] {
+    auto node = impl_->model_.catalogue->locate(path, reason);
+    if (!node) return;
+    if (!node->isLeaf()) {
+      reason = path + " is not a leaf";
+      return;
+    }
+    unsigned bits = node->bitWidth != 0 ? node->bitWidth : node->size * 8;
+    int64_t span = int64_t{1} << bits;
+    if (value < -(span / 2) || value >= span) {
+      reason = "value does not fit " + path;
+      return;
+    }
+    std::vector<uint8_t> bytes;
+    if (impl_->model_.nv.read(node->item, node->element, bytes) != NvStatus::Done) {
+      bytes.assign(impl_->model_.catalogue->items()[node->item].size, 0);  // an element without a value
+    }
+    NvCatalogue::writeValue(*node, bytes, value);
+    NvStatus status = impl_->model_.nv.write(node->item, node->element, bytes);
+    stored = status == NvStatus::Done;
+    if (!stored) reason = nvStatusText(status);
+  });
+  if (error) *error = reason;
+  return stored;
 }
 
 void UtSimulator::withModel(const std::function<void(UtModel&)>& f) { impl_->locked([&] { f(impl_->model_); }); }

@@ -32,6 +32,15 @@ const char kUsage[] =
     "  --trace            log every packet received and sent on standard error\n"
     "  --control PATH     also take control commands on a Unix stream socket at PATH\n"
     "  -c COMMAND         run a control command at start (may be repeated)\n"
+    "\n"
+    "The NV item catalogue (the UT software variant; see the control command\n"
+    "\"catalogue\" below):\n"
+    "  --main-model BYTE  main model byte of the model status item (default 0xc9)\n"
+    "  --unicode-names    16-bit phone-book, last dialled and service provider names\n"
+    "  --name-length N    length of the service provider name arrays: 12 or 33\n"
+    "  --old-sms          SMS message boxes in the old layout (smsi_msg_type)\n"
+    "  --no-symbols       the version block gives a symbol information size of 0\n"
+    "  --short-descriptors  the descriptor table misses the last three names' fields\n"
     "  --help             show this text\n"
     "\n"
     "Control commands are read line by line from standard input (and from the\n"
@@ -71,6 +80,23 @@ bool parse(int argc, char** argv, Args& args) {
       args.options.trace = true;
     } else if (arg == "--control") {
       if (!value(args.controlPath)) return false;
+    } else if (arg == "--main-model") {
+      if (!value(text)) return false;
+      char* end = nullptr;
+      unsigned long model = std::strtoul(text.c_str(), &end, 0);
+      if (*end != '\0' || model > 255) return false;
+      args.options.catalogue.mainModel = static_cast<uint8_t>(model);
+    } else if (arg == "--unicode-names") {
+      args.options.catalogue.unicodePhoneBookNames = true;
+    } else if (arg == "--name-length") {
+      if (!value(text) || (text != "12" && text != "33")) return false;
+      args.options.catalogue.nameArrayLength = static_cast<uint32_t>(std::stoul(text));
+    } else if (arg == "--old-sms") {
+      args.options.catalogue.oldSmsLayout = true;
+    } else if (arg == "--no-symbols") {
+      args.options.catalogue.emptySymbolInformation = true;
+    } else if (arg == "--short-descriptors") {
+      args.options.catalogue.shortDescriptorTable = true;
     } else if (arg == "-c") {
       if (!value(text)) return false;
       args.commands.push_back(text);

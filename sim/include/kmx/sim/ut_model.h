@@ -7,10 +7,12 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "kmx/sim/memory_map.h"
+#include "kmx/sim/nv_catalogue.h"
 #include "kmx/sim/nv_store.h"
 #include "kmx/sim/status_items.h"
 
@@ -43,7 +45,7 @@ inline constexpr uint32_t kScratchSize = 0x10000;
 
 class UtModel {
  public:
-  UtModel();  // factory state
+  UtModel();  // factory state, with the default NV item catalogue installed
 
   // Back to power-up values for everything that is not stored permanently.
   void resetVolatileState();
@@ -56,6 +58,9 @@ class UtModel {
   NvStore nv;
   MemoryMap memory;
   StatusItems status;
+  // The catalogue the NV items, the symbol information and the item tables
+  // were made from (see NvCatalogue::install).
+  std::shared_ptr<const NvCatalogue> catalogue;
 
   std::string securityPassword = "SECRET";
   std::string serviceProgrammingCode = "000000";

@@ -9,8 +9,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "kmx/sim/nv_catalogue.h"
 
 namespace kmx::sim {
 
@@ -23,6 +26,7 @@ struct SimulatorOptions {
   bool trace = false;            // log what is received and sent
   std::function<void(const std::string&)> traceSink;  // default: standard error
   uint32_t seed = 1;             // for noise
+  CatalogueVariant catalogue;    // the UT software's NV item catalogue
 };
 
 struct SimulatorCounters {
@@ -107,6 +111,23 @@ class UtSimulator {
                     uint32_t arg0 = 0, uint32_t arg1 = 0, uint32_t arg2 = 0);
   // Sends one raw unsolicited packet of any type, for host robustness tests.
   void sendRawPacket(uint8_t type, const std::vector<uint8_t>& payload);
+
+  // --- the NV item catalogue ------------------------------------------------------
+  // Installs the catalogue of one UT software variant: symbol information,
+  // item tables, main model and every NV item at its initial values. False,
+  // with the reason in lastError(), when the variant cannot be built.
+  bool setCatalogue(const CatalogueVariant& variant);
+  std::shared_ptr<const NvCatalogue> catalogue() const;
+  std::vector<CatalogueItem> catalogueItems() const;
+  // The bytes of one item element; nullopt when there is no such element or
+  // it holds no value.
+  std::optional<std::vector<uint8_t>> nvBytes(uint16_t number, uint16_t index) const;
+  // A leaf's value by dotted path (NvCatalogue::locate), signed types
+  // sign-extended; nullopt with the reason in `error`.
+  std::optional<int64_t> nvValue(const std::string& path, std::string* error = nullptr) const;
+  // Stores a leaf's value; the element then holds a value, as after an NV
+  // write. Refuses a value that does not fit the leaf.
+  bool setNvValue(const std::string& path, int64_t value, std::string* error = nullptr);
 
   // --- the model -------------------------------------------------------------------
   void setStatusRecordsPerResponse(uint32_t n);     // 0: all records in one response
