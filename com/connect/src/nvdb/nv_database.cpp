@@ -97,3 +97,26 @@ std::vector<NodeRef> NvDatabase::children(const NodeRef& ref, NvUtAccess& ut) {
 }
 
 }  // namespace vx::nvdb
+
+namespace vx::nvdb {
+
+std::vector<NodeRef> NvDatabase::leaves(NVItemInfo& item, NvUtAccess& ut) {
+  std::vector<NodeRef> result;
+  if (!expand(item, ut) || item.nodes.empty()) return result;
+  // Children are stored after their parent, so an explicit stack walks the
+  // tree in order without recursion.
+  std::vector<uint32_t> stack{0};
+  while (!stack.empty()) {
+    const uint32_t at = stack.back();
+    stack.pop_back();
+    const NVNode& node = item.nodes[at];
+    if (node.childCount == 0) {
+      result.push_back({&item, at});
+      continue;
+    }
+    for (uint32_t i = node.childCount; i > 0; --i) stack.push_back(node.firstChild + i - 1);
+  }
+  return result;
+}
+
+}  // namespace vx::nvdb

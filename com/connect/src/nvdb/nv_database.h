@@ -59,6 +59,8 @@ class NvDatabase {
   // The children of a node; the item node's only child is its type node.
   // Expands the item first (no children when it cannot be).
   std::vector<NodeRef> children(const NodeRef& ref, NvUtAccess& ut);
+  // The leaves of an item in depth-first order, expanding it first.
+  std::vector<NodeRef> leaves(NVItemInfo& item, NvUtAccess& ut);
 
  private:
   struct NameHash {

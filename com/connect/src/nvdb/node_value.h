@@ -1,0 +1,20 @@
+// Reading and writing one node's value in its item's buffer, as a 32-bit
+// number: signed types give their two's-complement pattern, bitfields are
+// masked out of the word at their location.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "nv_tree.h"
+
+namespace vx::nvdb {
+
+// The value; 0 for nodes that hold no scalar (arrays, structs, error
+// leaves); nullopt when the node's bytes lie outside the buffer.
+std::optional<uint32_t> readNodeValue(const NVItemInfo& item, const NVNode& node);
+// Stores the value; false for a node that holds no scalar or whose bytes lie
+// outside the buffer. Does not mark the node changed.
+bool writeNodeValue(NVItemInfo& item, const NVNode& node, uint32_t value);
+
+}  // namespace vx::nvdb
