@@ -38,9 +38,9 @@ TEST(SymbolParser, ReadsBaseEnumStructAndUnionTypes) {
   EXPECT_EQ(colour->kind, TypeKind::Enum);
   const auto constants = table.members(*colour);
   ASSERT_EQ(constants.size(), 3u);
-  EXPECT_EQ(constants[0].name, "RED");
+  EXPECT_EQ(table.nameOf(constants[0]), "RED");
   EXPECT_EQ(constants[1].typeOrValue, 1);
-  EXPECT_EQ(constants[2].name, "DEEP");
+  EXPECT_EQ(table.nameOf(constants[2]), "DEEP");
   EXPECT_EQ(constants[2].typeOrValue, -2);
 
   const TypeRecord* rec = table.typeByName("rec_type");
@@ -49,18 +49,18 @@ TEST(SymbolParser, ReadsBaseEnumStructAndUnionTypes) {
   EXPECT_EQ(rec->size, 12u);
   const auto fields = table.members(*rec);
   ASSERT_EQ(fields.size(), 5u);
-  EXPECT_EQ(fields[0].name, "count");
+  EXPECT_EQ(table.nameOf(fields[0]), "count");
   EXPECT_EQ(fields[0].typeOrValue, 1);
   EXPECT_FALSE(fields[0].bitfield);
 
-  EXPECT_EQ(fields[1].name, "flags");
+  EXPECT_EQ(table.nameOf(fields[1]), "flags");
   EXPECT_TRUE(fields[1].bitfield);
   EXPECT_EQ(fields[1].typeOrValue, 1);
   EXPECT_EQ(fields[1].bitWidth, 3);
   EXPECT_EQ(fields[1].bitPosition, 1);
   EXPECT_EQ(fields[1].offset, 4);
 
-  EXPECT_EQ(fields[2].name, "name");
+  EXPECT_EQ(table.nameOf(fields[2]), "name");
   const auto dims = table.dimensions(fields[2]);
   ASSERT_EQ(dims.size(), 2u);
   EXPECT_EQ(dims[0], 2);

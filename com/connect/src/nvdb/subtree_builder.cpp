@@ -36,18 +36,17 @@ struct Pending {
 class Builder {
  public:
   Builder(const SymbolTable& symbols, uint32_t bufferSize, std::size_t maxNodes)
-      : symbols_(symbols), bufferSize_(bufferSize), maxNodes_(maxNodes), scratch_(kMaxTreeDepth + 3) {}
+      : symbols_(symbols), bufferSize_(bufferSize), maxNodes_(maxNodes) {}
 
   bool build(const TypeRecord& itemType) {
     Source root;
     root.name = itemType.name;
     root.typeIndex = itemType.index;
     root.type = &itemType;
-    std::vector<Pending> top;
-    emit(root, 0, 0, top);
-    if (top.size() != 1) return false;
-    nodes_.push_back(top.front().node);
-    return fillChildren(0, top.front(), 1);
+    emit(root, 0, 0, pending_);
+    if (pending_.size() != 1) return false;
+    nodes_.push_back(pending_.front().node);
+    return fillChildren(0, 0, 1);
   }
 
   std::vector<NVNode> take() { return std::move(nodes_); }
@@ -70,41 +69,42 @@ class Builder {
     return a > kLimit / b ? kLimit : a * b;
   }
 
-  static NVNode leaf(const Source& source, uint32_t offset, NVNodeDataType type, uint32_t size) {
-    NVNode node;
+  // Appends a node made from `source`, built in place in the list.
+  static Pending& push(std::vector<Pending>& out, const Source& source, uint64_t offset,
+                       NVNodeDataType type, uint32_t size) {
+    Pending& pending = out.emplace_back();
+    NVNode& node = pending.node;
     node.name = source.name;
     node.suffix = source.suffix;
     node.suffixValue = source.suffixValue;
     node.data.typeIndex = source.typeIndex;
     node.data.dataType = type;
-    node.data.offset = offset;
+    node.data.offset = static_cast<uint32_t>(offset);
     node.data.size = size;
-    return node;
+    return pending;
   }
 
-  static NVNode errorLeaf(const Source& source, uint32_t offset) {
-    NVNode node = leaf(source, offset, NVNodeDataType::NV_UNKNOWN, 0);
-    node.suffix = NodeSuffix::Error;
-    return node;
+  void pushError(std::vector<Pending>& out, const Source& source, uint64_t offset) const {
+    push(out, source, std::min<uint64_t>(offset, bufferSize_), NVNodeDataType::NV_UNKNOWN, 0)
+        .node.suffix = NodeSuffix::Error;
   }
 
   void emitLeaf(const Source& source, uint64_t offset, NVNodeDataType type,
                 std::vector<Pending>& out) const {
     const uint32_t width = scalarWidth(type);
     if (!fits(offset, width)) {
-      out.push_back({errorLeaf(source, static_cast<uint32_t>(std::min<uint64_t>(offset, bufferSize_))), {}, {}, 0});
+      pushError(out, source, offset);
       return;
     }
-    out.push_back({leaf(source, static_cast<uint32_t>(offset), type, width), {}, {}, 0});
+    push(out, source, offset, type, width);
   }
 
   // Appends the node(s) that `source` at `offset` gives, in the order of the
   // tree's rules: arrays, bitfields, functions, pointers, enums, structs and
   // unions, base types. A multi-dimensional array gives one node per row.
   void emit(const Source& source, uint64_t offset, unsigned depth, std::vector<Pending>& out) const {
-    const auto clampedOffset = static_cast<uint32_t>(std::min<uint64_t>(offset, bufferSize_));
     if (depth > kMaxTreeDepth || offset > bufferSize_) {
-      out.push_back({errorLeaf(source, clampedOffset), {}, {}, 0});
+      pushError(out, source, offset);
       return;
     }
     if (!source.dimensions.empty()) {
@@ -124,7 +124,7 @@ class Builder {
       return;
     }
     if (source.type == nullptr) {
-      out.push_back({errorLeaf(source, clampedOffset), {}, {}, 0});
+      pushError(out, source, offset);
       return;
     }
     switch (source.type->kind) {
@@ -135,7 +135,7 @@ class Builder {
                                     : size == 4 ? NVNodeDataType::NV_INT
                                                 : NVNodeDataType::NV_UNKNOWN;
         if (type == NVNodeDataType::NV_UNKNOWN) {
-          out.push_back({errorLeaf(source, clampedOffset), {}, {}, 0});
+          pushError(out, source, offset);
         } else {
           emitLeaf(source, offset, type, out);
         }
@@ -144,20 +144,19 @@ class Builder {
       case TypeKind::Struct:
       case TypeKind::Union: {
         if (!fits(offset, source.type->size)) {
-          out.push_back({errorLeaf(source, clampedOffset), {}, {}, 0});
+          pushError(out, source, offset);
           return;
         }
-        Pending pending{leaf(source, clampedOffset, NVNodeDataType::NV_UNKNOWN, source.type->size),
-                        Pending::Children::Members, source, 0};
-        out.push_back(pending);
+        Pending& pending = push(out, source, offset, NVNodeDataType::NV_UNKNOWN, source.type->size);
+        pending.children = Pending::Children::Members;
+        pending.source = source;
         return;
       }
       case TypeKind::Base: {
-        const auto base = baseTypeByName(source.type->name);
-        if (!base) {
-          out.push_back({errorLeaf(source, clampedOffset), {}, {}, 0});
+        if (source.type->scalarType == NVNodeDataType::NV_UNKNOWN) {
+          pushError(out, source, offset);
         } else {
-          emitLeaf(source, offset, base->scalar, out);
+          emitLeaf(source, offset, source.type->scalarType, out);
         }
         return;
       }
@@ -165,39 +164,38 @@ class Builder {
   }
 
   void emitArray(const Source& source, uint64_t offset, std::vector<Pending>& out) const {
-    const auto clampedOffset = static_cast<uint32_t>(offset);
     uint64_t rowSize = elementSizeOf(source);
     for (const uint16_t bound : source.dimensions.subspan(1)) rowSize = timesSaturated(rowSize, bound);
     const uint64_t first = source.dimensions.front();
     if (!fits(offset, timesSaturated(first, rowSize))) {
-      out.push_back({errorLeaf(source, clampedOffset), {}, {}, 0});
+      pushError(out, source, offset);
       return;
     }
     if (source.dimensions.size() == 1) {
-      NVNode node = leaf(source, clampedOffset, NVNodeDataType::NV_BLOB,
-                         static_cast<uint32_t>(first * rowSize));
-      node.suffix = NodeSuffix::Bound;
-      node.suffixValue = static_cast<uint32_t>(first);
-      out.push_back({node, Pending::Children::ArrayElements, source, rowSize});
+      Pending& array = push(out, source, offset, NVNodeDataType::NV_BLOB, static_cast<uint32_t>(first * rowSize));
+      array.node.suffix = NodeSuffix::Bound;
+      array.node.suffixValue = static_cast<uint32_t>(first);
+      array.children = Pending::Children::ArrayElements;
+      array.source = source;
+      array.elementSize = rowSize;
       return;
     }
     // One node per row of the first dimension, each holding an array of the
     // remaining dimensions.
     for (uint64_t row = 0; row < first; ++row) {
-      NVNode node = leaf(source, static_cast<uint32_t>(offset + row * rowSize),
-                         NVNodeDataType::NV_BLOB, static_cast<uint32_t>(rowSize));
-      node.suffix = NodeSuffix::Index;
-      node.suffixValue = static_cast<uint32_t>(row);
-      out.push_back({node, Pending::Children::ArrayRow, source, rowSize});
+      Pending& line = push(out, source, offset + row * rowSize, NVNodeDataType::NV_BLOB,
+                           static_cast<uint32_t>(rowSize));
+      line.node.suffix = NodeSuffix::Index;
+      line.node.suffixValue = static_cast<uint32_t>(row);
+      line.children = Pending::Children::ArrayRow;
+      line.source = source;
+      line.elementSize = rowSize;
     }
   }
 
   void emitBitfield(const Source& source, uint64_t offset, std::vector<Pending>& out) const {
     const TypeRecord* declared = source.type;
-    const auto base = declared != nullptr && declared->kind == TypeKind::Base
-                          ? baseTypeByName(declared->name)
-                          : std::nullopt;
-    if (!base || base->bitfield == NVNodeDataType::NV_UNKNOWN) return;  // no node
+    if (declared == nullptr || declared->bitfieldType == NVNodeDataType::NV_UNKNOWN) return;  // no node
     // The field lives in the word at its offset; near the end of the buffer
     // only the bytes that remain are part of that word.
     const uint64_t wordBytes = offset < bufferSize_ ? std::min<uint64_t>(4, bufferSize_ - offset) : 0;
@@ -205,13 +203,12 @@ class Builder {
                        static_cast<uint64_t>(source.bitWidth) + static_cast<uint64_t>(source.bitPosition) <=
                            wordBytes * 8;
     if (!valid) {
-      out.push_back({errorLeaf(source, static_cast<uint32_t>(std::min<uint64_t>(offset, bufferSize_))), {}, {}, 0});
+      pushError(out, source, offset);
       return;
     }
-    NVNode node = leaf(source, static_cast<uint32_t>(offset), base->bitfield, static_cast<uint32_t>(wordBytes));
+    NVNode& node = push(out, source, offset, declared->bitfieldType, static_cast<uint32_t>(wordBytes)).node;
     node.data.bitWidth = static_cast<uint32_t>(source.bitWidth);
     node.data.bitPosition = static_cast<uint32_t>(source.bitPosition);
-    out.push_back({node, {}, {}, 0});
   }
 
   // The child sources of a pending node, each emitted in order.
@@ -240,7 +237,7 @@ class Builder {
       case Pending::Children::Members:
         for (const MemberRecord& member : symbols_.members(*source.type)) {
           Source child;
-          child.name = member.name;
+          child.name = symbols_.nameOf(member);
           child.typeIndex = member.typeOrValue;
           child.type = symbols_.typeByIndex(member.typeOrValue);
           child.dimensions = symbols_.dimensions(member);
@@ -250,7 +247,7 @@ class Builder {
           child.bitWidth = member.bitWidth;
           child.bitPosition = member.bitPosition;
           if (member.offset < 0) {
-            out.push_back({errorLeaf(child, static_cast<uint32_t>(base)), {}, {}, 0});
+            pushError(out, child, base);
             continue;
           }
           emit(child, base + static_cast<uint64_t>(member.offset), depth, out);
@@ -259,26 +256,27 @@ class Builder {
     }
   }
 
-  // Makes the children of nodes_[index] consecutively, then theirs.
-  bool fillChildren(uint32_t index, const Pending& pending, unsigned depth) {
-    // One list per depth, reused: a tree is built without an allocation per
-    // node. Sized once, so the reference stays valid through the recursion.
-    if (depth >= scratch_.size()) return false;
-    std::vector<Pending>& children = scratch_[depth];
-    children.clear();
-    emitChildren(pending, depth, children);
-    if (children.empty()) return true;
-    if (nodes_.size() + children.size() > maxNodes_) return false;
+  // Makes the children of nodes_[index] consecutively, then theirs. The
+  // pending nodes of every level share one list, used as a stack.
+  bool fillChildren(uint32_t index, std::size_t pendingAt, unsigned depth) {
+    if (pending_[pendingAt].children == Pending::Children::None) return true;
+    const Pending parent = pending_[pendingAt];  // copied: emitting grows the list
+    const std::size_t begin = pending_.size();
+    emitChildren(parent, depth, pending_);
+    const std::size_t count = pending_.size() - begin;
+    if (count == 0) return true;
+    if (nodes_.size() + count > maxNodes_) return false;
     const auto first = static_cast<uint32_t>(nodes_.size());
     nodes_[index].firstChild = first;
-    nodes_[index].childCount = static_cast<uint32_t>(children.size());
-    for (Pending& child : children) {
-      child.node.parent = index;
-      nodes_.push_back(child.node);
+    nodes_[index].childCount = static_cast<uint32_t>(count);
+    for (std::size_t i = begin; i < begin + count; ++i) {
+      nodes_.push_back(pending_[i].node);
+      nodes_.back().parent = index;
     }
-    for (uint32_t i = 0; i < children.size(); ++i) {
-      if (!fillChildren(first + i, children[i], depth + 1)) return false;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!fillChildren(first + static_cast<uint32_t>(i), begin + i, depth + 1)) return false;
     }
+    pending_.resize(begin);
     return true;
   }
 
@@ -286,7 +284,7 @@ class Builder {
   const uint32_t bufferSize_;
   const std::size_t maxNodes_;
   std::vector<NVNode> nodes_;
-  std::vector<std::vector<Pending>> scratch_;
+  std::vector<Pending> pending_;
 };
 
 }  // namespace

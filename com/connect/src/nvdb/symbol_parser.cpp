@@ -97,6 +97,7 @@ class Cursor {
 };
 
 constexpr uint64_t kMaxIndex = std::numeric_limits<int32_t>::max();
+constexpr uint32_t kMaxDeclaratorCount = 255;  // dimensions or pointer levels
 
 // The optional marks that may stand between a name and a type index:
 // 'F', a dimension list and pointer stars.
@@ -141,7 +142,9 @@ class SymbolParser {
   void reserveFor(std::string_view all) {
     const auto lines = static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1;
     table_.types_.reserve(lines);
-    table_.typeIndex_.reserve(lines);
+    // A vector covers the indices a file of this many records plausibly
+    // uses, without letting one huge index claim much memory.
+    table_.denseLimit_ = static_cast<uint32_t>(std::min<std::size_t>(std::max<std::size_t>(lines * 4, 65536), 1u << 24));
     table_.typeNames_.reserve(lines);
     table_.members_.reserve(all.size() / 12);
   }
@@ -177,9 +180,15 @@ class SymbolParser {
       if (!parsed) return false;
       type.memberCount = static_cast<uint32_t>(table_.members_.size()) - type.membersBegin;
     }
+    if (type.kind == TypeKind::Base) {
+      if (const auto base = baseTypeByName(type.name)) {
+        type.scalarType = base->scalar;
+        type.bitfieldType = base->bitfield;
+      }
+    }
     const auto position = static_cast<uint32_t>(table_.types_.size());
     table_.types_.push_back(type);
-    table_.typeIndex_.try_emplace(type.index, position);
+    table_.indexType(type.index, position);
     table_.typeNames_.try_emplace(type.name, position);
     return true;
   }
@@ -189,13 +198,13 @@ class SymbolParser {
       MemberRecord field;
       const auto name = in.upTo(',');
       if (!name) return false;
-      field.name = *name;
+      setName(field, *name);
       const auto declarator = parseDeclarator(in);
       if (!declarator) return false;
       field.function = declarator->function;
       field.dimensionsBegin = declarator->dimensionsBegin;
-      field.dimensionCount = declarator->dimensionCount;
-      field.pointerLevel = declarator->pointerLevel;
+      field.dimensionCount = static_cast<uint8_t>(declarator->dimensionCount);
+      field.pointerLevel = static_cast<uint8_t>(declarator->pointerLevel);
       if (in.take('b')) {
         field.bitfield = true;
         if (!in.skipOne()) return false;
@@ -208,8 +217,8 @@ class SymbolParser {
         const auto offset = in.unsignedDecimal(kMaxIndex);
         if (!offset) return false;
         field.typeOrValue = static_cast<int32_t>(*type);
-        field.bitWidth = static_cast<int32_t>(*width);
-        field.bitPosition = static_cast<int32_t>(*position);
+        field.bitWidth = static_cast<uint8_t>(std::min<uint64_t>(*width, 255));
+        field.bitPosition = static_cast<uint8_t>(std::min<uint64_t>(*position, 255));
         field.offset = static_cast<int32_t>(*offset);
       } else {
         const auto type = in.unsignedDecimal(kMaxIndex);
@@ -231,7 +240,7 @@ class SymbolParser {
       if (!name) return false;
       const auto value = in.signedDecimal();
       if (!value) return false;
-      constant.name = *name;
+      setName(constant, *name);
       constant.typeOrValue = *value;
       table_.members_.push_back(constant);
       if (!in.skipPastEither(',', '}') || in.atEnd()) return true;
@@ -270,10 +279,14 @@ class SymbolParser {
     }
     symbol.size = static_cast<uint32_t>(size);
 
-    const auto position = static_cast<uint32_t>(table_.symbols_.size());
     table_.symbols_.push_back(symbol);
-    table_.symbolNames_.try_emplace(symbol.name, position);
     return true;
+  }
+
+  void setName(MemberRecord& member, std::string_view name) const {
+    // Records are at most kMaxRecordLength long, so the length fits.
+    member.nameOffset = static_cast<uint32_t>(name.data() - table_.text_->data());
+    member.nameLength = static_cast<uint16_t>(name.size());
   }
 
   std::optional<Declarator> parseDeclarator(Cursor& in) {
@@ -291,6 +304,10 @@ class SymbolParser {
     result.dimensionCount =
         static_cast<uint32_t>(table_.dimensions_.size()) - result.dimensionsBegin;
     while (in.take('*')) ++result.pointerLevel;
+    // No real declaration comes near these; members store them in a byte.
+    if (result.dimensionCount > kMaxDeclaratorCount || result.pointerLevel > kMaxDeclaratorCount) {
+      return std::nullopt;
+    }
     return result;
   }
 

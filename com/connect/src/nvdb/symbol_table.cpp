@@ -1,5 +1,7 @@
 #include "symbol_table.h"
 
+#include <algorithm>
+
 namespace vx::nvdb {
 
 namespace {
@@ -14,7 +16,22 @@ const TypeRecord* lookUp(const std::unordered_map<Key, uint32_t>& map, const Key
 }  // namespace
 
 const TypeRecord* SymbolTable::typeByIndex(int32_t index) const {
+  if (index >= 0 && static_cast<uint32_t>(index) < denseLimit_) {
+    const auto at = static_cast<uint32_t>(index);
+    if (at >= denseTypeIndex_.size() || denseTypeIndex_[at] == kNoType) return nullptr;
+    return &types_[denseTypeIndex_[at]];
+  }
   return lookUp(typeIndex_, index, types_);
+}
+
+void SymbolTable::indexType(int32_t index, uint32_t position) {
+  if (index >= 0 && static_cast<uint32_t>(index) < denseLimit_) {
+    const auto at = static_cast<uint32_t>(index);
+    if (at >= denseTypeIndex_.size()) denseTypeIndex_.resize(std::max<std::size_t>(at + 1, denseTypeIndex_.size() * 2), kNoType);
+    if (denseTypeIndex_[at] == kNoType) denseTypeIndex_[at] = position;
+    return;
+  }
+  typeIndex_.try_emplace(index, position);
 }
 
 const TypeRecord* SymbolTable::typeByName(std::string_view name) const {
@@ -22,7 +39,9 @@ const TypeRecord* SymbolTable::typeByName(std::string_view name) const {
 }
 
 const TypeRecord* SymbolTable::symbolByName(std::string_view name) const {
-  return lookUp(symbolNames_, name, symbols_);
+  const auto found = std::find_if(symbols_.begin(), symbols_.end(),
+                                  [&](const TypeRecord& symbol) { return symbol.name == name; });
+  return found == symbols_.end() ? nullptr : &*found;
 }
 
 }  // namespace vx::nvdb

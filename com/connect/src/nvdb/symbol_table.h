@@ -11,20 +11,26 @@
 #include <unordered_map>
 #include <vector>
 
+#include "nv_types.h"
+
 namespace vx::nvdb {
 
-// A field of a struct or union, or a constant of an enum.
+// A field of a struct or union, or a constant of an enum. Kept small: a
+// large symbol file holds a million of them. The name is found through the
+// table (SymbolTable::nameOf).
 struct MemberRecord {
-  std::string_view name;
+  uint32_t nameOffset = 0;  // in the symbol text
+  uint16_t nameLength = 0;
+  uint8_t pointerLevel = 0;
+  uint8_t dimensionCount = 0;
   int32_t typeOrValue = 0;  // the field's type index, or the constant's value
   int32_t offset = 0;       // bytes from the start of the parent
-  uint32_t pointerLevel = 0;
+  uint32_t dimensionsBegin = 0;  // in the table's dimension pool
+  // Bitfields: width and position, 255 standing for any larger number.
+  uint8_t bitWidth = 0;
+  uint8_t bitPosition = 0;
   bool function = false;
   bool bitfield = false;
-  int32_t bitWidth = 0;
-  int32_t bitPosition = 0;
-  uint32_t dimensionsBegin = 0;  // in the table's dimension pool
-  uint32_t dimensionCount = 0;
 };
 
 enum class TypeKind : char { Base = 0, Enum = 'e', Struct = 's', Union = 'u' };
@@ -42,6 +48,10 @@ struct TypeRecord {
   uint32_t dimensionCount = 0;
   uint32_t membersBegin = 0;  // in the table's member pool
   uint32_t memberCount = 0;
+  // A base type known by name, as a scalar and as a bitfield (NV_UNKNOWN
+  // for names outside the UT's base types), found once at parse time.
+  NVNodeDataType scalarType = NVNodeDataType::NV_UNKNOWN;
+  NVNodeDataType bitfieldType = NVNodeDataType::NV_UNKNOWN;
 };
 
 class SymbolTable {
@@ -56,8 +66,12 @@ class SymbolTable {
   // search in file order would find it.
   const TypeRecord* typeByIndex(int32_t index) const;
   const TypeRecord* typeByName(std::string_view name) const;
+  // Symbols are looked up rarely (the two item tables): a linear search.
   const TypeRecord* symbolByName(std::string_view name) const;
 
+  std::string_view nameOf(const MemberRecord& member) const {
+    return std::string_view(*text_).substr(member.nameOffset, member.nameLength);
+  }
   std::span<const MemberRecord> members(const TypeRecord& type) const {
     return {members_.data() + type.membersBegin, type.memberCount};
   }
@@ -76,6 +90,9 @@ class SymbolTable {
  private:
   friend class SymbolParser;
 
+  // Records the type at `position` under its index unless one is there.
+  void indexType(int32_t index, uint32_t position);
+
   // The symbol information; every name points into it. Held by pointer so
   // that moving the table never moves the characters.
   std::unique_ptr<const std::string> text_;
@@ -83,9 +100,14 @@ class SymbolTable {
   std::vector<TypeRecord> symbols_;
   std::vector<MemberRecord> members_;
   std::vector<uint16_t> dimensions_;
+  // Type indices are mostly small and dense: those below denseLimit_ are
+  // found in a vector, the others in a map.
+  static constexpr uint32_t kNoType = UINT32_MAX;
+  std::vector<uint32_t> denseTypeIndex_;
+  uint32_t denseLimit_ = 0;
   std::unordered_map<int32_t, uint32_t> typeIndex_;
   std::unordered_map<std::string_view, uint32_t> typeNames_;
-  std::unordered_map<std::string_view, uint32_t> symbolNames_;
+
 };
 
 }  // namespace vx::nvdb
