@@ -113,7 +113,8 @@ const VxComClassEntry* BesideClassTable(const std::string& path, uint32_t* count
   *getClassObject = loaded->functions.getClassObject;
   *count = 0;
   const VxComClassEntry* table = loaded->functions.classTable(count);
-  return table != nullptr ? table : (*count = 0, nullptr);
+  if (table == nullptr) *count = 0;
+  return table;
 }
 
 void FreeUnusedLibraries() {

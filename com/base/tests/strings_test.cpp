@@ -125,6 +125,7 @@ TEST(Bstr, WrapperOwnsAndConverts) {
   vx::com::Bstr adopted = vx::com::Bstr::Attach(raw);
   EXPECT_EQ(adopted.Length(), 6u);
   vx::com::Bstr empty;
+  EXPECT_EQ(vx::com::Bstr(empty).Get(), nullptr);  // a copy of null stays null
   EXPECT_EQ(empty.view(), u"");
   EXPECT_EQ(empty.Utf8(), "");
 }

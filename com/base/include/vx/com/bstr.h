@@ -52,7 +52,8 @@ class Bstr {
     owned.b_ = b;
     return owned;
   }
-  Bstr(const Bstr& other) noexcept : Bstr(other.view()) {}
+  // A copy of a null BSTR stays null.
+  Bstr(const Bstr& other) noexcept : b_(other.b_ != nullptr ? Bstr(other.view()).Detach() : nullptr) {}
   Bstr(Bstr&& other) noexcept : b_(std::exchange(other.b_, nullptr)) {}
   Bstr& operator=(Bstr other) noexcept {
     std::swap(b_, other.b_);

@@ -6,7 +6,9 @@
 // recommended practice; overlong forms, encoded surrogates, values above
 // U+10FFFF and truncated sequences are all ill-formed), and an unpaired
 // UTF-16 surrogate becomes U+FFFD. The strict forms refuse such input.
-// Embedded NULs are ordinary characters in all of them.
+// Embedded NULs are ordinary characters in all of them. Like any growing
+// std::string they may throw std::bad_alloc: an interface method that calls
+// them catches it and answers E_OUTOFMEMORY.
 #pragma once
 
 #include <string>

@@ -29,8 +29,13 @@ using I1 = char;
 using I2 = int16_t;
 using I4 = int32_t;
 
-inline constexpr BOOL TRUE = 1;
-inline constexpr BOOL FALSE = 0;
+// Macros, as elsewhere (other headers may define them with the same values).
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
 
 // Wide text is UTF-16; narrow text (the "ANSI code page") is UTF-8.
 using OLECHAR = char16_t;
