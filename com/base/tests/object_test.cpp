@@ -22,6 +22,13 @@ struct INeverImplemented : IUnknown {
   VX_COM_INTERFACE(INeverImplemented, IUnknown, "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}")
 };
 
+// An interface that forgot VX_COM_INTERFACE would answer its base's IID.
+struct IForgotTheMacro : IAnimal {
+ protected:
+  ~IForgotTheMacro() = default;
+};
+static_assert(vx::com::ComInterface<IAnimal2> && !vx::com::ComInterface<IForgotTheMacro>);
+
 int destroyed = 0;
 
 class CBird final : public vx::com::Implements<IAnimal2, IPet> {

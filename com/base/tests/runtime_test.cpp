@@ -210,6 +210,10 @@ TEST_F(ClassTable, StaleOrMalformedEntriesArePassedOver) {
   void* out = nullptr;
   EXPECT_EQ(CoCreateInstance(kUnknownClass, nullptr, CLSCTX_ALL, IID_IUnknown, &out),
             VX_E_MODULE_NOT_FOUND);
+  // A library that loads but serves no classes at all.
+  writeEntry(kUnknownClass, fs::path(VXCOM_TEST_SERVER).parent_path() / "libvxcom.so", "/data");
+  EXPECT_EQ(CoCreateInstance(kUnknownClass, nullptr, CLSCTX_ALL, IID_IUnknown, &out),
+            CO_E_ERRORINDLL);
   // An entry whose CLSID line disagrees with its file name is not read.
   std::string copy = copyOfServer();
   writeEntry(CLSID_TestRefusing, copy, "/system");
