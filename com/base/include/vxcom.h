@@ -6,6 +6,7 @@
 #include "vx/com/com_ptr.h"
 #include "vx/com/date.h"
 #include "vx/com/guid.h"
+#include "vx/com/no_throw.h"
 #include "vx/com/object.h"
 #include "vx/com/runtime.h"
 #include "vx/com/strings.h"

@@ -188,4 +188,10 @@ TEST(ClassFactory, LockServerHoldsTheModule) {
   EXPECT_EQ(vx::com::ModuleLockCount(), before);
 }
 
+TEST(NoThrow, TurnsExceptionsIntoResults) {
+  EXPECT_EQ(vx::com::NoThrow([] { return S_FALSE; }), S_FALSE);
+  EXPECT_EQ(vx::com::NoThrow([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
+  EXPECT_EQ(vx::com::NoThrow([]() -> HRESULT { throw 42; }), E_FAIL);
+}
+
 }  // namespace
