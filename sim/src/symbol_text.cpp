@@ -16,7 +16,10 @@ std::string marks(bool function, const std::vector<uint16_t>& dims, int pointerL
   std::string text = function ? "F" : "";
   if (!dims.empty()) {
     text += '[';
-    for (std::size_t i = 0; i < dims.size(); ++i) text += (i ? "," : "") + std::to_string(dims[i]);
+    for (std::size_t i = 0; i < dims.size(); ++i) {
+      if (i > 0) text += ',';
+      text += std::to_string(dims[i]);
+    }
     text += ']';
   }
   text.append(static_cast<std::size_t>(pointerLevel), '*');
