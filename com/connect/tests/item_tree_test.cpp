@@ -181,6 +181,12 @@ TEST(ItemTree, AnEnormousTreeFailsTheExpansionInsteadOfExhaustingMemory) {
   EXPECT_FALSE(tree.database->expand(*item, tree.ut));
   EXPECT_FALSE(item->expanded);
   EXPECT_TRUE(item->value.empty());
+
+  // So do many members of one struct that are each large arrays of nothing.
+  std::string wide = "1 T_UCHAR:1\n2 nothing_type:0:s{z,1,0}\n3 wide_type:0:s{";
+  for (int i = 0; i < 60; ++i) wide += (i > 0 ? ";m" : "m") + std::to_string(i) + ",[65535,65535]2,0";
+  Tree wideTree(wide + "}\n", "NV_WIDE:wide_type");
+  EXPECT_FALSE(wideTree.database->expand(*wideTree.database->findItem("NV_WIDE"), wideTree.ut));
 }
 
 TEST(ItemTree, ExpansionReadsTheValueOnceAndKeepsZerosForAnInactiveElement) {

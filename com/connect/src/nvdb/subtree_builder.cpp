@@ -69,6 +69,10 @@ class Builder {
     return a > kLimit / b ? kLimit : a * b;
   }
 
+  // Every pending node becomes a node, so a list longer than the cap means
+  // the tree is too big: emitting stops there instead of filling memory.
+  bool tooMany(const std::vector<Pending>& out) const { return out.size() > maxNodes_; }
+
   // Appends a node made from `source`, built in place in the list.
   static Pending& push(std::vector<Pending>& out, const Source& source, uint64_t offset,
                        NVNodeDataType type, uint32_t size) {
@@ -182,7 +186,7 @@ class Builder {
     }
     // One node per row of the first dimension, each holding an array of the
     // remaining dimensions.
-    for (uint64_t row = 0; row < first; ++row) {
+    for (uint64_t row = 0; row < first && !tooMany(out); ++row) {
       Pending& line = push(out, source, offset + row * rowSize, NVNodeDataType::NV_BLOB,
                            static_cast<uint32_t>(rowSize));
       line.node.suffix = NodeSuffix::Index;
@@ -222,7 +226,7 @@ class Builder {
         Source element = source;
         element.dimensions = {};
         element.suffix = NodeSuffix::Index;
-        for (uint32_t i = 0; i < pending.node.suffixValue; ++i) {
+        for (uint32_t i = 0; i < pending.node.suffixValue && !tooMany(out); ++i) {
           element.suffixValue = i;
           emit(element, base + i * pending.elementSize, depth, out);
         }
@@ -236,6 +240,7 @@ class Builder {
       }
       case Pending::Children::Members:
         for (const MemberRecord& member : symbols_.members(*source.type)) {
+          if (tooMany(out)) return;
           Source child;
           child.name = symbols_.nameOf(member);
           child.typeIndex = member.typeOrValue;

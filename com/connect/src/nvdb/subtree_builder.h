@@ -16,7 +16,7 @@ namespace vx::nvdb {
 
 // A hostile symbol file can describe small types with enormous trees
 // (arrays of arrays of empty structs); an item's tree is capped.
-inline constexpr std::size_t kMaxNodesPerItem = 1u << 20;
+inline constexpr std::size_t kMaxNodesPerItem = 1u << 18;
 inline constexpr unsigned kMaxTreeDepth = 128;
 
 // The nodes of the item's subtree (nodes[0] is the type node), or nullopt
