@@ -275,6 +275,16 @@ uint32_t enqueue(Block& b, MailboxHandle& mbox, const KMXBuffer* pieces, uint32_
   return 0;
 }
 
+// The event of an empty mailbox is signalled: a sender died between setting
+// it and linking its message in, or someone wrote to the event. Left alone,
+// every waiter would wake for it again at once, so the caller (holding the
+// mutex, so that no sender is between the two steps) clears it and reports
+// the empty queue.
+uint32_t clearStaleSignal(MailboxHandle& mbox) {
+  if (!mbox.event->reset()) return compose(IPC_ERR_EVENT_RESET);
+  return compose(IPC_ERR_EMPTY);
+}
+
 // Hands the oldest message of the mailbox to `sink`. sink.check(length)
 // returns 0 or an error code (nothing changed); sink.copy(bytes, length) then
 // takes the bytes. With `take` the message is removed and, when it was the
@@ -283,7 +293,7 @@ template <class Sink>
 uint32_t dequeue(Block& b, MailboxHandle& mbox, bool take, Sink& sink) {
   const uint32_t slot = mbox.slot;
   const uint32_t queued = b.load(slot + kSlotQueued);
-  if (queued == 0) return compose(IPC_ERR_EMPTY);
+  if (queued == 0) return clearStaleSignal(mbox);
   const uint32_t descriptor = b.load(slot + kSlotFirst);
   if (!b.isDescriptor(descriptor)) return compose(IPC_ERR_CORRUPT);
   const uint32_t length = b.load(descriptor + kDescLength);
@@ -766,13 +776,24 @@ int IPC_select(uint32_t n, void* const* mboxes, uint32_t* queued, uint32_t* open
       return fail(error);
     }
     uint32_t error = 0;
-    if (awaitMailbox(*ipc, n, mboxes, timeout, &error) < 0) return fail(error);
+    const int ready = awaitMailbox(*ipc, n, mboxes, timeout, &error);
+    if (ready < 0) return fail(error);
     std::optional<BlockLock> lock;
     if (lockFlag != 0) {
       lock.emplace(*ipc);
       if (lock->error() != 0) return fail(lock->error());
     }
     const Block& b = ipc->block;
+    MailboxHandle& woken = mailboxAt(mboxes, static_cast<uint32_t>(ready));
+    if (b.peekQueued(woken.slot) == 0) {
+      // Woken by a signal without a message: cleared under the mutex, so
+      // that the next select waits.
+      std::optional<BlockLock> clearing;
+      if (!lock) clearing.emplace(*ipc);
+      if ((lock || clearing->error() == 0) && b.load(woken.slot + kSlotQueued) == 0) {
+        clearStaleSignal(woken);
+      }
+    }
     for (uint32_t i = 0; i < n; ++i) {
       const uint32_t slot = mailboxAt(mboxes, i).slot;
       if (queued != nullptr) queued[i] = b.load(slot + kSlotQueued);
