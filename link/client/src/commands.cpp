@@ -96,6 +96,18 @@ int sendCode(void* connection, uint32_t command, const char* code, uint8_t* resu
   });
 }
 
+// Commands 14 and 16 asked for no items: the exchange is made, and whatever
+// its outcome there is nothing to hand out, so the call succeeds (the server
+// may well refuse an empty list).
+int emptyListAsked(Connection& c, std::span<const KMXBuffer> request) {
+  uint8_t status[4];
+  uint8_t body[msg::kMaxMessage - sizeof status];
+  KMXBuffer in[] = {piece(status, sizeof status), piece(body, sizeof body)};
+  c.exchange(Form::C, request, in);
+  clearError();
+  return 1;
+}
+
 // A request with a fixed part and a list of one byte per item.
 struct ListRequest {
   uint8_t bytes[msg::kMaxMessage];
@@ -148,6 +160,7 @@ KMXCLIENT_API int KMXGetStatusData(void* connection, uint32_t count, const uint3
     }
     request.size = msg::cmd::kListItems + 4 * count;
     const KMXBuffer out[] = {piece(request.bytes, request.size)};
+    if (count == 0) return emptyListAsked(c, out);
     std::vector<uint8_t> body(kMaxReplyBody);
     uint32_t length = 0;
     if (!variableReply(c, out, body.data(), &length)) return 0;
@@ -194,6 +207,7 @@ KMXCLIENT_API int KMXGetTestModeState(void* connection, uint32_t count,
     for (uint32_t i = 0; i < count; ++i) request.bytes[msg::cmd::kListItems + i] = records[i].itemId;
     request.size = msg::cmd::kListItems + count;
     const KMXBuffer out[] = {piece(request.bytes, request.size)};
+    if (count == 0) return emptyListAsked(c, out);
     std::vector<uint8_t> body(kMaxReplyBody);
     uint32_t length = 0;
     if (!variableReply(c, out, body.data(), &length)) return 0;

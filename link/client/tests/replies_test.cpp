@@ -150,6 +150,23 @@ TEST_F(FakeReplies, CountsAndIdsMustMatchTheRequest) {
   EXPECT_EQ(lastCommand(), words({msg::kCmdGetLinkStats, 1, 1}) + Bytes({5}));
 }
 
+TEST_F(FakeReplies, EmptyItemListsAreAskedForAndSucceedWhateverTheAnswer) {
+  for (const Bytes& answer : {words({msg::kStatusFailed}), words({0, 0})}) {
+    script.set(msg::kCmdGetStatusData, answer);
+    script.set(msg::kCmdGetTestModeState, answer);
+    EXPECT_EQ(KMXGetStatusData(connection, 0, nullptr, nullptr), 1);
+    EXPECT_EQ(KMXGetLastError(), 0);
+    EXPECT_EQ(lastCommand(), words({msg::kCmdGetStatusData, 0}));
+    EXPECT_EQ(KMXGetTestModeState(connection, 0, nullptr), 1);
+    EXPECT_EQ(KMXGetLastError(), 0);
+    EXPECT_EQ(lastCommand(), words({msg::kCmdGetTestModeState, 0}));
+  }
+  uint32_t rates = 0;
+  script.set(msg::kCmdGetAvailableBaudRates, words({0, 0x1F}));
+  EXPECT_EQ(KMXGetAvailableBaudRates(connection, &rates), 1) << "no reply was left queued";
+  EXPECT_EQ(rates, 0x1Fu);
+}
+
 TEST_F(FakeReplies, StatusesBecomeTheirErrorsAndLeaveNothingQueued) {
   const std::pair<uint32_t, uint16_t> table[] = {
       {1, 26}, {2, 30}, {28, 31}, {29, 32}, {31, 28}, {32, 27}, {33, 8}, {34, 34}, {35, 35}, {36, 36},
