@@ -283,6 +283,25 @@ TEST_F(FakeReplies, LogDataReachesItsRegistrationWithItsFields) {
   EXPECT_EQ(lastCommand(), words({msg::kCmdRegister, 0, msg::kAsyncLog, 5, 0xFFFFFFFF, 0xFFFFFFFF}));
 }
 
+TEST_F(FakeReplies, IdsBeyondWhatTheUtCarriesAreRefusedAndSendNothing) {
+  const std::size_t before = commandCount();
+  constexpr uint16_t kBad = KMX_ERR_INVALID_ARGUMENTS;
+  EXPECT_TRUE(failedWith(KMXOpenAsyncData(connection, 128, onLog, &calls), kBad));
+  EXPECT_TRUE(failedWith(KMXOpenAsyncData(connection, 259, onLog, &calls), kBad));
+  EXPECT_TRUE(failedWith(KMXOpenPlugin(connection, 256, onData, &calls), kBad));
+  EXPECT_TRUE(failedWith(KMXSetLogDataParams(connection, 261, 1, 10), kBad));
+  // The other checks keep their order and their errors.
+  EXPECT_TRUE(failedWith(KMXSetLogDataParams(connection, 261, 3, 10), KMX_ERR_INVALID_PRIORITY));
+  EXPECT_TRUE(failedWith(KMXOpenAsyncData(connection, 259, nullptr, &calls), KMX_ERR_INVALID_CALLBACK));
+  EXPECT_EQ(commandCount(), before);
+
+  void* log = KMXOpenAsyncData(connection, KMX_LOG_CODE_MAX, onLog, &calls);
+  void* plugin = KMXOpenPlugin(connection, KMX_PLUGIN_ID_MAX, onData, &calls);
+  EXPECT_NE(log, nullptr);
+  EXPECT_NE(plugin, nullptr);
+  EXPECT_EQ(lastCommand(), words({msg::kCmdRegister, 1, msg::kAsyncPlugin, 255, 1, 0xFFFFFFFF}));
+}
+
 TEST_F(FakeReplies, PluginAndAlertDataReachTheirRegistrations) {
   void* plugin = KMXOpenPlugin(connection, 40, onData, &calls);
   void* alert = KMXOpenAlertData(connection, 200, onData, &calls);
