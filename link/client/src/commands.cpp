@@ -274,12 +274,12 @@ KMXCLIENT_API int KMXSendOprCmd(void* connection, uint8_t operation, const void*
   const uint32_t capacity = replyLength != nullptr ? *replyLength : 0;
   const int result = onConnection(connection, [&](Connection& c) -> int {
     if (reply == nullptr && capacity != 0) return invalidArguments();
+    // A length without its data is refused like every other call's.
+    if (data == nullptr && dataLength != 0) return invalidArguments();
     uint8_t header[msg::cmd::kOprData] = {};
     storeLe32(&header[msg::cmd::kId], msg::kCmdSendOprCmd);
     header[msg::cmd::kOprCode] = operation;
-    // Without a data pointer no data goes out.
-    const KMXBuffer out[] = {piece(header, sizeof header),
-                             piece(data, data != nullptr ? dataLength : 0)};
+    const KMXBuffer out[] = {piece(header, sizeof header), piece(data, dataLength)};
     uint8_t status[4];
     KMXBuffer in[] = {piece(status, sizeof status), piece(reply, capacity)};
     if (!c.exchange(Form::C, out, in)) return 0;
@@ -548,7 +548,9 @@ KMXCLIENT_API int KMXVerifyAKey(void* connection, uint8_t selector, uint16_t val
     const KMXBuffer out[] = {piece(request, sizeof request)};
     KMXBuffer in[] = {piece(reply, sizeof reply)};
     if (!c.exchange(Form::A, out, in)) return 0;
-    if (in[0].length != sizeof reply) return invalidResponse();
+    // A reply of another size carries no result: the call fails, the result
+    // stays 0, and there is no error to report.
+    if (in[0].length != sizeof reply) return 0;
     if (result != nullptr) *result = loadLe32(&reply[msg::reply::kVerifyResult]);
     return 1;
   });

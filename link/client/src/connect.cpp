@@ -183,16 +183,19 @@ void* createConnection(const char* driverName, uint32_t baudRate) {
     setError(KMX_ERR_IPC_RECEIVE);
     return nullptr;
   }
-  uint8_t reply[msg::conn_reply::kSize];
+  // Room for any message, so that a longer reply still goes by its status.
+  uint8_t reply[msg::kMaxMessage];
   uint32_t length = 0;
   if (!channel->ReceiveMsg(kStoCRsp, reply, sizeof reply, 0, &length)) {
     setError(KMX_ERR_IPC_RECEIVE);
     return nullptr;
   }
   request.connectionChannel.reset();
-  if (length != msg::conn_reply::kSize ||
-      loadLe32(&reply[msg::conn_reply::kKind]) != msg::conn_reply::kKindValue) {
-    setError(KMX_ERR_INVALID_RESPONSE);
+  // The status decides, whatever the first word says: a server that sent
+  // status 0 has taken the client in. A reply too short to hold a status is
+  // a start-up failure of unknown reason.
+  if (length < msg::conn_reply::kStatus + 4) {
+    setError(KMX_ERR_STARTUP_FAILED);
     return nullptr;
   }
   const uint32_t status = loadLe32(&reply[msg::conn_reply::kStatus]);
@@ -201,7 +204,11 @@ void* createConnection(const char* driverName, uint32_t baudRate) {
     return nullptr;
   }
 
-  const auto serverPid = static_cast<pid_t>(loadLe32(&reply[msg::conn_reply::kServerPid]));
+  // Without the third word the server's process is not known (<= 0).
+  const auto serverPid =
+      length >= msg::conn_reply::kServerPid + 4
+          ? static_cast<pid_t>(loadLe32(&reply[msg::conn_reply::kServerPid]))
+          : pid_t{0};
   auto connection = std::make_shared<Connection>(std::move(channel), serverPid);
   auto& registry = HandleRegistry::instance();
   void* handle = registry.add(connection);
@@ -253,11 +260,12 @@ KMXCLIENT_API int KMXOpenConnection(void* connection, uint16_t timeoutSeconds,
       setError(KMX_ERR_ALREADY_OPENED);
       return 0;
     }
-    void* stateRegistration = nullptr;
-    if (callback != nullptr) {
-      stateRegistration = registerAsync(c, Kind::StateChange, 0, reinterpret_cast<AnyCallback>(callback),
-                                        userData, -1, -1);
-      if (stateRegistration == nullptr) return 0;
+    // The registration's handle is not handed out: it lives until it or the
+    // connection is closed.
+    if (callback != nullptr &&
+        registerAsync(c, Kind::StateChange, 0, reinterpret_cast<AnyCallback>(callback), userData, -1, -1) ==
+            nullptr) {
+      return 0;
     }
 
     std::lock_guard lock(c->commandMutex);
@@ -265,14 +273,10 @@ KMXCLIENT_API int KMXOpenConnection(void* connection, uint16_t timeoutSeconds,
       setError(KMX_ERR_INVALID_HANDLE);
       return 0;
     }
-    if (c->opened) {
-      // Another thread opened it meanwhile: this call changes nothing.
-      if (auto r = HandleRegistry::instance().take(stateRegistration)) {
-        destroyRegistration(std::static_pointer_cast<Registration>(r));
-      }
-      setError(KMX_ERR_ALREADY_OPENED);
-      return 0;
-    }
+    // Another thread opened it meanwhile: this call fails without an error
+    // of its own, and its state change registration stays, like one made
+    // with KMXOpenStateChangeData.
+    if (c->opened) return 0;
 
     uint8_t request[msg::cmd::kOpenSize] = {};
     storeLe32(&request[msg::cmd::kId], msg::kCmdOpenConnection);

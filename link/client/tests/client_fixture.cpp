@@ -107,6 +107,12 @@ void* ClientTest::connectUp(uint32_t mask) {
 
 // --- FakeServer -------------------------------------------------------------------
 
+FakeServer::FakeServer(Answer answer, std::vector<uint8_t> connectionReply)
+    : FakeServer(std::move(answer), 0) {
+  std::lock_guard lock(mutex_);
+  connectionReply_ = std::move(connectionReply);
+}
+
 FakeServer::FakeServer(Answer answer, uint32_t connectionStatus)
     : answer_(std::move(answer)), connectionStatus_(connectionStatus) {
   connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(kDevice).c_str(),
@@ -147,7 +153,9 @@ void FakeServer::run() {
       // Taken in before the reply, so that a test can send to it at once.
       std::lock_guard lock(mutex_);
       client_ = std::move(channel);
-      auto reply = words({msg::conn_reply::kKindValue, connectionStatus_, static_cast<uint32_t>(getpid())});
+      auto reply = !connectionReply_.empty()
+                       ? connectionReply_
+                       : words({msg::conn_reply::kKindValue, connectionStatus_, static_cast<uint32_t>(getpid())});
       client_->SendMsg(kStoCRsp, reply.data(), static_cast<uint32_t>(reply.size()));
     } else if (ready == 1 && client_->ReceiveMsg(kCtoSCmd, buffer, sizeof buffer, 0, &length)) {
       std::vector<uint8_t> command(buffer, buffer + length);

@@ -61,6 +61,8 @@ class FakeServer {
   using Answer = std::function<std::vector<uint8_t>(const std::vector<uint8_t>& command)>;
 
   explicit FakeServer(Answer answer, uint32_t connectionStatus = 0);
+  // Answers connection requests with exactly `connectionReply`.
+  FakeServer(Answer answer, std::vector<uint8_t> connectionReply);
   ~FakeServer();
 
   static constexpr const char* kDevice = "FAKE";
@@ -74,7 +76,8 @@ class FakeServer {
   void run();
 
   Answer answer_;
-  uint32_t connectionStatus_;
+  uint32_t connectionStatus_ = 0;
+  std::vector<uint8_t> connectionReply_;  // empty: the usual reply with the status
   std::unique_ptr<KMXIpc> connectionChannel_;
   std::unique_ptr<KMXIpc> client_;
   std::mutex mutex_;

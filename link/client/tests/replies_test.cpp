@@ -1,7 +1,13 @@
 // What the library makes of every kind of reply and asynchronous message,
 // against a fake server that sends exactly what each test scripts.
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
+#include <future>
 #include <map>
+#include <thread>
 
 #include "client_fixture.h"
 #include "kmx/proto/byte_order.h"
@@ -60,6 +66,13 @@ Bytes asyncMessage(uint32_t type, uint32_t id, const Bytes& payload = {}) {
   return words({msg::async::kMarkerValue, type, id}) + payload;
 }
 
+// True when the thread sleeps in a futex wait (a mutex or condition).
+bool waitsInFutex(pid_t thread) {
+  std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+  long number = -1;
+  return static_cast<bool>(in >> number) && number == SYS_futex;
+}
+
 struct SelfClose {
   void* connection = nullptr;
   std::atomic<int> result{-1};
@@ -100,14 +113,32 @@ TEST_F(FakeReplies, RepliesShorterThanTheirFixedPartAreInvalid) {
   script.set(msg::kCmdGetDropCounts, words({0, 1}));
   EXPECT_TRUE(failedWith(KMXGetAsyncDropPktCnts(connection, &forMe, &forAll), kInvalid));
   EXPECT_EQ(forMe + forAll, 0u) << "both are 0 after a failure";
+}
 
+TEST_F(FakeReplies, AnAKeyReplyOfAnotherSizeFailsWithoutAnErrorAndWithResultZero) {
   uint32_t verdict = 9;
   script.set(msg::kCmdVerifyAKey, words({0}));
-  EXPECT_TRUE(failedWith(KMXVerifyAKey(connection, 1, 2, 3, 4, &verdict), kInvalid));
+  EXPECT_TRUE(failedWith(KMXVerifyAKey(connection, 1, 2, 3, 4, &verdict), 0));
+  EXPECT_EQ(verdict, 0u);
   script.set(msg::kCmdVerifyAKey, words({0, 5}));
   EXPECT_EQ(KMXVerifyAKey(connection, 1, 2, 3, 4, &verdict), 1);
   EXPECT_EQ(verdict, 5u);
   EXPECT_EQ(lastCommand(), words({msg::kCmdVerifyAKey, 1 | (2 << 16), 3, 4}));
+}
+
+TEST_F(FakeReplies, AnOperationCommandWithALengthButNoDataIsRefused) {
+  const std::size_t before = commandCount();
+  uint8_t reply[8];
+  uint32_t replyLength = sizeof reply;
+  EXPECT_TRUE(failedWith(KMXSendOprCmd(connection, 7, nullptr, 4, reply, &replyLength),
+                         KMX_ERR_INVALID_ARGUMENTS));
+  EXPECT_EQ(replyLength, 0u);
+  EXPECT_EQ(commandCount(), before);
+  replyLength = sizeof reply;
+  script.set(msg::kCmdSendOprCmd, words({0}) + Bytes{1, 2});
+  EXPECT_EQ(KMXSendOprCmd(connection, 7, nullptr, 0, reply, &replyLength), 1);
+  EXPECT_EQ(replyLength, 2u);
+  EXPECT_EQ(lastCommand(), words({msg::kCmdSendOprCmd, 7}));
 }
 
 TEST_F(FakeReplies, CountsAndIdsMustMatchTheRequest) {
@@ -395,6 +426,45 @@ TEST_F(FakeReplies, ACallbackMayCloseItsOwnConnection) {
   ASSERT_NE(KMXOpenAlertData(connection, 1, onData, &calls), nullptr);
   ASSERT_TRUE(fake.sendAsync(asyncMessage(msg::kAsyncAlert, 1, Bytes{'x'})));
   EXPECT_TRUE(calls.count(1));
+}
+
+// The first open's reply is held back until the second call has found the
+// connection not yet opened and is waiting for the command mutex; the second
+// call then fails without an error of its own and keeps its callback.
+TEST_F(FakeReplies, AnOpenThatLosesTheRaceFailsWithoutAnErrorAndKeepsItsCallback) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> openArrived{false};
+  script.set(msg::kCmdOpenConnection, [&, released](const Bytes&) {
+    openArrived = true;
+    released.wait_for(std::chrono::seconds(20));
+    return words({0, 0, KMX_LINK_UP});
+  });
+  std::atomic<int> firstResult{-1};
+  std::thread first([&] { firstResult = KMXOpenConnection(connection, 0, onStateA, 7, nullptr, &calls); });
+  ASSERT_TRUE(eventually([&] { return openArrived.load(); }));
+
+  std::atomic<pid_t> secondThread{0};
+  std::atomic<int> secondResult{-1};
+  std::atomic<int> secondError{-1};
+  std::thread second([&] {
+    secondThread = gettid();
+    secondResult = KMXOpenConnection(connection, 0, onStateB, 7, nullptr, &calls);
+    secondError = KMXGetLastError();
+  });
+  // Blocked in a futex wait: the command mutex that the first call holds.
+  ASSERT_TRUE(eventually([&] { return secondThread != 0 && waitsInFutex(secondThread); }));
+  release.set_value();
+  first.join();
+  second.join();
+  EXPECT_EQ(firstResult, 1);
+  EXPECT_EQ(secondResult, 0);
+  EXPECT_EQ(secondError, 0);
+  EXPECT_TRUE(failedWith(KMXOpenConnection(connection, 0, nullptr, 7, nullptr, nullptr), KMX_ERR_ALREADY_OPENED));
+
+  ASSERT_TRUE(fake.sendAsync(asyncMessage(msg::kAsyncStateChange, KMX_LINK_DOWN)));
+  ASSERT_TRUE(calls.count(2));
+  EXPECT_EQ(calls.all(), (std::vector<std::string>{"A 4", "B 4"}));
 }
 
 }  // namespace
