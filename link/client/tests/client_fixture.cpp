@@ -24,6 +24,26 @@ bool eventually(const std::function<bool()>& predicate, int timeoutMs) {
   return true;
 }
 
+bool sleepsInSyscall(pid_t thread, std::initializer_list<long> syscalls) {
+  std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+  long number = -1;
+  if (!(in >> number)) return false;
+  for (long wanted : syscalls) {
+    if (number == wanted) return true;
+  }
+  return false;
+}
+
+int queuedMessages(const std::string& ipcName, const char* mailbox) {
+  void* ipc = IPC_open(ipcName.c_str(), 1000);
+  if (ipc == nullptr) return -1;
+  void* mbox = IPC_open_mailbox(mailbox, IPC_MODE_NONE, ipc);
+  uint32_t queued = 0;
+  const bool read = mbox != nullptr && IPC_mailbox_state(1, &mbox, nullptr, &queued, nullptr, nullptr, ipc) == 1;
+  IPC_close(ipc);  // also closes the mailbox handle
+  return read ? static_cast<int>(queued) : -1;
+}
+
 pid_t findServer(const std::string& runtimeDir) {
   const std::string wanted = "KMX_RUNTIME_DIR=" + runtimeDir;
   DIR* proc = opendir("/proc");

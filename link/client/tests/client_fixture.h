@@ -26,6 +26,13 @@ namespace kmx::client::testing {
 // Polls `predicate` until it holds or `timeoutMs` have passed.
 bool eventually(const std::function<bool()>& predicate, int timeoutMs = 10000);
 
+// True when the thread (of this process) sleeps in one of the system calls.
+bool sleepsInSyscall(pid_t thread, std::initializer_list<long> syscalls);
+
+// The number of messages queued in a mailbox of an IPC object, looked at
+// from outside; -1 when the object or mailbox cannot be opened.
+int queuedMessages(const std::string& ipcName, const char* mailbox);
+
 // The link server serving this test's runtime directory, or -1.
 pid_t findServer(const std::string& runtimeDir);
 bool processEnds(pid_t pid, int timeoutMs);

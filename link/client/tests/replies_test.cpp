@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
 #include <future>
 #include <map>
 #include <thread>
@@ -64,13 +63,6 @@ struct Calls {
 
 Bytes asyncMessage(uint32_t type, uint32_t id, const Bytes& payload = {}) {
   return words({msg::async::kMarkerValue, type, id}) + payload;
-}
-
-// True when the thread sleeps in a futex wait (a mutex or condition).
-bool waitsInFutex(pid_t thread) {
-  std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
-  long number = -1;
-  return static_cast<bool>(in >> number) && number == SYS_futex;
 }
 
 struct SelfClose {
@@ -453,7 +445,7 @@ TEST_F(FakeReplies, AnOpenThatLosesTheRaceFailsWithoutAnErrorAndKeepsItsCallback
     secondError = KMXGetLastError();
   });
   // Blocked in a futex wait: the command mutex that the first call holds.
-  ASSERT_TRUE(eventually([&] { return secondThread != 0 && waitsInFutex(secondThread); }));
+  ASSERT_TRUE(eventually([&] { return secondThread != 0 && sleepsInSyscall(secondThread, {SYS_futex}); }));
   release.set_value();
   first.join();
   second.join();
