@@ -78,6 +78,7 @@ void BM_NvReadThroughClientLibrary(benchmark::State& state) {
 }
 
 std::atomic<uint64_t> gLogPackets{0};
+double gReceivedToSent = -1;
 
 void countPacket(uint32_t, uint8_t, uint32_t, uint32_t, const void*, uint32_t, void*) { ++gLogPackets; }
 
@@ -112,6 +113,7 @@ void BM_LogPacketsReceived(benchmark::State& state) {
 
   uint32_t droppedForClient = 0, droppedForAll = 0;
   KMXGetAsyncDropPktCnts(rig.connection, &droppedForClient, &droppedForAll);
+  if (sent > 0) gReceivedToSent = static_cast<double>(received) / static_cast<double>(sent);
   state.counters["received_per_s"] = static_cast<double>(received) / wall;
   state.counters["ut_sent_per_s"] = static_cast<double>(sent) / wall;
   state.counters["dropped_for_client"] = droppedForClient;
@@ -132,8 +134,11 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (gSocketNs > 0 && gNvReadNs > 0) {
-    std::printf("NV read through the client library %.0f ns, socket round trip %.0f ns, ratio %.1f\n", gNvReadNs,
+    std::printf("ratio: NV read through the client library %.0f ns to socket round trip %.0f ns, %.1f\n", gNvReadNs,
                 gSocketNs, gNvReadNs / gSocketNs);
+  }
+  if (gReceivedToSent >= 0) {
+    std::printf("ratio: log packets received by the client to packets the UT sent, %.3f\n", gReceivedToSent);
   }
   return 0;
 }

@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   if (gSocketNs > 0 && gMailboxNs > 0) {
     std::printf(
-        "mailbox round trip %.0f ns, socket round trip %.0f ns, ratio %.3f (target <= 0.8)\n",
+        "ratio: mailbox round trip %.0f ns to socket round trip %.0f ns, %.3f (target <= 0.8)\n",
         gMailboxNs, gSocketNs, gMailboxNs / gSocketNs);
   }
   if (ownDir) rmdir(dir);

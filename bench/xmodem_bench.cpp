@@ -72,7 +72,7 @@ void BM_XmodemImageAtPaced115200(benchmark::State& state) {
   if (seconds > 0) {
     const double bitsPerSecond = static_cast<double>(kImageSize) * 10.0 / seconds;
     state.counters["ratio_to_line_rate"] = bitsPerSecond / kLineRate;
-    std::printf("1 MiB in %.1f s: %.0f bit/s, %.3f of the line rate (target >= 0.9)\n", seconds, bitsPerSecond,
+    std::printf("ratio: 1 MiB in %.1f s, %.0f bit/s, to the line rate, %.3f (target >= 0.9)\n", seconds, bitsPerSecond,
                 bitsPerSecond / kLineRate);
   }
   pid_t server = client->serverPid();

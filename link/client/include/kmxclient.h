@@ -130,6 +130,13 @@ typedef struct KMXBuffer {
 #define KMX_MAX_PACKETS_MIN (-1)
 #define KMX_MAX_PACKETS_MAX 65535
 
+/* Asynchronous ids: log codes run from 0 to 127, plug-in and alert ids from
+ * 0 to 255 (the UT carries each in one byte). Other values are refused with
+ * error 9 before anything is sent. */
+#define KMX_LOG_CODE_MAX 127u
+#define KMX_PLUGIN_ID_MAX 255u
+#define KMX_ALERT_ID_MAX 255u
+
 /* ---- records in caller memory ----------------------------------------------- */
 
 /* KMXGetStatusData: one record per selector. `data` is a zero-initialised
@@ -210,7 +217,7 @@ KMXCLIENT_API int KMXOpenConnection(void* connection, uint16_t timeoutSeconds,
 /* 8. Registers for last gasp records, short callback form. */
 KMXCLIENT_API void* KMXOpenLastGaspData(void* connection, KMXLastGaspCallback callback,
                                         void* userData);
-/* 9. Registers for the data of one plug-in. */
+/* 9. Registers for the data of one plug-in (id 0 to 255). */
 KMXCLIENT_API void* KMXOpenPlugin(void* connection, uint32_t pluginId, KMXDataCallback callback,
                                   void* userData);
 /* 10. Reads an NV item; `length` (optional) gets the number of bytes read. */

@@ -96,6 +96,18 @@ int sendCode(void* connection, uint32_t command, const char* code, uint8_t* resu
   });
 }
 
+// Commands 14 and 16 asked for no items: the exchange is made, and whatever
+// its outcome there is nothing to hand out, so the call succeeds (the server
+// may well refuse an empty list).
+int emptyListAsked(Connection& c, std::span<const KMXBuffer> request) {
+  uint8_t status[4];
+  uint8_t body[msg::kMaxMessage - sizeof status];
+  KMXBuffer in[] = {piece(status, sizeof status), piece(body, sizeof body)};
+  c.exchange(Form::C, request, in);
+  clearError();
+  return 1;
+}
+
 // A request with a fixed part and a list of one byte per item.
 struct ListRequest {
   uint8_t bytes[msg::kMaxMessage];
@@ -148,6 +160,7 @@ KMXCLIENT_API int KMXGetStatusData(void* connection, uint32_t count, const uint3
     }
     request.size = msg::cmd::kListItems + 4 * count;
     const KMXBuffer out[] = {piece(request.bytes, request.size)};
+    if (count == 0) return emptyListAsked(c, out);
     std::vector<uint8_t> body(kMaxReplyBody);
     uint32_t length = 0;
     if (!variableReply(c, out, body.data(), &length)) return 0;
@@ -194,6 +207,7 @@ KMXCLIENT_API int KMXGetTestModeState(void* connection, uint32_t count,
     for (uint32_t i = 0; i < count; ++i) request.bytes[msg::cmd::kListItems + i] = records[i].itemId;
     request.size = msg::cmd::kListItems + count;
     const KMXBuffer out[] = {piece(request.bytes, request.size)};
+    if (count == 0) return emptyListAsked(c, out);
     std::vector<uint8_t> body(kMaxReplyBody);
     uint32_t length = 0;
     if (!variableReply(c, out, body.data(), &length)) return 0;
@@ -260,12 +274,12 @@ KMXCLIENT_API int KMXSendOprCmd(void* connection, uint8_t operation, const void*
   const uint32_t capacity = replyLength != nullptr ? *replyLength : 0;
   const int result = onConnection(connection, [&](Connection& c) -> int {
     if (reply == nullptr && capacity != 0) return invalidArguments();
+    // A length without its data is refused like every other call's.
+    if (data == nullptr && dataLength != 0) return invalidArguments();
     uint8_t header[msg::cmd::kOprData] = {};
     storeLe32(&header[msg::cmd::kId], msg::kCmdSendOprCmd);
     header[msg::cmd::kOprCode] = operation;
-    // Without a data pointer no data goes out.
-    const KMXBuffer out[] = {piece(header, sizeof header),
-                             piece(data, data != nullptr ? dataLength : 0)};
+    const KMXBuffer out[] = {piece(header, sizeof header), piece(data, dataLength)};
     uint8_t status[4];
     KMXBuffer in[] = {piece(status, sizeof status), piece(reply, capacity)};
     if (!c.exchange(Form::C, out, in)) return 0;
@@ -534,7 +548,9 @@ KMXCLIENT_API int KMXVerifyAKey(void* connection, uint8_t selector, uint16_t val
     const KMXBuffer out[] = {piece(request, sizeof request)};
     KMXBuffer in[] = {piece(reply, sizeof reply)};
     if (!c.exchange(Form::A, out, in)) return 0;
-    if (in[0].length != sizeof reply) return invalidResponse();
+    // A reply of another size carries no result: the call fails, the result
+    // stays 0, and there is no error to report.
+    if (in[0].length != sizeof reply) return 0;
     if (result != nullptr) *result = loadLe32(&reply[msg::reply::kVerifyResult]);
     return 1;
   });

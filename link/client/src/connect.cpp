@@ -2,8 +2,12 @@
 // KMXCloseHandle.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <random>
 #include <string>
+#include <thread>
 
 #include "api_support.h"
 #include "kmx/platform/last_error.h"
@@ -44,9 +48,20 @@ struct Request {
   FileIdentity channelFile;  // the connection channel joined, for the liveness check
 };
 
-// Queues the connection request under the new-connection mutex. Returns
-// false with the error set.
-bool queueRequest(const std::string& device, uint32_t clientId, uint32_t baudRate, Request& out) {
+// How long a connection request is offered again while the connection
+// mailbox of a running server stays full, and the pauses between the tries.
+// The server takes requests in its own time (none while it starts), so a
+// burst of clients can fill the mailbox's ten places for a while.
+constexpr auto kFullMailboxDeadline = std::chrono::seconds(5);
+constexpr std::chrono::milliseconds kFirstBackOff{2};
+constexpr std::chrono::milliseconds kLongestBackOff{50};
+
+enum class Offer { Sent, MailboxFull, Failed };
+
+// One try at queueing the connection request: under the new-connection
+// mutex, create the connection channel (no server runs for the device) or
+// open the existing one, and send the request. Failed: the error is set.
+Offer offerRequest(const std::string& device, const uint8_t* request, Request& out) {
   // Without the mutex (it could not be made, or its wait timed out) the
   // request goes ahead all the same.
   auto mutex = NamedMutex::create(kNewConnectionMutex);
@@ -62,27 +77,56 @@ bool queueRequest(const std::string& device, uint32_t clientId, uint32_t baudRat
 
   const std::string name = connectionChannelName(device);
   auto channel = std::make_unique<KMXIpc>(name.c_str(), kConnectionChannelClient);
-  out.serverNeeded = channel->Create();  // made it: no server runs for the device
+  out.serverNeeded = channel->Create();
   if (!out.serverNeeded && !channel->Open()) {
     releaseMutex();
     setError(KMX_ERR_IPC_OPEN);
-    return false;
+    return Offer::Failed;
   }
   if (!out.serverNeeded) out.channelFile = identifyFile(runtimeObjectPath(name, ".shm"));
 
+  const bool sent = channel->SendMsg(kConnMbox, request, msg::conn_request::kSize);
+  const bool full = !sent && (GetLastError() & IPC_ERR_CODE_MASK) == IPC_ERR_MAILBOX_FULL;
+  releaseMutex();
+  if (sent) {
+    out.connectionChannel = std::move(channel);
+    return Offer::Sent;
+  }
+  // A channel this client made has no server yet to empty it: no retry.
+  if (full && !out.serverNeeded) return Offer::MailboxFull;
+  setError(KMX_ERR_IPC_SEND);
+  return Offer::Failed;
+}
+
+// Queues the connection request. A full mailbox of a running server is
+// tried again, with growing pauses, until the deadline; each try opens the
+// channel afresh, so a server that ended meanwhile (its channel gone) is
+// replaced by one this client starts. Returns false with the error set.
+bool queueRequest(const std::string& device, uint32_t clientId, uint32_t baudRate, Request& out) {
   uint8_t request[msg::conn_request::kSize];
   storeLe32(&request[msg::conn_request::kKind], 0);
   storeLe32(&request[msg::conn_request::kClientId], clientId);
   storeLe32(&request[msg::conn_request::kBaudRate], baudRate);
   storeLe32(&request[msg::conn_request::kProcessId], static_cast<uint32_t>(getpid()));
-  const bool sent = channel->SendMsg(kConnMbox, request, sizeof request);
-  releaseMutex();
-  if (!sent) {
-    setError(KMX_ERR_IPC_SEND);
-    return false;
+
+  const auto deadline = std::chrono::steady_clock::now() + kFullMailboxDeadline;
+  auto pause = kFirstBackOff;
+  // Pauses differ between processes, so that a burst does not come back in
+  // step.
+  std::minstd_rand jitter(static_cast<uint32_t>(getpid()) ^ clientId);
+  for (;;) {
+    switch (offerRequest(device, request, out)) {
+      case Offer::Sent: return true;
+      case Offer::Failed: return false;
+      case Offer::MailboxFull: break;
+    }
+    if (std::chrono::steady_clock::now() + pause > deadline) {
+      setError(KMX_ERR_IPC_SEND);
+      return false;
+    }
+    std::this_thread::sleep_for(pause + std::chrono::microseconds(jitter() % 1000));
+    pause = std::min(pause * 2, kLongestBackOff);
   }
-  out.connectionChannel = std::move(channel);
-  return true;
 }
 
 uint16_t errorOfRefusal(uint32_t status) {
@@ -139,16 +183,19 @@ void* createConnection(const char* driverName, uint32_t baudRate) {
     setError(KMX_ERR_IPC_RECEIVE);
     return nullptr;
   }
-  uint8_t reply[msg::conn_reply::kSize];
+  // Room for any message, so that a longer reply still goes by its status.
+  uint8_t reply[msg::kMaxMessage];
   uint32_t length = 0;
   if (!channel->ReceiveMsg(kStoCRsp, reply, sizeof reply, 0, &length)) {
     setError(KMX_ERR_IPC_RECEIVE);
     return nullptr;
   }
   request.connectionChannel.reset();
-  if (length != msg::conn_reply::kSize ||
-      loadLe32(&reply[msg::conn_reply::kKind]) != msg::conn_reply::kKindValue) {
-    setError(KMX_ERR_INVALID_RESPONSE);
+  // The status decides, whatever the first word says: a server that sent
+  // status 0 has taken the client in. A reply too short to hold a status is
+  // a start-up failure of unknown reason.
+  if (length < msg::conn_reply::kStatus + 4) {
+    setError(KMX_ERR_STARTUP_FAILED);
     return nullptr;
   }
   const uint32_t status = loadLe32(&reply[msg::conn_reply::kStatus]);
@@ -157,7 +204,11 @@ void* createConnection(const char* driverName, uint32_t baudRate) {
     return nullptr;
   }
 
-  const auto serverPid = static_cast<pid_t>(loadLe32(&reply[msg::conn_reply::kServerPid]));
+  // Without the third word the server's process is not known (<= 0).
+  const auto serverPid =
+      length >= msg::conn_reply::kServerPid + 4
+          ? static_cast<pid_t>(loadLe32(&reply[msg::conn_reply::kServerPid]))
+          : pid_t{0};
   auto connection = std::make_shared<Connection>(std::move(channel), serverPid);
   auto& registry = HandleRegistry::instance();
   void* handle = registry.add(connection);
@@ -209,11 +260,12 @@ KMXCLIENT_API int KMXOpenConnection(void* connection, uint16_t timeoutSeconds,
       setError(KMX_ERR_ALREADY_OPENED);
       return 0;
     }
-    void* stateRegistration = nullptr;
-    if (callback != nullptr) {
-      stateRegistration = registerAsync(c, Kind::StateChange, 0, reinterpret_cast<AnyCallback>(callback),
-                                        userData, -1, -1);
-      if (stateRegistration == nullptr) return 0;
+    // The registration's handle is not handed out: it lives until it or the
+    // connection is closed.
+    if (callback != nullptr &&
+        registerAsync(c, Kind::StateChange, 0, reinterpret_cast<AnyCallback>(callback), userData, -1, -1) ==
+            nullptr) {
+      return 0;
     }
 
     std::lock_guard lock(c->commandMutex);
@@ -221,14 +273,10 @@ KMXCLIENT_API int KMXOpenConnection(void* connection, uint16_t timeoutSeconds,
       setError(KMX_ERR_INVALID_HANDLE);
       return 0;
     }
-    if (c->opened) {
-      // Another thread opened it meanwhile: this call changes nothing.
-      if (auto r = HandleRegistry::instance().take(stateRegistration)) {
-        destroyRegistration(std::static_pointer_cast<Registration>(r));
-      }
-      setError(KMX_ERR_ALREADY_OPENED);
-      return 0;
-    }
+    // Another thread opened it meanwhile: this call fails without an error
+    // of its own, and its state change registration stays, like one made
+    // with KMXOpenStateChangeData.
+    if (c->opened) return 0;
 
     uint8_t request[msg::cmd::kOpenSize] = {};
     storeLe32(&request[msg::cmd::kId], msg::kCmdOpenConnection);

@@ -33,6 +33,17 @@ bool checkParams(int32_t priority, int32_t maxPackets) {
   return true;
 }
 
+// Ids travel to the UT in one byte: a larger one would be cut and stand for
+// another client's stream, so it is refused.
+bool validId(Kind kind, uint32_t id) {
+  switch (kind) {
+    case Kind::Log: return id <= KMX_LOG_CODE_MAX;
+    case Kind::Plugin: return id <= KMX_PLUGIN_ID_MAX;
+    case Kind::Alert: return id <= KMX_ALERT_ID_MAX;
+    default: return true;  // chosen by the library
+  }
+}
+
 // The id a registration has on the server: last gasp registrations are
 // registered under 0 whatever their callback form.
 uint32_t serverId(const Registration& r) { return r.kind() == Kind::LastGasp ? 0 : r.id; }
@@ -107,6 +118,10 @@ void* registerAsync(const std::shared_ptr<Connection>& c, Kind kind, uint32_t id
     return nullptr;
   }
   if (!checkParams(priority, maxPackets)) return nullptr;
+  if (!validId(kind, id)) {
+    setError(KMX_ERR_INVALID_ARGUMENTS);
+    return nullptr;
+  }
 
   auto& registry = HandleRegistry::instance();
   std::lock_guard commandLock(c->commandMutex);
@@ -281,6 +296,10 @@ KMXCLIENT_API int KMXSetLogDataParams(void* connection, uint32_t logCode, int32_
       return 0;
     }
     if (!checkParams(priority, maxPackets)) return 0;
+    if (!validId(Kind::Log, logCode)) {
+      setError(KMX_ERR_INVALID_ARGUMENTS);
+      return 0;
+    }
     std::lock_guard commandLock(c->commandMutex);
     if (c->closed) {
       setError(KMX_ERR_INVALID_HANDLE);

@@ -76,6 +76,25 @@ TEST_F(ClientAsyncData, LogPacketsReachTheCallbackInOrder) {
   EXPECT_EQ(counter.outOfOrder, 0u);
 }
 
+// Log code 259 would reach the UT as log 3 in its one id byte: registering
+// and closing it would turn off another client's stream of log 3.
+TEST_F(ClientAsyncData, ALogCodeBeyondTheUtsRangeIsRefusedAndLeavesOtherStreamsAlone) {
+  void* connection = connectUp();
+  ASSERT_NE(KMXOpenAsyncData(connection, 3, countLog, &counter), nullptr);
+  sim.startLogStream(3, 200, 16);
+  ASSERT_TRUE(eventually([&] { return counter.packets >= 5; }));
+
+  void* other = connectUp();
+  void* wide = KMXOpenAsyncData(other, 259, countLog, &counter);
+  EXPECT_TRUE(failedWith(wide, KMX_ERR_INVALID_ARGUMENTS));
+  if (wide != nullptr) KMXCloseHandle(wide);
+  EXPECT_TRUE(failedWith(KMXSetLogDataParams(other, 259, 1, 10), KMX_ERR_INVALID_ARGUMENTS));
+
+  const uint32_t before = counter.packets;
+  EXPECT_TRUE(eventually([&] { return counter.packets >= before + 40; })) << "log 3 goes on";
+  sim.stopLogStream(3);
+}
+
 TEST_F(ClientAsyncData, AlertsAndLastGaspRecords) {
   void* connection = connectUp();
   ASSERT_NE(KMXOpenAlertData(connection, 7, onAlert, &received), nullptr);

@@ -24,6 +24,26 @@ bool eventually(const std::function<bool()>& predicate, int timeoutMs) {
   return true;
 }
 
+bool sleepsInSyscall(pid_t thread, std::initializer_list<long> syscalls) {
+  std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+  long number = -1;
+  if (!(in >> number)) return false;
+  for (long wanted : syscalls) {
+    if (number == wanted) return true;
+  }
+  return false;
+}
+
+int queuedMessages(const std::string& ipcName, const char* mailbox) {
+  void* ipc = IPC_open(ipcName.c_str(), 1000);
+  if (ipc == nullptr) return -1;
+  void* mbox = IPC_open_mailbox(mailbox, IPC_MODE_NONE, ipc);
+  uint32_t queued = 0;
+  const bool read = mbox != nullptr && IPC_mailbox_state(1, &mbox, nullptr, &queued, nullptr, nullptr, ipc) == 1;
+  IPC_close(ipc);  // also closes the mailbox handle
+  return read ? static_cast<int>(queued) : -1;
+}
+
 pid_t findServer(const std::string& runtimeDir) {
   const std::string wanted = "KMX_RUNTIME_DIR=" + runtimeDir;
   DIR* proc = opendir("/proc");
@@ -107,6 +127,12 @@ void* ClientTest::connectUp(uint32_t mask) {
 
 // --- FakeServer -------------------------------------------------------------------
 
+FakeServer::FakeServer(Answer answer, std::vector<uint8_t> connectionReply)
+    : FakeServer(std::move(answer), 0) {
+  std::lock_guard lock(mutex_);
+  connectionReply_ = std::move(connectionReply);
+}
+
 FakeServer::FakeServer(Answer answer, uint32_t connectionStatus)
     : answer_(std::move(answer)), connectionStatus_(connectionStatus) {
   connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(kDevice).c_str(),
@@ -147,7 +173,9 @@ void FakeServer::run() {
       // Taken in before the reply, so that a test can send to it at once.
       std::lock_guard lock(mutex_);
       client_ = std::move(channel);
-      auto reply = words({msg::conn_reply::kKindValue, connectionStatus_, static_cast<uint32_t>(getpid())});
+      auto reply = !connectionReply_.empty()
+                       ? connectionReply_
+                       : words({msg::conn_reply::kKindValue, connectionStatus_, static_cast<uint32_t>(getpid())});
       client_->SendMsg(kStoCRsp, reply.data(), static_cast<uint32_t>(reply.size()));
     } else if (ready == 1 && client_->ReceiveMsg(kCtoSCmd, buffer, sizeof buffer, 0, &length)) {
       std::vector<uint8_t> command(buffer, buffer + length);

@@ -26,6 +26,13 @@ namespace kmx::client::testing {
 // Polls `predicate` until it holds or `timeoutMs` have passed.
 bool eventually(const std::function<bool()>& predicate, int timeoutMs = 10000);
 
+// True when the thread (of this process) sleeps in one of the system calls.
+bool sleepsInSyscall(pid_t thread, std::initializer_list<long> syscalls);
+
+// The number of messages queued in a mailbox of an IPC object, looked at
+// from outside; -1 when the object or mailbox cannot be opened.
+int queuedMessages(const std::string& ipcName, const char* mailbox);
+
 // The link server serving this test's runtime directory, or -1.
 pid_t findServer(const std::string& runtimeDir);
 bool processEnds(pid_t pid, int timeoutMs);
@@ -61,6 +68,8 @@ class FakeServer {
   using Answer = std::function<std::vector<uint8_t>(const std::vector<uint8_t>& command)>;
 
   explicit FakeServer(Answer answer, uint32_t connectionStatus = 0);
+  // Answers connection requests with exactly `connectionReply`.
+  FakeServer(Answer answer, std::vector<uint8_t> connectionReply);
   ~FakeServer();
 
   static constexpr const char* kDevice = "FAKE";
@@ -74,7 +83,8 @@ class FakeServer {
   void run();
 
   Answer answer_;
-  uint32_t connectionStatus_;
+  uint32_t connectionStatus_ = 0;
+  std::vector<uint8_t> connectionReply_;  // empty: the usual reply with the status
   std::unique_ptr<KMXIpc> connectionChannel_;
   std::unique_ptr<KMXIpc> client_;
   std::mutex mutex_;

@@ -44,6 +44,18 @@ TEST_F(ClientCommands, AUtErrorCarriesItsCodeAndTextCutToTheCallersBuffer) {
   EXPECT_EQ(length, 0);
 }
 
+// The server refuses empty item lists; the calls still succeed, and the
+// connection goes on.
+TEST_F(ClientCommands, EmptyListsOfStatusAndTestModeItemsSucceed) {
+  void* connection = connectUp();
+  EXPECT_EQ(KMXGetStatusData(connection, 0, nullptr, nullptr), 1);
+  EXPECT_EQ(KMXGetLastError(), 0);
+  EXPECT_EQ(KMXGetTestModeState(connection, 0, nullptr), 1);
+  EXPECT_EQ(KMXGetLastError(), 0);
+  uint32_t rates = 0;
+  EXPECT_EQ(KMXGetAvailableBaudRates(connection, &rates), 1);
+}
+
 TEST_F(ClientCommands, AReplyThatDoesNotFitFailsAndTheNextCommandGetsItsOwnReply) {
   void* connection = connectUp();
   uint8_t buffer[16];

@@ -198,5 +198,24 @@ TEST_F(ClientConnections, RefusalsBecomeTheirErrors) {
   }
 }
 
+// Only the status counts; without one the start-up failed for no known
+// reason.
+TEST_F(ClientConnections, ConnectionRepliesOfAnotherSizeOrKindGoByTheirStatus) {
+  const std::pair<std::vector<uint8_t>, uint16_t> cases[] = {
+      {words({3, 2}), KMX_ERR_SERVER_FULL},
+      {words({7, 1, 1234}), KMX_ERR_SERVER_SHUTTING_DOWN},
+      {words({3, 3, 0, 0}), KMX_ERR_SERVER_IO_DRIVER},
+      {words({3}), KMX_ERR_STARTUP_FAILED},
+  };
+  for (const auto& [reply, error] : cases) {
+    FakeServer fake([](const auto&) { return std::vector<uint8_t>(); }, reply);
+    EXPECT_TRUE(failedWith(KMXCreateConnection(FakeServer::kDevice, 9600), error)) << reply.size() << " bytes";
+  }
+  FakeServer fake([](const auto&) { return words({0}); }, words({9, 0}));
+  void* accepted = KMXCreateConnection(FakeServer::kDevice, 9600);
+  EXPECT_NE(accepted, nullptr) << KMXGetErrorDesc(KMXGetLastError());
+  EXPECT_EQ(KMXCloseHandle(accepted), 1);
+}
+
 }  // namespace
 }  // namespace kmx::client::testing

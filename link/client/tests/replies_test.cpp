@@ -1,7 +1,12 @@
 // What the library makes of every kind of reply and asynchronous message,
 // against a fake server that sends exactly what each test scripts.
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <future>
 #include <map>
+#include <thread>
 
 #include "client_fixture.h"
 #include "kmx/proto/byte_order.h"
@@ -100,14 +105,32 @@ TEST_F(FakeReplies, RepliesShorterThanTheirFixedPartAreInvalid) {
   script.set(msg::kCmdGetDropCounts, words({0, 1}));
   EXPECT_TRUE(failedWith(KMXGetAsyncDropPktCnts(connection, &forMe, &forAll), kInvalid));
   EXPECT_EQ(forMe + forAll, 0u) << "both are 0 after a failure";
+}
 
+TEST_F(FakeReplies, AnAKeyReplyOfAnotherSizeFailsWithoutAnErrorAndWithResultZero) {
   uint32_t verdict = 9;
   script.set(msg::kCmdVerifyAKey, words({0}));
-  EXPECT_TRUE(failedWith(KMXVerifyAKey(connection, 1, 2, 3, 4, &verdict), kInvalid));
+  EXPECT_TRUE(failedWith(KMXVerifyAKey(connection, 1, 2, 3, 4, &verdict), 0));
+  EXPECT_EQ(verdict, 0u);
   script.set(msg::kCmdVerifyAKey, words({0, 5}));
   EXPECT_EQ(KMXVerifyAKey(connection, 1, 2, 3, 4, &verdict), 1);
   EXPECT_EQ(verdict, 5u);
   EXPECT_EQ(lastCommand(), words({msg::kCmdVerifyAKey, 1 | (2 << 16), 3, 4}));
+}
+
+TEST_F(FakeReplies, AnOperationCommandWithALengthButNoDataIsRefused) {
+  const std::size_t before = commandCount();
+  uint8_t reply[8];
+  uint32_t replyLength = sizeof reply;
+  EXPECT_TRUE(failedWith(KMXSendOprCmd(connection, 7, nullptr, 4, reply, &replyLength),
+                         KMX_ERR_INVALID_ARGUMENTS));
+  EXPECT_EQ(replyLength, 0u);
+  EXPECT_EQ(commandCount(), before);
+  replyLength = sizeof reply;
+  script.set(msg::kCmdSendOprCmd, words({0}) + Bytes{1, 2});
+  EXPECT_EQ(KMXSendOprCmd(connection, 7, nullptr, 0, reply, &replyLength), 1);
+  EXPECT_EQ(replyLength, 2u);
+  EXPECT_EQ(lastCommand(), words({msg::kCmdSendOprCmd, 7}));
 }
 
 TEST_F(FakeReplies, CountsAndIdsMustMatchTheRequest) {
@@ -148,6 +171,23 @@ TEST_F(FakeReplies, CountsAndIdsMustMatchTheRequest) {
   EXPECT_EQ(stats[0].logCode, 5u);
   EXPECT_EQ(stats[0].counter, 6u);
   EXPECT_EQ(lastCommand(), words({msg::kCmdGetLinkStats, 1, 1}) + Bytes({5}));
+}
+
+TEST_F(FakeReplies, EmptyItemListsAreAskedForAndSucceedWhateverTheAnswer) {
+  for (const Bytes& answer : {words({msg::kStatusFailed}), words({0, 0})}) {
+    script.set(msg::kCmdGetStatusData, answer);
+    script.set(msg::kCmdGetTestModeState, answer);
+    EXPECT_EQ(KMXGetStatusData(connection, 0, nullptr, nullptr), 1);
+    EXPECT_EQ(KMXGetLastError(), 0);
+    EXPECT_EQ(lastCommand(), words({msg::kCmdGetStatusData, 0}));
+    EXPECT_EQ(KMXGetTestModeState(connection, 0, nullptr), 1);
+    EXPECT_EQ(KMXGetLastError(), 0);
+    EXPECT_EQ(lastCommand(), words({msg::kCmdGetTestModeState, 0}));
+  }
+  uint32_t rates = 0;
+  script.set(msg::kCmdGetAvailableBaudRates, words({0, 0x1F}));
+  EXPECT_EQ(KMXGetAvailableBaudRates(connection, &rates), 1) << "no reply was left queued";
+  EXPECT_EQ(rates, 0x1Fu);
 }
 
 TEST_F(FakeReplies, StatusesBecomeTheirErrorsAndLeaveNothingQueued) {
@@ -266,6 +306,25 @@ TEST_F(FakeReplies, LogDataReachesItsRegistrationWithItsFields) {
   EXPECT_EQ(lastCommand(), words({msg::kCmdRegister, 0, msg::kAsyncLog, 5, 0xFFFFFFFF, 0xFFFFFFFF}));
 }
 
+TEST_F(FakeReplies, IdsBeyondWhatTheUtCarriesAreRefusedAndSendNothing) {
+  const std::size_t before = commandCount();
+  constexpr uint16_t kBad = KMX_ERR_INVALID_ARGUMENTS;
+  EXPECT_TRUE(failedWith(KMXOpenAsyncData(connection, 128, onLog, &calls), kBad));
+  EXPECT_TRUE(failedWith(KMXOpenAsyncData(connection, 259, onLog, &calls), kBad));
+  EXPECT_TRUE(failedWith(KMXOpenPlugin(connection, 256, onData, &calls), kBad));
+  EXPECT_TRUE(failedWith(KMXSetLogDataParams(connection, 261, 1, 10), kBad));
+  // The other checks keep their order and their errors.
+  EXPECT_TRUE(failedWith(KMXSetLogDataParams(connection, 261, 3, 10), KMX_ERR_INVALID_PRIORITY));
+  EXPECT_TRUE(failedWith(KMXOpenAsyncData(connection, 259, nullptr, &calls), KMX_ERR_INVALID_CALLBACK));
+  EXPECT_EQ(commandCount(), before);
+
+  void* log = KMXOpenAsyncData(connection, KMX_LOG_CODE_MAX, onLog, &calls);
+  void* plugin = KMXOpenPlugin(connection, KMX_PLUGIN_ID_MAX, onData, &calls);
+  EXPECT_NE(log, nullptr);
+  EXPECT_NE(plugin, nullptr);
+  EXPECT_EQ(lastCommand(), words({msg::kCmdRegister, 1, msg::kAsyncPlugin, 255, 1, 0xFFFFFFFF}));
+}
+
 TEST_F(FakeReplies, PluginAndAlertDataReachTheirRegistrations) {
   void* plugin = KMXOpenPlugin(connection, 40, onData, &calls);
   void* alert = KMXOpenAlertData(connection, 200, onData, &calls);
@@ -359,6 +418,45 @@ TEST_F(FakeReplies, ACallbackMayCloseItsOwnConnection) {
   ASSERT_NE(KMXOpenAlertData(connection, 1, onData, &calls), nullptr);
   ASSERT_TRUE(fake.sendAsync(asyncMessage(msg::kAsyncAlert, 1, Bytes{'x'})));
   EXPECT_TRUE(calls.count(1));
+}
+
+// The first open's reply is held back until the second call has found the
+// connection not yet opened and is waiting for the command mutex; the second
+// call then fails without an error of its own and keeps its callback.
+TEST_F(FakeReplies, AnOpenThatLosesTheRaceFailsWithoutAnErrorAndKeepsItsCallback) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> openArrived{false};
+  script.set(msg::kCmdOpenConnection, [&, released](const Bytes&) {
+    openArrived = true;
+    released.wait_for(std::chrono::seconds(20));
+    return words({0, 0, KMX_LINK_UP});
+  });
+  std::atomic<int> firstResult{-1};
+  std::thread first([&] { firstResult = KMXOpenConnection(connection, 0, onStateA, 7, nullptr, &calls); });
+  ASSERT_TRUE(eventually([&] { return openArrived.load(); }));
+
+  std::atomic<pid_t> secondThread{0};
+  std::atomic<int> secondResult{-1};
+  std::atomic<int> secondError{-1};
+  std::thread second([&] {
+    secondThread = gettid();
+    secondResult = KMXOpenConnection(connection, 0, onStateB, 7, nullptr, &calls);
+    secondError = KMXGetLastError();
+  });
+  // Blocked in a futex wait: the command mutex that the first call holds.
+  ASSERT_TRUE(eventually([&] { return secondThread != 0 && sleepsInSyscall(secondThread, {SYS_futex}); }));
+  release.set_value();
+  first.join();
+  second.join();
+  EXPECT_EQ(firstResult, 1);
+  EXPECT_EQ(secondResult, 0);
+  EXPECT_EQ(secondError, 0);
+  EXPECT_TRUE(failedWith(KMXOpenConnection(connection, 0, nullptr, 7, nullptr, nullptr), KMX_ERR_ALREADY_OPENED));
+
+  ASSERT_TRUE(fake.sendAsync(asyncMessage(msg::kAsyncStateChange, KMX_LINK_DOWN)));
+  ASSERT_TRUE(calls.count(2));
+  EXPECT_EQ(calls.all(), (std::vector<std::string>{"A 4", "B 4"}));
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 // A software download through the public API: KMXXmodemCmd to the simulated
 // UT's loader, and a waiting step cancelled from another thread.
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <numeric>
 #include <thread>
 
 #include "client_fixture.h"
+#include "kmx_channels.h"
 
 namespace kmx::client::testing {
 namespace {
@@ -39,11 +44,18 @@ TEST_F(XmodemApi, AWaitingStepIsCancelledFromAnotherThread) {
   sim.xmodemNeverStart(true);
   int result = -1;
   uint16_t error = 0;
+  std::atomic<pid_t> waiter{0};
   std::thread waiting([&] {
+    waiter = gettid();
     result = KMXXmodemCmd(connection, 0, 0, 0, nullptr);
     error = KMXGetLastError();
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  // The step is waiting once its thread sleeps in the wait for the reply
+  // (so the command went out) and the server has taken the command.
+  ASSERT_TRUE(eventually([&] {
+    return waiter != 0 && sleepsInSyscall(waiter, {SYS_poll, SYS_ppoll}) &&
+           queuedMessages(clientChannelName("UT1", 0), "CtoSCmd") == 0;
+  }));
   EXPECT_EQ(KMXCancelXmodemBlockingCall(connection), 1) << KMXGetLastError();
   waiting.join();
   EXPECT_EQ(result, 0);

@@ -53,6 +53,11 @@ struct MailboxHandle {
   std::atomic<uint32_t> waitsWithoutSpin{0};
 };
 
+// The i-th of an array of mailbox handles that the registry has confirmed.
+inline MailboxHandle& mailboxAt(void* const* mboxes, uint32_t i) {
+  return *static_cast<MailboxHandle*>(mboxes[i]);
+}
+
 class Registry {
  public:
   static Registry& instance();

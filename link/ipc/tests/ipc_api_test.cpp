@@ -167,6 +167,46 @@ TEST_F(MailboxTest, EventIsSignalledExactlyWhileMessagesAreQueued) {
   EXPECT_TRUE(signalled(fd));
 }
 
+// A byte written to an empty mailbox's event (by a faulty process, or left by
+// a sender that died half-way) wakes a waiter once: the receive, peek or
+// select that finds the queue empty clears it, so the next one waits.
+TEST_F(MailboxTest, AStaleSignalOnAnEmptyMailboxIsClearedByWhatFindsTheQueueEmpty) {
+  int fd = -1;
+  ASSERT_EQ(IPC_get_mailbox_handles(1, &a_, &fd), 1);
+  auto stale = NamedEvent::open("objA", NamedEvent::Reset::Manual);
+  ASSERT_NE(stale, nullptr);
+  char buf[16];
+  uint32_t length = 0, index = 9, count = 9;
+
+  ASSERT_TRUE(stale->set());
+  EXPECT_EQ(IPC_receive(buf, sizeof buf, &length, 0, 1, &a_, ipc_), 0);
+  EXPECT_EQ(lastCode(), IPC_ERR_EMPTY);
+  EXPECT_FALSE(signalled(fd));
+  EXPECT_EQ(IPC_receive(buf, sizeof buf, &length, 0, 1, &a_, ipc_), 0);
+  EXPECT_EQ(lastCode(), IPC_ERR_TIMEOUT);
+
+  ASSERT_TRUE(stale->set());
+  EXPECT_EQ(IPC_receive_peek(buf, sizeof buf, &length, 1000, 1, &a_, &index, ipc_), 0);
+  EXPECT_EQ(lastCode(), IPC_ERR_EMPTY);
+  EXPECT_FALSE(signalled(fd));
+
+  for (int lockFlag : {0, 1}) {
+    ASSERT_TRUE(stale->set());
+    EXPECT_EQ(IPC_select(1, &a_, &count, nullptr, lockFlag, 1000, ipc_), 1);
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(signalled(fd)) << "lock flag " << lockFlag;
+    EXPECT_EQ(IPC_select(1, &a_, &count, nullptr, lockFlag, 0, ipc_), 0);
+    EXPECT_EQ(lastCode(), IPC_ERR_TIMEOUT);
+  }
+
+  // The mailbox works as before.
+  ASSERT_EQ(IPC_send("after", 5, 1, &a_, ipc_), 1);
+  EXPECT_TRUE(signalled(fd));
+  ASSERT_EQ(IPC_receive(buf, sizeof buf, &length, 0, 1, &a_, ipc_), 1);
+  EXPECT_EQ(std::string(buf, length), "after");
+  EXPECT_FALSE(signalled(fd));
+}
+
 TEST_F(MailboxTest, ReceiveOnEmptyMailboxesTimesOut) {
   char buf[16];
   uint32_t length = 0;

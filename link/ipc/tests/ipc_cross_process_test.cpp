@@ -59,6 +59,16 @@ KMX_TEST_HELPER(hold_lock) {
   for (;;) pause();
 }
 
+// Does what a sender does up to the point where it has set the mailbox's
+// event and not yet linked its message in, and stops there until killed.
+KMX_TEST_HELPER(die_between_signal_and_link) {
+  auto mutex = NamedMutex::open(args.at(0) + "_m");
+  auto event = NamedEvent::open(args.at(0) + args.at(1), NamedEvent::Reset::Manual);
+  if (!mutex || !event || mutex->lock(-1) == NamedMutex::LockResult::Failed || !event->set()) return 1;
+  tellParent("signalled");
+  for (;;) pause();
+}
+
 TEST_F(IpcTest, MailboxesSharedWithAnotherProcessCarryMessagesBothWaysAndAreFreedByTheLastClose) {
   void* ipc = IPC_create("X", 2, 4, 64, -1);
   ASSERT_NE(ipc, nullptr);
@@ -122,6 +132,30 @@ TEST_F(IpcTest, AMutexHolderThatDiesDoesNotWedgeTheObject) {
   holder.kill();
   EXPECT_EQ(holder.wait(), 128 + 9);
   EXPECT_TRUE(sendText("after", a, ipc)) << "the abandoned mutex is taken over";
+  EXPECT_EQ(receiveText(a, ipc, 0), "after");
+  EXPECT_EQ(IPC_close(ipc), 1);
+}
+
+TEST_F(IpcTest, ASenderKilledBetweenSignalAndLinkLeavesNoSignalBehind) {
+  void* ipc = IPC_create("S", 1, 2, 16, 2000);
+  ASSERT_NE(ipc, nullptr);
+  void* a = IPC_create_mailbox("A", IPC_MODE_SEND_RECEIVE, 2, ipc);
+  ASSERT_NE(a, nullptr);
+  int fd = -1;
+  ASSERT_EQ(IPC_get_mailbox_handles(1, &a, &fd), 1);
+
+  HelperProcess sender("die_between_signal_and_link", {"S", "A"});
+  ASSERT_EQ(sender.readLine(), "signalled");
+  sender.kill();
+  EXPECT_EQ(sender.wait(), 128 + 9);
+
+  char buf[16];
+  uint32_t length = 0;
+  EXPECT_EQ(IPC_receive(buf, sizeof buf, &length, 1000, 1, &a, ipc), 0);
+  EXPECT_EQ(lastCode(), IPC_ERR_EMPTY);
+  EXPECT_EQ(IPC_receive(buf, sizeof buf, &length, 0, 1, &a, ipc), 0);
+  EXPECT_EQ(lastCode(), IPC_ERR_TIMEOUT) << "the dead sender's signal is gone";
+  EXPECT_TRUE(sendText("after", a, ipc));
   EXPECT_EQ(receiveText(a, ipc, 0), "after");
   EXPECT_EQ(IPC_close(ipc), 1);
 }

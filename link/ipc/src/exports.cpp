@@ -5,52 +5,25 @@
 // shared block, and waits for messages outside the mutex. A failure sets the
 // last-error value to the library code ORed with the low half of the value
 // that was current at the point of failure.
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "block.h"
+#include "errors.h"
 #include "handles.h"
-#include "kmx/platform/last_error.h"
-#include "kmx/platform/wait.h"
 #include "kmxipc.h"
+#include "lock.h"
+#include "queue.h"
+#include "waiting.h"
 
 namespace kmx::ipc {
 namespace {
-
-uint32_t compose(uint32_t code) { return code | (GetLastError() & 0xFFFFu); }
-
-int fail(uint32_t composed) {
-  SetLastError(composed);
-  return 0;
-}
-
-void* failNull(uint32_t composed) {
-  SetLastError(composed);
-  return nullptr;
-}
-
-// Runs an exported function's body so that no exception leaves the library:
-// the only ones possible are allocation failures.
-template <class Result, class Body>
-Result guarded(Result onFailure, Body&& body) {
-  try {
-    return body();
-  } catch (...) {
-    SetLastError(compose(IPC_ERR_NO_MEMORY));
-    return onFailure;
-  }
-}
 
 bool validName(const char* name, std::string_view* out) {
   if (name == nullptr) return false;
@@ -61,98 +34,6 @@ bool validName(const char* name, std::string_view* out) {
 }
 
 bool validTimeout(int32_t timeout) { return timeout >= -1; }
-
-MailboxHandle& mailboxAt(void* const* mboxes, uint32_t i) {
-  return *static_cast<MailboxHandle*>(mboxes[i]);
-}
-
-// Tries at the mutex before sleeping on it. A receiver that has just seen a
-// queued count usually meets the sender between its last store and its
-// unlock, a matter of nanoseconds; a longer spin only burns time when the
-// holder has been preempted.
-constexpr int kLockSpins = 32;
-
-// A receiver that finds nothing queued watches the queued counts for a while
-// before it sleeps in poll(). A message that arrives meanwhile is taken
-// without a wake-up from the kernel, which is most of the cost of a round
-// trip; a wait that outlasts the spin costs that much processor time. So the
-// spin stops after a few misses in a row on a mailbox (its peer is slow, or
-// the machine busy) and is tried again only every so many waits; one catch
-// turns it back on. The spin outlasts a sleeping peer's wake-up, so a probe
-// can succeed even when both sides had stopped spinning.
-constexpr auto kSpinTime = std::chrono::microseconds(50);
-constexpr uint32_t kMissesBeforeStop = 2;
-constexpr uint32_t kProbeEvery = 64;
-
-bool spinningHelps() {
-  static const bool several = sysconf(_SC_NPROCESSORS_ONLN) > 1;
-  return several;
-}
-
-void cpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#elif defined(__aarch64__)
-  asm volatile("yield");
-#endif
-}
-
-// The object's mutex, held for the lifetime of this object unless released.
-// An abandoned mutex (its owner died) counts as acquired. Critical sections
-// are a few microseconds long, so with more than one processor the lock is
-// first retried briefly instead of sleeping in the kernel at once: a sleeping
-// waiter costs a wake-up on both sides, which is most of a round trip.
-class BlockLock {
- public:
-  explicit BlockLock(IpcHandle& ipc) : ipc_(ipc) {
-    NamedMutex::LockResult result = NamedMutex::LockResult::TimedOut;
-    if (ipc.lockTimeout != 0 && spinningHelps()) {
-      // A busy try sets the last-error value; an eventual success must not
-      // leave that behind.
-      const uint32_t saved = GetLastError();
-      for (int i = 0; i < kLockSpins; ++i) {
-        result = ipc.mutex->lock(0);
-        if (result != NamedMutex::LockResult::TimedOut) break;
-        cpuRelax();
-      }
-      if (result != NamedMutex::LockResult::Failed) SetLastError(saved);
-    }
-    if (result == NamedMutex::LockResult::TimedOut) result = ipc.mutex->lock(ipc.lockTimeout);
-    switch (result) {
-      case NamedMutex::LockResult::Acquired:
-      case NamedMutex::LockResult::Abandoned:
-        held_ = true;
-        break;
-      case NamedMutex::LockResult::TimedOut:
-        error_ = compose(IPC_ERR_LOCK_TIMEOUT);
-        break;
-      case NamedMutex::LockResult::Failed:
-        error_ = compose(IPC_ERR_WAIT_ONE);
-        break;
-    }
-  }
-  ~BlockLock() {
-    if (held_) ipc_.mutex->unlock();
-  }
-  BlockLock(const BlockLock&) = delete;
-  BlockLock& operator=(const BlockLock&) = delete;
-
-  uint32_t error() const { return error_; }
-
-  // Releases the mutex. `result` is the operation's outcome so far; a failed
-  // release turns a success into IPC_ERR_MUTEX_RELEASE and leaves an earlier
-  // failure as it was.
-  uint32_t release(uint32_t result) {
-    held_ = false;
-    if (!ipc_.mutex->unlock() && result == 0) return compose(IPC_ERR_MUTEX_RELEASE);
-    return result;
-  }
-
- private:
-  IpcHandle& ipc_;
-  bool held_ = false;
-  uint32_t error_ = 0;
-};
 
 // Looks up the IPC handle and n mailbox handles that must belong to it; each
 // mailbox's mode must include a bit of `modeMask` (0: any mode).
@@ -169,209 +50,6 @@ uint32_t checkHandles(void* ipcHandle, uint32_t n, void* const* mboxes, uint32_t
   }
   *out = ipc;
   return 0;
-}
-
-// ---- work on the shared block (mutex held) --------------------------------
-
-// Drops one reference to a slot; the last one unlinks it from the in-use
-// list, gives back its queued descriptors and puts it on the free list.
-uint32_t releaseSlot(Block& b, uint32_t slot) {
-  const uint32_t open = b.load(slot + kSlotOpenCount);
-  if (open == 0) return compose(IPC_ERR_CORRUPT);
-  b.store(slot + kSlotOpenCount, open - 1);
-  if (open > 1) return 0;
-
-  uint32_t link = kHdrInUse;
-  uint32_t current = b.load(link);
-  bool found = false;
-  for (uint32_t steps = 0; current != 0 && steps < b.slotBound(); ++steps) {
-    if (!b.isSlot(current)) return compose(IPC_ERR_CORRUPT);
-    if (current == slot) {
-      b.store(link, b.load(slot + kSlotNext));
-      found = true;
-      break;
-    }
-    link = current + kSlotNext;
-    current = b.load(link);
-  }
-  if (!found) return compose(IPC_ERR_MAILBOX_NOT_FOUND);
-
-  const uint32_t queued = b.load(slot + kSlotQueued);
-  uint32_t result = queued > b.descriptorBound() ? compose(IPC_ERR_CORRUPT) : 0;
-  uint32_t descriptor = b.load(slot + kSlotFirst);
-  for (uint32_t i = 0; i < queued && i < b.descriptorBound() && descriptor != 0; ++i) {
-    if (!b.isDescriptor(descriptor)) {
-      result = compose(IPC_ERR_CORRUPT);
-      break;
-    }
-    const uint32_t next = b.load(descriptor + kDescNext);
-    b.store(descriptor + kDescNext, b.load(kHdrFreeDescriptors));
-    b.store(kHdrFreeDescriptors, descriptor);
-    descriptor = next;
-  }
-  b.store(slot + kSlotQueued, 0);
-  b.store(slot + kSlotFirst, 0);
-  b.store(slot + kSlotLast, 0);
-  b.store(slot + kSlotSuspended, 0);
-  b.store(slot + kSlotNext, b.load(kHdrFreeSlots));
-  b.store(kHdrFreeSlots, slot);
-  return result;
-}
-
-// Sets a mailbox's event, which is a FIFO that is signalled while it holds a
-// byte. This is called only when the queue goes from empty to non-empty, when
-// the event is clear, so one write of one byte does it: the emptiness check
-// that NamedEvent::set() makes first would cost a second system call on the
-// hot path. A full FIFO (EAGAIN) is signalled already.
-bool signalEvent(const MailboxHandle& mbox) {
-  const char byte = 1;
-  for (;;) {
-    if (write(mbox.eventFd, &byte, 1) == 1) return true;
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN) return true;
-    kmx::setLastErrorFromErrno();
-    return false;
-  }
-}
-
-// Queues one copy of the message gathered from `pieces` (total bytes, at most
-// S) in the mailbox. Everything is checked before anything is changed, and
-// the event is set (when the queue was empty) before the message is linked,
-// so a failure leaves the mailbox as it was.
-uint32_t enqueue(Block& b, MailboxHandle& mbox, const KMXBuffer* pieces, uint32_t pieceCount,
-                 uint32_t total) {
-  const uint32_t slot = mbox.slot;
-  const uint32_t queued = b.load(slot + kSlotQueued);
-  if (queued >= b.load(slot + kSlotCapacity)) return compose(IPC_ERR_MAILBOX_FULL);
-  if (b.load(slot + kSlotSuspended) != 0) return compose(IPC_ERR_SUSPENDED);
-  const uint32_t descriptor = b.load(kHdrFreeDescriptors);
-  if (descriptor == 0) return compose(IPC_ERR_NO_DESCRIPTOR);
-  if (!b.isDescriptor(descriptor)) return compose(IPC_ERR_CORRUPT);
-  const uint32_t area = b.load(descriptor + kDescData);
-  if (!b.isDataArea(area)) return compose(IPC_ERR_CORRUPT);
-  uint32_t last = 0;
-  if (queued > 0) {
-    last = b.load(slot + kSlotLast);
-    if (!b.isDescriptor(last)) return compose(IPC_ERR_CORRUPT);
-  }
-  if (queued == 0 && !signalEvent(mbox)) return compose(IPC_ERR_EVENT_SET);
-
-  b.store(kHdrFreeDescriptors, b.load(descriptor + kDescNext));
-  uint8_t* out = b.base() + area;
-  for (uint32_t i = 0; i < pieceCount; ++i) {
-    if (pieces[i].length == 0) continue;
-    std::memcpy(out, pieces[i].data, pieces[i].length);
-    out += pieces[i].length;
-  }
-  b.store(descriptor + kDescLength, total);
-  b.store(descriptor + kDescNext, 0);
-  if (queued == 0) {
-    b.store(slot + kSlotFirst, descriptor);
-  } else {
-    b.store(last + kDescNext, descriptor);
-  }
-  b.store(slot + kSlotLast, descriptor);
-  b.store(slot + kSlotQueued, queued + 1);
-  return 0;
-}
-
-// Hands the oldest message of the mailbox to `sink`. sink.check(length)
-// returns 0 or an error code (nothing changed); sink.copy(bytes, length) then
-// takes the bytes. With `take` the message is removed and, when it was the
-// last one, the event reset first, so a failing reset leaves it queued.
-template <class Sink>
-uint32_t dequeue(Block& b, MailboxHandle& mbox, bool take, Sink& sink) {
-  const uint32_t slot = mbox.slot;
-  const uint32_t queued = b.load(slot + kSlotQueued);
-  if (queued == 0) return compose(IPC_ERR_EMPTY);
-  const uint32_t descriptor = b.load(slot + kSlotFirst);
-  if (!b.isDescriptor(descriptor)) return compose(IPC_ERR_CORRUPT);
-  const uint32_t length = b.load(descriptor + kDescLength);
-  const uint32_t area = b.load(descriptor + kDescData);
-  if (length > b.maxMessageSize() || !b.isDataArea(area)) return compose(IPC_ERR_CORRUPT);
-  const uint32_t next = b.load(descriptor + kDescNext);
-  if (take && queued > 1 && !b.isDescriptor(next)) return compose(IPC_ERR_CORRUPT);
-  if (uint32_t error = sink.check(length)) return error;
-  if (take && queued == 1 && !mbox.event->reset()) return compose(IPC_ERR_EVENT_RESET);
-
-  sink.copy(b.base() + area, length);
-  if (!take) return 0;
-  if (queued == 1) {
-    b.store(slot + kSlotFirst, 0);
-    b.store(slot + kSlotLast, 0);
-  } else {
-    b.store(slot + kSlotFirst, next);
-  }
-  b.store(descriptor + kDescNext, b.load(kHdrFreeDescriptors));
-  b.store(kHdrFreeDescriptors, descriptor);
-  b.store(slot + kSlotQueued, queued - 1);
-  return 0;
-}
-
-// ---- waiting (mutex not held) ---------------------------------------------
-
-// The first mailbox whose queue is not empty, by its count, or -1. The count
-// is read without the mutex: it only chooses where to look.
-int firstNonEmpty(const Block& b, uint32_t n, void* const* mboxes) {
-  for (uint32_t i = 0; i < n; ++i) {
-    if (b.peekQueued(mailboxAt(mboxes, i).slot) != 0) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-int spinForMessage(const IpcHandle& ipc, uint32_t n, void* const* mboxes) {
-  MailboxHandle& first = mailboxAt(mboxes, 0);
-  const uint32_t misses = first.spinMisses.load(std::memory_order_relaxed);
-  if (misses >= kMissesBeforeStop &&
-      first.waitsWithoutSpin.fetch_add(1, std::memory_order_relaxed) % kProbeEvery !=
-          kProbeEvery - 1) {
-    return -1;
-  }
-  const auto deadline = std::chrono::steady_clock::now() + kSpinTime;
-  do {
-    for (int k = 0; k < 32; ++k) {
-      cpuRelax();
-      int index = firstNonEmpty(ipc.block, n, mboxes);
-      if (index >= 0) {
-        if (misses != 0) first.spinMisses.store(0, std::memory_order_relaxed);
-        return index;
-      }
-    }
-  } while (std::chrono::steady_clock::now() < deadline);
-  if (misses < kMissesBeforeStop) first.spinMisses.store(misses + 1, std::memory_order_relaxed);
-  return -1;
-}
-
-// Waits until one of the mailboxes holds a message and returns its index, or
-// returns -1 with *error set. A mailbox's event is signalled exactly while its
-// queue is non-empty, so checking the counts first (and spinning briefly)
-// gives the same answer as poll() without a system call.
-int awaitMailbox(const IpcHandle& ipc, uint32_t n, void* const* mboxes, int32_t timeout,
-                 uint32_t* error) {
-  int index = firstNonEmpty(ipc.block, n, mboxes);
-  if (index >= 0) return index;
-  if (timeout != 0 && spinningHelps()) {
-    index = spinForMessage(ipc, n, mboxes);
-    if (index >= 0) return index;
-  }
-
-  constexpr uint32_t kOnStack = 64;
-  int onStack[kOnStack];
-  std::vector<int> onHeap;
-  int* fds = onStack;
-  if (n > kOnStack) {
-    onHeap.resize(n);
-    fds = onHeap.data();
-  }
-  for (uint32_t i = 0; i < n; ++i) fds[i] = mailboxAt(mboxes, i).eventFd;
-  index = waitForAny(std::span<const int>(fds, n), timeout);
-  if (index >= 0) return index;
-  if (index == kWaitTimedOut) {
-    *error = compose(IPC_ERR_TIMEOUT);
-  } else {
-    *error = compose(n == 1 ? IPC_ERR_WAIT_ONE : IPC_ERR_WAIT_MANY);
-  }
-  return -1;
 }
 
 // Common part of the three receives: argument checks, handles, wait, then the
@@ -766,13 +444,24 @@ int IPC_select(uint32_t n, void* const* mboxes, uint32_t* queued, uint32_t* open
       return fail(error);
     }
     uint32_t error = 0;
-    if (awaitMailbox(*ipc, n, mboxes, timeout, &error) < 0) return fail(error);
+    const int ready = awaitMailbox(*ipc, n, mboxes, timeout, &error);
+    if (ready < 0) return fail(error);
     std::optional<BlockLock> lock;
     if (lockFlag != 0) {
       lock.emplace(*ipc);
       if (lock->error() != 0) return fail(lock->error());
     }
     const Block& b = ipc->block;
+    MailboxHandle& woken = mailboxAt(mboxes, static_cast<uint32_t>(ready));
+    if (b.peekQueued(woken.slot) == 0) {
+      // Woken by a signal without a message: cleared under the mutex, so
+      // that the next select waits.
+      std::optional<BlockLock> clearing;
+      if (!lock) clearing.emplace(*ipc);
+      if ((lock || clearing->error() == 0) && b.load(woken.slot + kSlotQueued) == 0) {
+        clearStaleSignal(woken);
+      }
+    }
     for (uint32_t i = 0; i < n; ++i) {
       const uint32_t slot = mailboxAt(mboxes, i).slot;
       if (queued != nullptr) queued[i] = b.load(slot + kSlotQueued);
