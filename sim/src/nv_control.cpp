@@ -106,6 +106,7 @@ std::string getCommand(UtSimulator& sim, const std::string& path) {
   if (!node->isLeaf()) {
     auto bytes = sim.nvBytes(node->item, node->element);
     if (!bytes) return "error: the element holds no value";
+    if (uint64_t{node->offset} + node->size > bytes->size()) return "error: the element is shorter than its type";
     auto begin = bytes->begin() + node->offset;
     return hex(std::vector<uint8_t>(begin, begin + node->size));
   }
