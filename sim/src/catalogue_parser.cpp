@@ -160,10 +160,11 @@ class Parser {
     std::string condition = line.substr(first + 1, end - first - 1);
     bool negate = !condition.empty() && condition[0] == '!';
     if (negate) condition.erase(0, 1);
-    bool holds = condition == "unicode" ? variant_.unicodePhoneBookNames
+    bool holds = condition == "unicode"  ? variant_.unicodePhoneBookNames
                  : condition == "oldsms" ? variant_.oldSmsLayout
+                 : condition == "olddir" ? variant_.oldDirectoryNumber
                                          : false;
-    if (condition != "unicode" && condition != "oldsms") unknownCondition_ = true;
+    if (condition != "unicode" && condition != "oldsms" && condition != "olddir") unknownCondition_ = true;
     if (holds == negate) return false;
     line.replace(first, end == std::string::npos ? std::string::npos : end - first + 1, "");
     return true;

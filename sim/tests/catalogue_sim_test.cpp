@@ -136,10 +136,10 @@ TEST_F(CatalogueOnTheLine, ElementsWithoutAValueAndBadPathsAreReported) {
 }
 
 TEST_F(CatalogueOnTheLine, VariantsSwitchWhileRunning) {
-  EXPECT_EQ(sim.control("catalogue"), "model 0xc9 unicode off name-length 12 sms new symbols full descriptors full");
+  EXPECT_EQ(sim.control("catalogue"), "model 0xc9 unicode off name-length 12 sms new directory new symbols full descriptors full");
   EXPECT_EQ(sim.control("nv set NV_UI_TIMEZONE.T_USHORT 120"), "ok");
   EXPECT_EQ(sim.control("catalogue model 0xcd symbols none unicode on"), "ok");
-  EXPECT_EQ(sim.control("catalogue"), "model 0xcd unicode on name-length 12 sms new symbols none descriptors full");
+  EXPECT_EQ(sim.control("catalogue"), "model 0xcd unicode on name-length 12 sms new directory new symbols none descriptors full");
   Packet version = ask(kVersion);
   EXPECT_EQ(loadLe32(&version.payload[35]), 0u) << "no symbol information";
   Packet model = ask(kStatusData, le32(0x39));
@@ -149,8 +149,9 @@ TEST_F(CatalogueOnTheLine, VariantsSwitchWhileRunning) {
   EXPECT_EQ(sim.catalogue()->find("NV_UI_PHONE_BOOK")->size, 42u);
   EXPECT_EQ(nvRead(number("NV_UI_PHONE_BOOK"), 1).size(), 42u);
 
-  EXPECT_EQ(sim.control("catalogue default sms old descriptors short"), "ok");
-  EXPECT_EQ(sim.control("catalogue"), "model 0xc9 unicode off name-length 12 sms old symbols full descriptors short");
+  EXPECT_EQ(sim.control("catalogue default sms old directory old descriptors short"), "ok");
+  EXPECT_EQ(sim.control("catalogue"),
+            "model 0xc9 unicode off name-length 12 sms old directory old symbols full descriptors short");
   EXPECT_EQ(symbolTextFromTheUt(), sim.catalogue()->symbolText());
   EXPECT_EQ(sim.control("catalogue name-length 20"), "error: bad catalogue setting: name-length 20");
   EXPECT_EQ(sim.control("catalogue model"), "error: model needs a value");

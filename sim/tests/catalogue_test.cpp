@@ -557,6 +557,20 @@ TEST(CatalogueVariants, EachSwitchChangesWhatItMust) {
   EXPECT_EQ(oldSms->items().size(), plain->items().size()) << "same items, other layout";
 
   variant = {};
+  variant.oldDirectoryNumber = true;
+  auto oldDirectory = build(variant);
+  const CatalogueItem* copy = oldDirectory->find("NV_UI_DIRECTORY_NUMBER_I");
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(copy->listDimension, 0);
+  EXPECT_EQ(copy->presence, 0);
+  EXPECT_EQ(copy->number, plain->find("NV_UI_DIRECTORY_NUMBER_I")->number);
+  auto entries = oldDirectory->entryNames();
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                          [](const std::string& e) { return e.rfind("NV_UI_DIRECTORY_NUMBER", 0) == 0; }), 0);
+  EXPECT_EQ(std::count(entries.begin(), entries.end(), "NV_UI_DIR_NUMBER_I[2]"), 1);
+  EXPECT_EQ(std::count(entries.begin(), entries.end(), "NV_UI_NAM_NAME_I[0]"), 1);
+
+  variant = {};
   variant.emptySymbolInformation = true;
   variant.mainModel = main_model::kModule;
   UtModel model;
