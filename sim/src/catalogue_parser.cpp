@@ -243,7 +243,8 @@ class Parser {
     int64_t value = 0;
     if (w.size() != 2 || !toInteger(w[1], value)) return fail("constant line must be NAME VALUE");
     int64_t limit = int64_t{1} << (8 * current_.size - 1);
-    if (value < -limit || value >= limit * 2) return fail("constant does not fit the enum's size");
+    // The host reads an enumeration as a signed value of its size.
+    if (value < -limit || value >= limit) return fail("constant does not fit the enum's size");
     current_.constants.push_back(Constant{w[0], static_cast<int32_t>(value)});
     return true;
   }
