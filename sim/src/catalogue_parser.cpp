@@ -160,10 +160,11 @@ class Parser {
     std::string condition = line.substr(first + 1, end - first - 1);
     bool negate = !condition.empty() && condition[0] == '!';
     if (negate) condition.erase(0, 1);
-    bool holds = condition == "unicode" ? variant_.unicodePhoneBookNames
+    bool holds = condition == "unicode"  ? variant_.unicodePhoneBookNames
                  : condition == "oldsms" ? variant_.oldSmsLayout
+                 : condition == "olddir" ? variant_.oldDirectoryNumber
                                          : false;
-    if (condition != "unicode" && condition != "oldsms") unknownCondition_ = true;
+    if (condition != "unicode" && condition != "oldsms" && condition != "olddir") unknownCondition_ = true;
     if (holds == negate) return false;
     line.replace(first, end == std::string::npos ? std::string::npos : end - first + 1, "");
     return true;
@@ -242,7 +243,8 @@ class Parser {
     int64_t value = 0;
     if (w.size() != 2 || !toInteger(w[1], value)) return fail("constant line must be NAME VALUE");
     int64_t limit = int64_t{1} << (8 * current_.size - 1);
-    if (value < -limit || value >= limit * 2) return fail("constant does not fit the enum's size");
+    // The host reads an enumeration as a signed value of its size.
+    if (value < -limit || value >= limit) return fail("constant does not fit the enum's size");
     current_.constants.push_back(Constant{w[0], static_cast<int32_t>(value)});
     return true;
   }

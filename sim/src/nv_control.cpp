@@ -43,13 +43,14 @@ std::string describe(const CatalogueVariant& v) {
   char model[8];
   std::snprintf(model, sizeof model, "0x%02x", v.mainModel);
   return std::string("model ") + model + " unicode " + (v.unicodePhoneBookNames ? "on" : "off") +
-         " name-length " + std::to_string(v.nameArrayLength) + " sms " + (v.oldSmsLayout ? "old" : "new") +
+         " name-length " + std::to_string(v.nameArrayLength) + " sms " + (v.oldSmsLayout ? "old" : "new") + " directory " + (v.oldDirectoryNumber ? "old" : "new") +
          " symbols " + (v.emptySymbolInformation ? "none" : "full") + " descriptors " +
          (v.shortDescriptorTable ? "short" : "full");
 }
 
 // "catalogue [default] [model B] [unicode on|off] [name-length N] [sms old|new]
-// [symbols none|full] [descriptors short|full]": changes the current variant.
+// [directory old|new] [symbols none|full] [descriptors short|full]": changes
+// the current variant.
 std::string catalogueCommand(UtSimulator& sim, const std::vector<std::string>& w) {
   CatalogueVariant variant = sim.catalogue()->variant();
   if (w.size() == 1) return describe(variant);
@@ -70,6 +71,8 @@ std::string catalogueCommand(UtSimulator& sim, const std::vector<std::string>& w
       variant.nameArrayLength = static_cast<uint32_t>(n);
     } else if (key == "sms" && (value == "old" || value == "new")) {
       variant.oldSmsLayout = value == "old";
+    } else if (key == "directory" && (value == "old" || value == "new")) {
+      variant.oldDirectoryNumber = value == "old";
     } else if (key == "symbols" && (value == "none" || value == "full")) {
       variant.emptySymbolInformation = value == "none";
     } else if (key == "descriptors" && (value == "short" || value == "full")) {
@@ -106,6 +109,7 @@ std::string getCommand(UtSimulator& sim, const std::string& path) {
   if (!node->isLeaf()) {
     auto bytes = sim.nvBytes(node->item, node->element);
     if (!bytes) return "error: the element holds no value";
+    if (uint64_t{node->offset} + node->size > bytes->size()) return "error: the element is shorter than its type";
     auto begin = bytes->begin() + node->offset;
     return hex(std::vector<uint8_t>(begin, begin + node->size));
   }

@@ -67,5 +67,33 @@ TEST(UtsimProgram, ServesAPortAndTakesControlCommands) {
   if (!watch.hasEnded()) kill(pid, SIGKILL);
 }
 
+TEST(UtsimProgram, OptionsSelectTheCatalogueVariant) {
+  kmx::testing::RuntimeSandbox sandbox;
+  std::string control = kmx::runtimeDir() + "/utsim.ctl";
+  pid_t pid = kmx::startDetached(UTSIM_PATH, {"--port", "UT8", "--control", control, "--main-model", "0xcb",
+                                              "--unicode-names", "--name-length", "33", "--old-sms",
+                                              "--old-directory", "--no-symbols", "--short-descriptors",
+                                              "-c", "nv set NV_UI_TIMEZONE.T_USHORT 0x1234"});
+  ASSERT_GT(pid, 0);
+  kmx::ProcessWatch watch(pid);
+  std::string answer;
+  for (int i = 0; i < 200 && (answer = controlRoundTrip(control, "catalogue")) == "no connection"; ++i) usleep(20 * 1000);
+  EXPECT_EQ(answer, "model 0xcb unicode on name-length 33 sms old directory old symbols none descriptors short");
+  EXPECT_EQ(controlRoundTrip(control, "nv get NV_UI_TIMEZONE.T_USHORT"), "4660");
+
+  auto host = std::make_unique<SimHost>("UT8");
+  ASSERT_TRUE(host->ok());
+  Packet response;
+  ASSERT_TRUE(host->request(ut_command::kVersion, {}, response));
+  ASSERT_EQ(response.payload.size(), 83u);
+  EXPECT_EQ(response.payload[35] | response.payload[36] | response.payload[37] | response.payload[38], 0)
+      << "symbol information of size 0";
+
+  controlRoundTrip(control, "quit");
+  for (int i = 0; i < 250 && !watch.hasEnded(); ++i) usleep(20 * 1000);
+  EXPECT_TRUE(watch.hasEnded()) << "quit did not end utsim";
+  if (!watch.hasEnded()) kill(pid, SIGKILL);
+}
+
 }  // namespace
 }  // namespace kmx::sim::testing

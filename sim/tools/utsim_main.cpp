@@ -39,6 +39,7 @@ const char kUsage[] =
     "  --unicode-names    16-bit phone-book, last dialled and service provider names\n"
     "  --name-length N    length of the service provider name arrays: 12 or 33\n"
     "  --old-sms          SMS message boxes in the old layout (smsi_msg_type)\n"
+    "  --old-directory    no display copy of the directory number (NV_UI_DIRECTORY_NUMBER_I)\n"
     "  --no-symbols       the version block gives a symbol information size of 0\n"
     "  --short-descriptors  the descriptor table misses the last three names' fields\n"
     "  --help             show this text\n"
@@ -93,6 +94,8 @@ bool parse(int argc, char** argv, Args& args) {
       args.options.catalogue.nameArrayLength = static_cast<uint32_t>(std::stoul(text));
     } else if (arg == "--old-sms") {
       args.options.catalogue.oldSmsLayout = true;
+    } else if (arg == "--old-directory") {
+      args.options.catalogue.oldDirectoryNumber = true;
     } else if (arg == "--no-symbols") {
       args.options.catalogue.emptySymbolInformation = true;
     } else if (arg == "--short-descriptors") {

@@ -35,6 +35,10 @@ struct CatalogueVariant {
   bool unicodePhoneBookNames = false;
   uint32_t nameArrayLength = 12;  // service provider names: 12 or 33
   bool oldSmsLayout = false;      // SMS boxes of type smsi_msg_type, not sms_dm_msg_type
+  // Software before the phone-book style display copy of the directory
+  // number: NV_UI_DIRECTORY_NUMBER_I is held 0 times with presence 0, so a
+  // backup carries only NV_UI_DIR_NUMBER_I and NV_UI_NAM_NAME_I.
+  bool oldDirectoryNumber = false;
   bool emptySymbolInformation = false;  // the version block gives size 0
   // The descriptor table ends early: the last kShortTableMissing names lose
   // their fields (the first of them keeps two of its four).
