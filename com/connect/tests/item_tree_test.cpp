@@ -36,7 +36,10 @@ constexpr const char* kTypes =
 struct Tree {
   explicit Tree(const std::string& text, const std::string& items) {
     auto parsed = parseSymbolInformation(text);
-    EXPECT_TRUE(parsed.table.has_value()) << parsed.errorRecord;
+    if (!parsed.table) {
+      ADD_FAILURE() << "parse error at record " << parsed.errorRecord;
+      parsed.table.emplace();
+    }
     std::vector<NVItemInfo> entries;
     uint32_t number = 0;
     for (std::size_t at = 0; at < items.size();) {
