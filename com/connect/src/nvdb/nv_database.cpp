@@ -96,10 +96,6 @@ std::vector<NodeRef> NvDatabase::children(const NodeRef& ref, NvUtAccess& ut) {
   return result;
 }
 
-}  // namespace vx::nvdb
-
-namespace vx::nvdb {
-
 std::vector<NodeRef> NvDatabase::leaves(NVItemInfo& item, NvUtAccess& ut) {
   std::vector<NodeRef> result;
   if (!expand(item, ut) || item.nodes.empty()) return result;

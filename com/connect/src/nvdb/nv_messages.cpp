@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "nv_tree.h"
+
 namespace vx::nvdb {
 
 std::string englishText(const NvMessage& message) {
   switch (message.id) {
     case NvMessageId::ErrorNodeText:
-      return "<error>";
+      return std::string(kErrorNodeText);
     case NvMessageId::CouldNotOpenFile:
       return "Could not open file:  " + message.argument;
     case NvMessageId::ParseError:
