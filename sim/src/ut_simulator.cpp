@@ -4,8 +4,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <thread>
 
@@ -169,6 +171,8 @@ class UtSimulator::Impl {
     c.responsesSent = endpoint_.responsesSent();
     c.unsolicitedSent = endpoint_.unsolicitedSent();
     c.crcErrors = endpoint_.stats().crcErrors;
+    c.bytesFromHost = bytesFromHost_;
+    c.bytesToHost = bytesToHost_;
     c.restarts = restarts_;
     c.hostConnections = hostConnections_;
     c.utRate = utRate_;
@@ -210,16 +214,20 @@ class UtSimulator::Impl {
     for (;;) {
       pollfd fds[3];
       nfds_t count = 0;
-      int timeoutMs = kMaxPollMs;
+      int64_t timeoutUs = kMaxPollMs * 1000;
       {
         std::lock_guard lock(mutex);
         if (!running_) return;
         fds[count++] = pollfd{wakeFd_, POLLIN, 0};
         if (port_.listenFd() >= 0) fds[count++] = pollfd{port_.listenFd(), POLLIN, 0};
         if (port_.connectionFd() >= 0) fds[count++] = pollfd{port_.connectionFd(), POLLIN, 0};
-        timeoutMs = nextTimeoutMs();
+        timeoutUs = nextTimeoutUs();
       }
-      poll(fds, count, timeoutMs);
+      // Microsecond waits: a paced line delivers each byte when it is due,
+      // not up to a millisecond later, so round trips keep the wire's time.
+      const timespec timeout{static_cast<time_t>(timeoutUs / 1'000'000),
+                             static_cast<long>(timeoutUs % 1'000'000) * 1000};
+      ppoll(fds, count, &timeout, nullptr);
       std::lock_guard lock(mutex);
       if (!running_) return;
       for (nfds_t i = 0; i < count; ++i) {
@@ -237,7 +245,7 @@ class UtSimulator::Impl {
     }
   }
 
-  int nextTimeoutMs() {
+  int64_t nextTimeoutUs() {
     int64_t now = nowUs();
     int64_t next = now + kMaxPollMs * 1000;
     auto consider = [&](int64_t when) {
@@ -249,8 +257,7 @@ class UtSimulator::Impl {
     if (!rts_ && !rtsResetDone_ && port_.hostConnected()) consider(rtsOffSinceUs_ + kRtsResetUs);
     if (nextLogDueMs_ >= 0) consider(nextLogDueMs_ * 1000);
     if (xmodem_.nextDueMs() >= 0) consider(xmodem_.nextDueMs() * 1000);
-    int64_t waitUs = next - now;
-    return waitUs <= 0 ? 0 : static_cast<int>((waitUs + 999) / 1000);
+    return std::max<int64_t>(0, next - now);
   }
 
   void tick(int64_t now) {
@@ -303,6 +310,7 @@ class UtSimulator::Impl {
   }
 
   void fromHost(std::span<const uint8_t> bytes) {
+    bytesFromHost_ += bytes.size();
     if (!powered_) return;
     std::vector<uint8_t> copy(bytes.begin(), bytes.end());
     noise_.apply(copy, hostRate_ == 0 ? utRate_ : hostRate_, utRate_);
@@ -319,6 +327,7 @@ class UtSimulator::Impl {
 
   void flushToHost(int64_t now) {
     auto bytes = toHost_.take(now, pacing_, utRate_);
+    bytesToHost_ += bytes.size();
     if (!bytes.empty()) port_.sendData(bytes);
   }
 
@@ -395,6 +404,8 @@ class UtSimulator::Impl {
   bool rtsResetDone_ = true;
   int64_t nextLogDueMs_ = -1;
   uint32_t restarts_ = 0;
+  uint64_t bytesFromHost_ = 0;
+  uint64_t bytesToHost_ = 0;
   uint32_t hostConnections_ = 0;
 };
 
