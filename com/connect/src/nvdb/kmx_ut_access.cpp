@@ -49,4 +49,18 @@ NvUtAccess::ItemRead KmxUtAccess::readItem(uint32_t item, uint32_t index, std::s
   return isNotActiveText(text) ? ItemRead::NotActive : ItemRead::Failed;
 }
 
+bool KmxUtAccess::writeItem(uint32_t item, uint32_t index, std::span<const uint8_t> value) {
+  return KMXWriteNVItemData(connection_, item, index, value.data(),
+                            static_cast<uint32_t>(value.size())) != 0;
+}
+
+bool KmxUtAccess::insertItem(uint32_t item, uint32_t index, std::span<const uint8_t> value) {
+  return KMXInsertNVItemData(connection_, item, index, value.data(),
+                             static_cast<uint32_t>(value.size())) != 0;
+}
+
+bool KmxUtAccess::deleteItem(uint32_t item, uint32_t index) {
+  return KMXDeleteNVItemData(connection_, item, index) != 0;
+}
+
 }  // namespace vx::nvdb

@@ -1,13 +1,15 @@
-// NvUtAccess over a KMX client connection.
+// What the NV database reads from and writes to the UT, over a KMX client
+// connection.
 #pragma once
 
 #include <string_view>
 
+#include "nv_commit.h"
 #include "ut_access.h"
 
 namespace vx::nvdb {
 
-class KmxUtAccess final : public NvUtAccess {
+class KmxUtAccess final : public NvUtAccess, public NvUtChanges {
  public:
   // Lends the connection handle; the caller keeps it open while this is used.
   explicit KmxUtAccess(void* connection) : connection_(connection) {}
@@ -16,6 +18,10 @@ class KmxUtAccess final : public NvUtAccess {
   bool readMemory(uint32_t address, std::span<uint8_t> out) override;
   bool listDimension(uint32_t item, uint16_t& count) override;
   ItemRead readItem(uint32_t item, uint32_t index, std::span<uint8_t> out) override;
+
+  bool writeItem(uint32_t item, uint32_t index, std::span<const uint8_t> value) override;
+  bool insertItem(uint32_t item, uint32_t index, std::span<const uint8_t> value) override;
+  bool deleteItem(uint32_t item, uint32_t index) override;
 
  private:
   void* connection_;

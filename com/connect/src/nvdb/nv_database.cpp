@@ -115,4 +115,33 @@ std::vector<NodeRef> NvDatabase::leaves(NVItemInfo& item, NvUtAccess& ut) {
   return result;
 }
 
+void NvDatabase::markChanged(const NodeRef& ref) {
+  ref.item->changed = true;
+  for (uint32_t at = ref.node; at != NVNode::kNone && at < ref.item->nodes.size();
+       at = ref.item->nodes[at].parent) {
+    ref.item->nodes[at].changed = true;
+  }
+}
+
+void NvDatabase::clearChanged(NVItemInfo& item) {
+  item.changed = false;
+  for (NVNode& node : item.nodes) node.changed = false;
+}
+
+std::size_t NvDatabase::changedItemCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(items_.begin(), items_.end(), [](const NVItemInfo& item) { return item.changed; }));
+}
+
+void NvDatabase::removeItem(std::size_t position) {
+  if (position >= items_.size()) return;
+  NVItemInfo item = std::move(items_[position]);
+  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(position));
+  item.removedTwice = std::any_of(removed_.begin(), removed_.end(), [&](const NVItemInfo& waiting) {
+    return waiting.itemNumber == item.itemNumber && waiting.elementIndex == item.elementIndex;
+  });
+  removed_.push_back(std::move(item));
+  indexItems();
+}
+
 }  // namespace vx::nvdb

@@ -62,6 +62,21 @@ class NvDatabase {
   // The leaves of an item in depth-first order, expanding it first.
   std::vector<NodeRef> leaves(NVItemInfo& item, NvUtAccess& ut);
 
+  // Changed marks: marking a node marks every ancestor up to its item;
+  // clearing an item clears its whole subtree.
+  void markChanged(const NodeRef& ref);
+  static void clearChanged(NVItemInfo& item);
+  // The number of items with a changed mark.
+  std::size_t changedItemCount() const;
+
+  // Items taken out of the tree whose elements are still to be deleted in
+  // the UT at the next commit, in the order they were removed.
+  std::vector<NVItemInfo>& removedItems() { return removed_; }
+  // Moves the item at `position` of the item list to the removed list. An
+  // item whose element is already waiting there is flagged removed-twice,
+  // so the UT is asked to delete it only once.
+  void removeItem(std::size_t position);
+
  private:
   struct NameHash {
     using is_transparent = void;
@@ -72,6 +87,7 @@ class NvDatabase {
 
   SymbolTable symbols_;
   std::vector<NVItemInfo> items_;
+  std::vector<NVItemInfo> removed_;
   std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> itemIndex_;
 };
 

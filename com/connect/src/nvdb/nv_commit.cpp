@@ -1,0 +1,58 @@
+#include "nv_commit.h"
+
+#include <algorithm>
+
+namespace vx::nvdb {
+
+namespace {
+
+uint32_t wireIndex(const NVItemInfo& item) { return static_cast<uint32_t>(item.elementIndex); }
+
+bool allZero(const std::vector<uint8_t>& bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](uint8_t byte) { return byte == 0; });
+}
+
+bool deleteRemovedItems(NvDatabase& database, NvUtChanges& ut) {
+  auto& removed = database.removedItems();
+  while (!removed.empty()) {
+    const NVItemInfo& item = removed.front();
+    if (item.instanceCount > 0 && !item.removedTwice &&
+        !ut.deleteItem(item.itemNumber, wireIndex(item))) {
+      return false;
+    }
+    removed.erase(removed.begin());
+  }
+  return true;
+}
+
+bool writeChangedItem(NVItemInfo& item, NvUtChanges& ut) {
+  if (item.name == kNeverWrittenItem) return true;
+  if (item.presence == 0) {
+    if (item.deleteWhenEmpty && allZero(item.value)) {
+      // An emptied element that restore may delete: the UT may not hold it
+      // any more, so a refused deletion is no failure.
+      ut.deleteItem(item.itemNumber, wireIndex(item));
+      return true;
+    }
+    return ut.writeItem(item.itemNumber, wireIndex(item), item.value);
+  }
+  if (item.instanceCount == 0) return true;
+  if (!item.isNew) return ut.writeItem(item.itemNumber, wireIndex(item), item.value);
+  if (!ut.insertItem(item.itemNumber, wireIndex(item), item.value)) return false;
+  item.isNew = false;
+  return true;
+}
+
+}  // namespace
+
+bool commitChanges(NvDatabase& database, NvUtChanges& ut) {
+  if (!deleteRemovedItems(database, ut)) return false;
+  for (NVItemInfo& item : database.items()) {
+    if (!item.changed) continue;
+    if (!writeChangedItem(item, ut)) return false;
+    NvDatabase::clearChanged(item);
+  }
+  return true;
+}
+
+}  // namespace vx::nvdb

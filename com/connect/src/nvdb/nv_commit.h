@@ -1,0 +1,30 @@
+// Writing the changed items of the tree back to the UT: first the deletions
+// of removed items, then every changed item in tree order, each written,
+// inserted or deleted by its presence value and flags.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "nv_database.h"
+
+namespace vx::nvdb {
+
+// The changes the commit asks of the UT; false when the UT call fails.
+class NvUtChanges {
+ public:
+  virtual ~NvUtChanges() = default;
+  virtual bool writeItem(uint32_t item, uint32_t index, std::span<const uint8_t> value) = 0;
+  virtual bool insertItem(uint32_t item, uint32_t index, std::span<const uint8_t> value) = 0;
+  virtual bool deleteItem(uint32_t item, uint32_t index) = 0;
+};
+
+// The item the commit never writes (the UT keeps its own count there).
+inline constexpr const char* kNeverWrittenItem = "NV_UI_MENU_COUNTER";
+
+// False at the first failed deletion, write or insert; everything done
+// before it stays done and its marks stay cleared, everything after it
+// keeps its marks for the next commit.
+bool commitChanges(NvDatabase& database, NvUtChanges& ut);
+
+}  // namespace vx::nvdb
