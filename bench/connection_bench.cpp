@@ -56,6 +56,7 @@ void finishAndReadEverything(benchmark::State& state, bool paced) {
 
   double seconds = 0;
   uint64_t wireBytes = 0;
+  uint64_t requests = 0;
   std::size_t leavesRead = 0;
   for (auto _ : state) {
     if (connection->StartConnection() != S_OK) {
@@ -83,6 +84,7 @@ void finishAndReadEverything(benchmark::State& state, bool paced) {
     }
     seconds += elapsed;
     wireBytes += (after.bytesFromHost - before.bytesFromHost) + (after.bytesToHost - before.bytesToHost);
+    requests += after.framesReceived - before.framesReceived;
   }
   if (state.iterations() == 0 || seconds == 0) return;
   const double perRun = seconds / static_cast<double>(state.iterations());
@@ -90,6 +92,7 @@ void finishAndReadEverything(benchmark::State& state, bool paced) {
   const double wireSeconds = bytesPerRun * 10.0 / kLineRate;
   state.counters["leaves"] = static_cast<double>(leavesRead);
   state.counters["wire_bytes"] = bytesPerRun;
+  state.counters["round_trips"] = static_cast<double>(requests) / static_cast<double>(state.iterations());
   state.counters["wire_ms"] = wireSeconds * 1e3;
   if (paced) {
     gPacedSeconds = perRun;
