@@ -23,7 +23,8 @@ NVItemInfo* NvDatabase::findItem(std::string_view name) {
   return found == itemIndex_.end() ? nullptr : &items_[found->second];
 }
 
-bool NvDatabase::expand(NVItemInfo& item, NvUtAccess& ut) {
+bool NvDatabase::expand(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* outcome) {
+  if (outcome != nullptr) *outcome = NvUtAccess::ItemRead::Read;
   if (item.expanded) return true;
   const TypeRecord* type = symbols_.typeByName(item.typeName);
   if (type == nullptr || type->size > kMaxItemSize) return false;
@@ -31,6 +32,7 @@ bool NvDatabase::expand(NVItemInfo& item, NvUtAccess& ut) {
   std::vector<uint8_t> value(type->size, 0);
   if (item.instanceCount > 0 && !item.isNew && item.elementIndex >= 0) {
     const auto read = ut.readItem(item.itemNumber, static_cast<uint32_t>(item.elementIndex), value);
+    if (outcome != nullptr) *outcome = read;
     if (read == NvUtAccess::ItemRead::Failed) return false;
     if (read == NvUtAccess::ItemRead::NotActive) std::fill(value.begin(), value.end(), 0);
   }
@@ -131,6 +133,11 @@ void NvDatabase::clearChanged(NVItemInfo& item) {
 std::size_t NvDatabase::changedItemCount() const {
   return static_cast<std::size_t>(
       std::count_if(items_.begin(), items_.end(), [](const NVItemInfo& item) { return item.changed; }));
+}
+
+void NvDatabase::appendItem(NVItemInfo item) {
+  items_.push_back(std::move(item));
+  itemIndex_.try_emplace(items_.back().name, items_.size() - 1);
 }
 
 void NvDatabase::removeItem(std::size_t position) {

@@ -49,7 +49,9 @@ class NvDatabase {
   // its value when the UT holds it (an element without a value keeps the
   // zeros) and builds its subtree. False, leaving the item unexpanded, when
   // its type is unknown or too large, the read fails, or the tree is too big.
-  bool expand(NVItemInfo& item, NvUtAccess& ut);
+  // `outcome`, when given, receives what the UT answered to the read (Read
+  // when no read was needed).
+  bool expand(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* outcome = nullptr);
 
   // Resolves a path, expanding its item; nullopt when it names no node.
   std::optional<NodeRef> resolve(std::string_view path, NvUtAccess& ut);
@@ -76,6 +78,8 @@ class NvDatabase {
   // item whose element is already waiting there is flagged removed-twice,
   // so the UT is asked to delete it only once.
   void removeItem(std::size_t position);
+  // Adds an entry at the end of the item list.
+  void appendItem(NVItemInfo item);
 
  private:
   struct NameHash {
