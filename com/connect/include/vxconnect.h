@@ -68,6 +68,7 @@ inline constexpr HRESULT VEX_E_DATA_TOO_SHORT = vx::com::detail::hr(0x80040321u)
 inline constexpr HRESULT VEX_E_NOT_CONNECTED = vx::com::detail::hr(0x80040323u);
 inline constexpr HRESULT VEX_E_SPC_REJECTED = vx::com::detail::hr(0x80040324u);
 inline constexpr HRESULT VEX_E_SESSION_REFUSED = vx::com::detail::hr(0x80040327u);
+inline constexpr HRESULT VEX_E_OTHER_MODEL = vx::com::detail::hr(0x80040328u);
 inline constexpr HRESULT VEX_E_CREATE_CONNECTION = vx::com::detail::hr(0x8004032Cu);
 inline constexpr HRESULT VEX_E_NV_DATABASE = vx::com::detail::hr(0x8004032Du);
 
@@ -119,6 +120,19 @@ struct IVexConnectionExt : IVexConnection {
   virtual HRESULT SetComPortName(const char* name) = 0;
   // Whether the NV database load reports its failures (on standard error).
   virtual HRESULT SetMessagesEnabled(UINT enabled) = 0;
+};
+
+// NV backup files: save every NV item the UT holds into a text file, and
+// restore such a file into the item cache and, on request, into the UT,
+// with a report of what was restored. File names are UTF-8 paths.
+struct IVexFile : IUnknown {
+  VX_COM_INTERFACE(IVexFile, IUnknown, "{78D812A9-4740-4FB1-A2CC-943A77049163}")
+  // The header of a backup file; the model (optional) is task-allocated.
+  virtual HRESULT ReadNVFileInfo(const char* szFilename, UI2* pusNrVer, UI4* pulVer, LPWSTR* ppszUtModel) = 0;
+  // The restore report goes to szLogFilename; with ActuallyUpdatePhone 0
+  // only the cache is changed.
+  virtual HRESULT ReadNVFromFile(const char* szFilename, const char* szLogFilename, I4 ActuallyUpdatePhone) = 0;
+  virtual HRESULT WriteNVToFile(const char* szFilename) = 0;
 };
 
 // Markers without methods.

@@ -112,6 +112,14 @@ class ConnectionTest : public ::testing::Test {
     return 0;
   }
 
+  uint16_t itemSize(const std::string& name) {
+    for (const auto& item : sim->catalogueItems()) {
+      if (item.name == name) return static_cast<uint16_t>(item.size);
+    }
+    ADD_FAILURE() << "no item " << name;
+    return 0;
+  }
+
   // A leaf's value as the object reads it; E_FAIL and friends as a failure.
   struct Read {
     HRESULT result;

@@ -22,7 +22,7 @@
 namespace vx::connect {
 
 class CVexConnection final
-    : public vx::com::Implements<IVexConnectionExt, IVexDownload, IVexRFCal, IVexVersionExt,
+    : public vx::com::Implements<IVexConnectionExt, IVexFile, IVexDownload, IVexRFCal, IVexVersionExt,
                                  IVexSecurity, IVexParams1> {
  public:
   CVexConnection() = default;
@@ -51,6 +51,11 @@ class CVexConnection final
   HRESULT GetComPortName(char* name) override;
   HRESULT SetComPortName(const char* name) override;
   HRESULT SetMessagesEnabled(UINT enabled) override;
+
+  // IVexFile
+  HRESULT ReadNVFileInfo(const char* szFilename, UI2* pusNrVer, UI4* pulVer, LPWSTR* ppszUtModel) override;
+  HRESULT ReadNVFromFile(const char* szFilename, const char* szLogFilename, I4 ActuallyUpdatePhone) override;
+  HRESULT WriteNVToFile(const char* szFilename) override;
 
   // IVexVersion, IVexVersionExt
   HRESULT UpdateAllItems() override;
@@ -118,6 +123,11 @@ class CVexConnection final
   HRESULT sendCode(LPCWSTR code, UINT* valid, bool serviceCode);
   // A leaf's value through ReadNode32BitValue, for the version getters.
   HRESULT readNvValue(const std::u16string& path, UI4* value);
+
+  // The UT's model text, as GetUTModel gives it, after a refresh.
+  HRESULT utModelText(std::string& model);
+  // Reports a message of a file operation when messages are enabled.
+  void reportMessage(const std::string& text) const;
 
   // Called by the client library on its listening thread.
   static void onStateChange(uint32_t linkState, void* self);

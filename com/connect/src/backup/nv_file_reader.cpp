@@ -1,0 +1,137 @@
+#include "nv_file_reader.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace vx::backup {
+
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// Hands out the lines of a text one at a time, as a reader with a
+// kLineBufferSize buffer sees them.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+
+  // False at the end of the text.
+  bool next(std::string_view& line) {
+    if (at_ >= text_.size()) return false;
+    ++number_;
+    std::size_t end = text_.find('\n', at_);
+    const bool terminated = end != std::string_view::npos;
+    if (!terminated) end = text_.size();
+    line = text_.substr(at_, end - at_);
+    at_ = terminated ? end + 1 : end;
+    // The buffer holds the line, its line feed and a terminator.
+    if (line.size() >= kLineBufferSize - 1) throw CNVFileParsingException("Line too long.", number_);
+    // Every complete file ends with a line feed: one that does not was cut
+    // off, and its last value may be cut too.
+    if (!terminated) throw CNVFileParsingException("Unexpected end of file.", number_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return true;
+  }
+  int number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+  int number_ = 0;
+};
+
+// The text between a section line's outer brackets; an inner '[' needs its
+// own ']'.
+std::string sectionName(std::string_view line, int number) {
+  int depth = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '[') ++depth;
+    if (line[i] == ']' && --depth == 0) return std::string(line.substr(1, i - 1));
+  }
+  throw CNVFileParsingException("No matching ]", number);
+}
+
+}  // namespace
+
+std::string CNVFileParsingException::report() const {
+  char text[64];
+  std::snprintf(text, sizeof text, "Parse error on line %d:  ", line_);
+  return text + std::string(what());
+}
+
+std::vector<NVFileSection> parseNvFile(std::string_view text) {
+  LineReader reader(text);
+  std::string_view line;
+  // The header lies before the first section.
+  for (;;) {
+    if (!reader.next(line)) throw CNVFileParsingException("Unexpected end of file.", reader.number());
+    if (!line.empty() && line.front() == '[') break;
+  }
+  std::vector<NVFileSection> sections;
+  do {
+    if (!line.empty() && line.front() == '[') {
+      sections.push_back({sectionName(line, reader.number()), {}, {}});
+      continue;
+    }
+    std::size_t pathEnd = 0;
+    while (pathEnd < line.size() && !isSpace(line[pathEnd])) ++pathEnd;
+    std::size_t valueBegin = pathEnd;
+    while (valueBegin < line.size() && isSpace(line[valueBegin])) ++valueBegin;
+    if (pathEnd == 0 || valueBegin == line.size()) {
+      throw CNVFileParsingException("Not an item name or path definition.", reader.number());
+    }
+    uint32_t ignored = 0;
+    if (!parseValue(line.substr(valueBegin), ignored)) throw CNVFileParsingException("Not a number.", reader.number());
+    NVFileSection& section = sections.back();
+    section.paths.push_back(section.name + "." + std::string(line.substr(0, pathEnd)));
+    section.values.emplace_back(line.substr(valueBegin));
+  } while (reader.next(line));
+  return sections;
+}
+
+bool parseValue(std::string_view text, uint32_t& value) {
+  std::size_t at = 0;
+  while (at < text.size() && isSpace(text[at])) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
+  const std::size_t digits = at;
+  uint64_t number = 0;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+    number = number * 10 + static_cast<uint64_t>(text[at++] - '0');
+    if (number > UINT32_MAX) return false;
+  }
+  if (at == digits) return false;
+  while (at < text.size() && isSpace(text[at])) ++at;
+  if (at != text.size()) return false;
+  value = negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(number)) : static_cast<uint32_t>(number);
+  return true;
+}
+
+bool readFileText(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<uint64_t>(size) > kMaxBackupFileSize) return false;
+  in.seekg(0);
+  text.assign(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), size);
+  return static_cast<std::streamoff>(in.gcount()) == size;
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    at = next;
+  }
+  return lines;
+}
+
+}  // namespace vx::backup

@@ -1,0 +1,57 @@
+// Reading NV backup files: the sections of a file and their "path value"
+// lines. A file is outside input: every line is bounded and every value must
+// be a number before anything is done with the file.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vx::backup {
+
+// One "[name]" section: the full paths (name + '.' + path as written) and
+// the value texts, in file order.
+struct NVFileSection {
+  std::string name;
+  std::vector<std::string> paths;
+  std::vector<std::string> values;
+};
+
+// A file that does not follow the grammar: the message and the number of the
+// line being read (counting from 1).
+class CNVFileParsingException : public std::runtime_error {
+ public:
+  CNVFileParsingException(const std::string& message, int line) : std::runtime_error(message), line_(line) {}
+  int line() const { return line_; }
+  // "Parse error on line %d:  %s".
+  std::string report() const;
+
+ private:
+  int line_;
+};
+
+// The longest line the reader takes, line feed included, is one byte less.
+inline constexpr std::size_t kLineBufferSize = 1000;
+// Backup files of a whole UT are some hundred kilobytes.
+inline constexpr std::size_t kMaxBackupFileSize = 64u << 20;
+
+// The sections of a file's text. Throws CNVFileParsingException; a file
+// whose last line has no line feed was cut off ("Unexpected end of file.").
+std::vector<NVFileSection> parseNvFile(std::string_view text);
+
+// A value text as the number it stands for (decimal, optionally signed,
+// white space around it; a negative number wraps to 32 bits). False for
+// anything else, or a number beyond 32 bits.
+bool parseValue(std::string_view text, uint32_t& value);
+
+// The whole file; false when it cannot be opened or read, or is larger than
+// kMaxBackupFileSize.
+bool readFileText(const std::string& path, std::string& text);
+
+// The file's lines without their line feeds (a carriage return before one is
+// dropped too): the converters work on lines.
+std::vector<std::string_view> splitLines(std::string_view text);
+
+}  // namespace vx::backup

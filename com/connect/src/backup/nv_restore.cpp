@@ -1,0 +1,249 @@
+#include "nv_restore.h"
+
+#include <algorithm>
+
+#include "node_value.h"
+
+namespace vx::backup {
+
+using vx::nvdb::NVItemInfo;
+
+namespace {
+
+constexpr const char* kIgnored = " is flagged to ignore.  Not updated.\n";
+constexpr const char* kNewItem = " is new but not critical.  Not updated.\n";
+constexpr const char* kChanged = " has changed but is not critical.  Not updated.\n";
+constexpr const char* kChangedCritical = " has changed format AND is critical.  Not updated.\n";
+constexpr const char* kNoValue = " had no value in source phone.  Not updated.\n";
+constexpr const char* kCacheFailed = " is not critical but failed writing to the cache.  Not updated.\n";
+constexpr const char* kCacheFailedCritical = " is critical and failed writing to the cache.  Not updated.\n";
+constexpr const char* kPhoneFailed = " is not critical but failed writing to the phone.  Not updated.\n";
+constexpr const char* kPhoneFailedCritical = " is critical AND failed writing to the phone.  Not updated.\n";
+
+bool isCritical(const NVItemInfo& item) { return (item.flags & vx::nvdb::kItemFlagCritical) != 0; }
+bool isIgnored(const NVItemInfo& item) { return (item.flags & vx::nvdb::kItemFlagIgnoredByRestore) != 0; }
+
+// The name of a list item without the element suffix of one of its entries:
+// "NV_X[12]" gives "NV_X", whatever the number of digits.
+std::string plainName(const NVItemInfo& item) {
+  if (item.instanceCount <= 1) return item.name;
+  const std::size_t bracket = item.name.rfind('[');
+  return bracket == std::string::npos ? item.name : item.name.substr(0, bracket);
+}
+
+std::string elementName(const std::string& plain, std::size_t k) { return plain + "[" + std::to_string(k) + "]"; }
+
+}  // namespace
+
+std::string RestoreReport::text() const {
+  std::string out = "[Failed Critical Items]\n\n";
+  for (const auto& line : failedCritical) out += line;
+  out += "\n[Skipped Items]\n\n";
+  for (const auto& line : skipped) out += line;
+  out += "\n[Updated Items]\n\n";
+  for (const auto& line : updated) out += line;
+  return out;
+}
+
+NvRestore::NvRestore(vx::nvdb::NvDatabase& database, vx::nvdb::NvUtAccess& reads, vx::nvdb::NvUtChanges& writes,
+                     bool updatePhone)
+    : database_(database), reads_(reads), writes_(writes), updatePhone_(updatePhone) {}
+
+RestoreReport NvRestore::run(const std::vector<NVFileSection>& sections) {
+  for (const NVFileSection& each : sections) sections_.try_emplace(each.name, &each);
+  // The list grows (entries made for insertable items are appended and
+  // reached later) and shrinks (replaced entries leave it) while it is walked.
+  for (std::size_t position = 0; position < database_.items().size();) {
+    const NVItemInfo& item = database_.items()[position];
+    if (item.name == vx::nvdb::kNeverWrittenItem) {
+      ++position;
+    } else if (isIgnored(item)) {
+      report_.skipped.push_back(item.name + kIgnored);
+      ++position;
+    } else if (item.presence == 0) {
+      restorePlainItem(position++);
+    } else if (item.filled) {
+      if (replaceInsertableItem(position) == 0) ++position;
+    } else {
+      restoreCreatedEntry(position++);
+    }
+  }
+  return std::move(report_);
+}
+
+const NVFileSection* NvRestore::section(const std::string& name) const {
+  const auto found = sections_.find(name);
+  return found == sections_.end() ? nullptr : found->second;
+}
+
+std::vector<std::string> NvRestore::itemLayout(std::size_t position) {
+  NVItemInfo& item = database_.items()[position];
+  std::vector<std::string> paths;
+  for (const auto& leaf : database_.leaves(item, reads_)) paths.push_back(database_.pathOf(leaf).substr(item.name.size() + 1));
+  return paths;
+}
+
+std::vector<std::string> NvRestore::sectionLayout(const NVFileSection& section) {
+  std::vector<std::string> paths;
+  for (const auto& path : section.paths) paths.push_back(path.substr(section.name.size() + 1));
+  return paths;
+}
+
+bool NvRestore::writeValues(std::size_t position, const NVFileSection& section) {
+  const std::string name = database_.items()[position].name;
+  bool allWritten = true;
+  for (std::size_t i = 0; i < section.paths.size(); ++i) {
+    uint32_t value = 0;
+    const auto ref = database_.resolve(name + section.paths[i].substr(section.name.size()), reads_);
+    if (!parseValue(section.values[i], value) || !ref || ref->isItemNode() ||
+        !vx::nvdb::writeNodeValue(*ref->item, *ref->subtreeNode(), value)) {
+      allWritten = false;
+      continue;
+    }
+    database_.markChanged(*ref);
+  }
+  return allWritten;
+}
+
+bool NvRestore::commit() {
+  if (vx::nvdb::commitChanges(database_, writes_)) return true;
+  // What the UT refused is reported for the item being restored; it is not
+  // tried again with every item after it.
+  database_.removedItems().clear();
+  for (NVItemInfo& item : database_.items()) vx::nvdb::NvDatabase::clearChanged(item);
+  return false;
+}
+
+void NvRestore::finishItem(const std::string& name, bool critical, bool cacheWritten) {
+  if (!cacheWritten) {
+    (critical ? report_.failedCritical : report_.skipped).push_back(name + (critical ? kCacheFailedCritical : kCacheFailed));
+  }
+  if (updatePhone_) {
+    if (commit()) {
+      report_.updated.push_back(name + "\n");
+    } else {
+      reportPhoneFailure(name, critical);
+    }
+  } else if (cacheWritten) {
+    report_.updated.push_back(name + "\n");
+  }
+}
+
+void NvRestore::reportPhoneFailure(const std::string& name, bool critical) {
+  if (critical) {
+    report_.failedCritical.push_back(name + kPhoneFailedCritical);
+  } else {
+    report_.skipped.push_back(name + kPhoneFailed);
+  }
+}
+
+void NvRestore::reportChangedLayout(const std::string& name, bool critical) {
+  if (critical) {
+    report_.failedCritical.push_back(name + kChangedCritical);
+  } else {
+    report_.skipped.push_back(name + kChanged);
+  }
+}
+
+void NvRestore::restorePlainItem(std::size_t position) {
+  const std::string name = database_.items()[position].name;
+  const bool critical = isCritical(database_.items()[position]);
+  const NVFileSection* found = section(name);
+  if (found == nullptr) {
+    report_.skipped.push_back(name + kNewItem);
+    return;
+  }
+  if (itemLayout(position) != sectionLayout(*found)) {
+    NVItemInfo& item = database_.items()[position];
+    if (!found->paths.empty()) {
+      reportChangedLayout(name, critical);
+    } else if (!item.expanded) {
+      report_.skipped.push_back(name + kNoValue);
+    } else {
+      // The source phone held the element without a value: it is emptied
+      // here, and deleted in the UT when it is committed empty.
+      std::fill(item.value.begin(), item.value.end(), 0);
+      item.deleteWhenEmpty = true;
+      item.changed = true;
+      finishItem(name, critical, true);
+    }
+    return;
+  }
+  finishItem(name, critical, writeValues(position, *found));
+}
+
+std::size_t NvRestore::replaceInsertableItem(std::size_t position) {
+  const NVItemInfo original = database_.items()[position];
+  const std::string plain = plainName(original);
+  if (keptLists_.count(plain) != 0) return 0;
+  if (original.instanceCount > 0 && original.elementIndex != 0) {
+    // The further elements of a held list go; element 0 made the entries
+    // that replace them.
+    database_.removeItem(position);
+    if (updatePhone_ && !commit()) reportPhoneFailure(original.name, isCritical(original));
+    return 1;
+  }
+  const NVFileSection* first = section(plain);
+  std::size_t sections = first != nullptr ? 1 : 0;
+  bool listed = false;
+  if (first == nullptr && (first = section(elementName(plain, 0))) != nullptr) {
+    while (section(elementName(plain, sections)) != nullptr) ++sections;
+    listed = sections >= 2;
+  }
+  if (first != nullptr && itemLayout(position) != sectionLayout(*first)) {
+    // Nothing in the file can stand in for what the UT holds: it keeps it.
+    reportChangedLayout(plain, isCritical(original));
+    keptLists_.insert(plain);
+    return 0;
+  }
+
+  NVItemInfo entry;
+  entry.descriptor = original.descriptor;
+  entry.typeName = original.typeName;
+  entry.flags = original.flags;
+  entry.itemNumber = original.itemNumber;
+  entry.presence = 1;
+  entry.filled = false;
+  database_.removeItem(position);
+  if (first == nullptr) {
+    entry.name = plain;
+    database_.appendItem(std::move(entry));
+  } else if (!listed) {
+    entry.name = plain;
+    entry.elementIndex = 0;
+    entry.instanceCount = 1;
+    entry.isNew = true;
+    if (first->name != plain) sourceSection_[plain] = first->name;
+    database_.appendItem(std::move(entry));
+  } else {
+    for (std::size_t k = 0; k < sections; ++k) {
+      NVItemInfo element = entry;
+      element.name = elementName(plain, k);
+      element.elementIndex = static_cast<int32_t>(k);
+      element.instanceCount = static_cast<uint32_t>(sections);
+      element.isNew = true;
+      database_.appendItem(std::move(element));
+    }
+  }
+  if (updatePhone_ && !commit()) reportPhoneFailure(plain, isCritical(original));
+  return 1;
+}
+
+void NvRestore::restoreCreatedEntry(std::size_t position) {
+  NVItemInfo& item = database_.items()[position];
+  item.filled = true;
+  if (item.instanceCount == 0) return;
+  const std::string name = item.name;
+  const bool critical = isCritical(item);
+  const auto source = sourceSection_.find(name);
+  const NVFileSection* found = section(source == sourceSection_.end() ? name : source->second);
+  if (found == nullptr) return;
+  // An element the source held without a value is not inserted.
+  if (found->paths.empty()) {
+    report_.skipped.push_back(name + kNoValue);
+    return;
+  }
+  finishItem(name, critical, writeValues(position, *found));
+}
+
+}  // namespace vx::backup

@@ -1,0 +1,65 @@
+// Restoring the sections of a backup file into the item tree and, on
+// request, into the UT, with a report of what was restored and what was not.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "nv_commit.h"
+#include "nv_database.h"
+#include "nv_file_reader.h"
+
+namespace vx::backup {
+
+struct RestoreReport {
+  std::vector<std::string> failedCritical;
+  std::vector<std::string> skipped;
+  std::vector<std::string> updated;
+  // The report file: the three lists under their headings.
+  std::string text() const;
+};
+
+class NvRestore {
+ public:
+  // `updatePhone`: commit each restored item to the UT as it is done.
+  NvRestore(vx::nvdb::NvDatabase& database, vx::nvdb::NvUtAccess& reads, vx::nvdb::NvUtChanges& writes,
+            bool updatePhone);
+
+  RestoreReport run(const std::vector<NVFileSection>& sections);
+
+ private:
+  void restorePlainItem(std::size_t position);
+  // An insertable item the UT gave: its entries are replaced by what the
+  // file holds. Returns how many entries left the list at `position`.
+  std::size_t replaceInsertableItem(std::size_t position);
+  void restoreCreatedEntry(std::size_t position);
+
+  const NVFileSection* section(const std::string& name) const;
+  // Leaf paths below the item / section name, in order.
+  std::vector<std::string> itemLayout(std::size_t position);
+  static std::vector<std::string> sectionLayout(const NVFileSection& section);
+  // Writes a section's values into the item's leaves; false when any fails.
+  bool writeValues(std::size_t position, const NVFileSection& section);
+  // The commit (when the UT is written) and the item's report lines.
+  void finishItem(const std::string& name, bool critical, bool cacheWritten);
+  bool commit();
+  void reportChangedLayout(const std::string& name, bool critical);
+  void reportPhoneFailure(const std::string& name, bool critical);
+
+  vx::nvdb::NvDatabase& database_;
+  vx::nvdb::NvUtAccess& reads_;
+  vx::nvdb::NvUtChanges& writes_;
+  bool updatePhone_;
+  std::unordered_map<std::string, const NVFileSection*> sections_;
+  // Entries made by this restore whose values come from a section of
+  // another name (an item held as one element, found only under "[0]").
+  std::unordered_map<std::string, std::string> sourceSection_;
+  // Insertable items whose layout the file does not match: the UT keeps its
+  // entries of them.
+  std::unordered_set<std::string> keptLists_;
+  RestoreReport report_;
+};
+
+}  // namespace vx::backup

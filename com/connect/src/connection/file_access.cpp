@@ -1,0 +1,139 @@
+// IVexFile: NV backup files saved from and restored into the connected UT.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "nv_backup_writer.h"
+#include "nv_converters.h"
+#include "nv_file_info.h"
+#include "nv_file_reader.h"
+#include "nv_restore.h"
+#include "task_text.h"
+#include "vex_connection.h"
+
+namespace vx::connect {
+
+namespace {
+
+// Writes a whole file under a temporary name beside it and renames it into
+// place: a file that exists is complete, and a failure leaves whatever was
+// there before.
+bool writeFileAtomically(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return false;
+  bool written = fchmod(fd, 0644) == 0;
+  for (std::size_t at = 0; written && at < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    if (written) at += static_cast<std::size_t>(n);
+  }
+  written = ::close(fd) == 0 && written;
+  if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+// What a file can be tested for before the work starts: that it can be
+// created or replaced where it is to go.
+bool canCreate(const std::string& path) {
+  std::string probe = path + ".XXXXXX";
+  const int fd = mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::u16string wide(const char* text) { return vx::com::Utf8ToUtf16(text); }
+
+}  // namespace
+
+void CVexConnection::reportMessage(const std::string& text) const {
+  if (messagesEnabled_) std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+HRESULT CVexConnection::utModelText(std::string& model) {
+  if (FAILED(UpdateAllItems())) return E_FAIL;
+  LPWSTR text = nullptr;
+  const HRESULT hr = GetUTModel(&text);
+  if (FAILED(hr)) return hr == VEX_E_NO_DATA ? hr : E_FAIL;
+  model = vx::com::Utf16ToUtf8(text);
+  CoTaskMemFree(text);
+  return S_OK;
+}
+
+HRESULT CVexConnection::ReadNVFileInfo(const char* szFilename, UI2* pusNrVer, UI4* pulVer, LPWSTR* ppszUtModel) {
+  if (szFilename == nullptr || pusNrVer == nullptr || pulVer == nullptr) return E_INVALIDARG;
+  return vx::com::NoThrow([&]() -> HRESULT {
+    std::string text;
+    if (!backup::readFileText(szFilename, text)) return E_FAIL;
+    const auto info = backup::parseNvFileInfo(text);
+    if (!info) return E_FAIL;
+    if (ppszUtModel != nullptr) {
+      if (FAILED(wideText(vx::com::Utf8ToUtf16(info->model), ppszUtModel))) return E_OUTOFMEMORY;
+    }
+    *pusNrVer = info->nrVersion;
+    *pulVer = info->version;
+    return S_OK;
+  });
+}
+
+HRESULT CVexConnection::WriteNVToFile(const char* szFilename) {
+  if (szFilename == nullptr) return E_INVALIDARG;
+  if (HRESULT hr = connectedCheck(); FAILED(hr)) return hr;
+  return vx::com::NoThrow([&]() -> HRESULT {
+    std::string model;
+    UI4 nrVersion = 0;
+    UI4 version = 0;
+    if (FAILED(utModelText(model)) || FAILED(readNvValue(u"NV_NR_VER_NO_I.T_USHORT", &nrVersion)) ||
+        FAILED(readNvValue(u"NV_VER_NO_I.T_ULONG", &version))) {
+      return E_FAIL;
+    }
+    std::string text = backup::nvFileHeader(model, nrVersion, version);
+    backup::writeNvSections(*database_, *ut_, text);
+    return writeFileAtomically(szFilename, text) ? S_OK : E_FAIL;
+  });
+}
+
+HRESULT CVexConnection::ReadNVFromFile(const char* szFilename, const char* szLogFilename, I4 ActuallyUpdatePhone) {
+  if (szFilename == nullptr || szLogFilename == nullptr) return E_INVALIDARG;
+  if (HRESULT hr = connectedCheck(); FAILED(hr)) return hr;
+  return vx::com::NoThrow([&]() -> HRESULT {
+    UI2 nrVersion = 0;
+    UI4 version = 0;
+    LPWSTR fileModel = nullptr;
+    if (FAILED(ReadNVFileInfo(szFilename, &nrVersion, &version, &fileModel))) return E_FAIL;
+    const std::string fileModelText = vx::com::Utf16ToUtf8(fileModel);
+    CoTaskMemFree(fileModel);
+    std::string utModel;
+    if (HRESULT hr = utModelText(utModel); FAILED(hr)) return hr;
+    if (fileModelText != utModel) return VEX_E_OTHER_MODEL;
+    if (!canCreate(szLogFilename)) return E_FAIL;
+
+    UI4 ignored = 0;
+    const bool newSmsLayout =
+        SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0.sms_dm_msg_type.nv_msg_hdr.status"), &ignored)) ||
+        SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0[0].sms_dm_msg_type.nv_msg_hdr.status"), &ignored));
+    std::string text;
+    if (!backup::readFileText(szFilename, text) || !backup::convertForRestore(text, newSmsLayout)) return E_FAIL;
+    std::vector<backup::NVFileSection> sections;
+    try {
+      sections = backup::parseNvFile(text);
+    } catch (const backup::CNVFileParsingException& error) {
+      reportMessage(error.report());
+      return E_FAIL;
+    }
+    backup::NvRestore restore(*database_, *ut_, *ut_, ActuallyUpdatePhone != 0);
+    const backup::RestoreReport report = restore.run(sections);
+    return writeFileAtomically(szLogFilename, report.text()) ? S_OK : E_FAIL;
+  });
+}
+
+}  // namespace vx::connect
