@@ -1,6 +1,7 @@
 // Finishing a connection (the whole NV database load) and then reading every
 // leaf of every item through the connection object, from a simulated UT at
-// unlimited line speed and on a line paced at 115200 bit/s. The paced time is
+// unlimited line speed and on a line paced at 115200 bit/s; and a backup of
+// every item and its restore into the UT on the paced line. The paced time is
 // set against the wire time of the bytes that actually crossed the line in
 // both directions, framing included: the part of the time that is not the
 // line's is the suite's own.
@@ -22,6 +23,8 @@ namespace {
 constexpr double kLineRate = 115200.0;
 
 double gPacedRatio = 0;
+double gSaveRatio = 0;
+double gRestoreRatio = 0;
 double gPacedSeconds = 0;
 double gUnpacedSeconds = 0;
 
@@ -109,6 +112,76 @@ BENCHMARK(BM_FinishAndReadEveryLeafUnpaced)->Unit(benchmark::kMillisecond)->UseM
 void BM_FinishAndReadEveryLeafPaced(benchmark::State& state) { finishAndReadEverything(state, true); }
 BENCHMARK(BM_FinishAndReadEveryLeafPaced)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
 
+// The line's bytes and time of one step.
+struct Step {
+  double seconds = 0;
+  uint64_t bytes = 0;
+  double ratio() const { return seconds / (static_cast<double>(bytes) * 10.0 / kLineRate); }
+};
+
+template <class Work>
+Step measure(kmx::sim::UtSimulator& sim, Work work) {
+  const auto before = sim.counters();
+  const auto start = std::chrono::steady_clock::now();
+  const bool ok = work();
+  Step step;
+  step.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const auto after = sim.counters();
+  step.bytes = (after.bytesFromHost - before.bytesFromHost) + (after.bytesToHost - before.bytesToHost);
+  if (!ok) step.seconds = -1;
+  return step;
+}
+
+// A backup of the whole catalogue and its restore into the UT, on a paced
+// line, each against the wire time of the bytes it moved.
+void BM_SaveAndRestorePaced(benchmark::State& state) {
+  kmx::sim::SimulatorOptions options;
+  options.portName = "FILEBENCH";
+  options.pacing = true;
+  kmx::sim::UtSimulator sim(options);
+  vx::com::ComPtr<IVexConnectionExt> connection;
+  vx::com::ComPtr<IVexFile> file;
+  if (!sim.start() || vx::com::CreateInstance(CLSID_VexConnection, &connection) != S_OK ||
+      connection.As(&file) != S_OK) {
+    state.SkipWithError("no simulator or connection object");
+    return;
+  }
+  connection->SetComPortName("FILEBENCH");
+  connection->SetTimeout(10);
+  connection->SetMessagesEnabled(0);
+  const std::string dir = std::getenv("KMX_RUNTIME_DIR");
+  const std::string backup = dir + "/bench.nv";
+  const std::string report = dir + "/bench-report.txt";
+  Step save, restore;
+  for (auto _ : state) {
+    if (connection->StartConnection() != S_OK) {
+      state.SkipWithError("link not up");
+      break;
+    }
+    sim.waitUntil([](const auto& c) { return c.utRate == 115200 && c.hostRate == 115200; }, 5000);
+    if (connection->FinishConnecting(u"000000") != S_OK) {
+      state.SkipWithError("FinishConnecting failed");
+      break;
+    }
+    save = measure(sim, [&] { return file->WriteNVToFile(backup.c_str()) == S_OK; });
+    restore = measure(sim, [&] { return file->ReadNVFromFile(backup.c_str(), report.c_str(), 1) == S_OK; });
+    connection->CloseConnection();
+    if (save.seconds < 0 || restore.seconds < 0) {
+      state.SkipWithError("save or restore failed");
+      break;
+    }
+    state.SetIterationTime(save.seconds + restore.seconds);
+  }
+  if (save.bytes == 0 || restore.bytes == 0) return;
+  gSaveRatio = save.ratio();
+  gRestoreRatio = restore.ratio();
+  state.counters["save_ms"] = save.seconds * 1e3;
+  state.counters["save_bytes"] = static_cast<double>(save.bytes);
+  state.counters["restore_ms"] = restore.seconds * 1e3;
+  state.counters["restore_bytes"] = static_cast<double>(restore.bytes);
+}
+BENCHMARK(BM_SaveAndRestorePaced)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,6 +199,12 @@ int main(int argc, char** argv) {
     std::printf("ratio: finish connecting and read every leaf on a paced UT to the wire time of its bytes, "
                 "%.3f (target <= 1.15; %.0f ms paced, %.0f ms unpaced)\n",
                 gPacedRatio, gPacedSeconds * 1e3, gUnpacedSeconds * 1e3);
+  }
+  if (gSaveRatio > 0) {
+    std::printf("ratio: save of every NV item on a paced UT to the wire time of its bytes, %.3f (target <= 1.15)\n",
+                gSaveRatio);
+    std::printf("ratio: restore of that file into the UT to the wire time of its bytes, %.3f (target <= 1.3)\n",
+                gRestoreRatio);
   }
   return 0;
 }
