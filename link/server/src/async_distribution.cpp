@@ -36,8 +36,7 @@ AsyncDistribution::Entry* AsyncDistribution::find(uint32_t type, uint32_t id) {
 void AsyncDistribution::registerCommand(ClientEntry& client) {
   auto c = client.command();
   if (c.size() < msg::cmd::kRegisterSize) {
-    client.replyStatus(msg::kStatusFailed);
-    client.busy = Busy::Idle;
+    client.finishStatus(msg::kStatusFailed);
     return;
   }
   const uint32_t action = proto::loadLe32(&c[msg::cmd::kRegisterAction]);
@@ -52,8 +51,7 @@ void AsyncDistribution::registerCommand(ClientEntry& client) {
       unregisterClient(client, type, id);
     }
   }
-  client.replyStatus(msg::kStatusOk);
-  client.busy = Busy::Idle;
+  client.finishStatus(msg::kStatusOk);
 }
 
 void AsyncDistribution::registerClient(ClientEntry& client, uint32_t type, uint32_t id, int32_t priority,
@@ -97,7 +95,7 @@ void AsyncDistribution::unregisterClient(ClientEntry& client, uint32_t type, uin
   if (before != entry->clients.size() && entry->clients.empty()) sendConfiguration(type, *entry);
 }
 
-void AsyncDistribution::removeClient(ClientEntry& client) {
+void AsyncDistribution::clientRetiring(ClientEntry& client) {
   for (uint32_t type = 0; type < kTypes; ++type) {
     std::vector<uint32_t> ids;
     for (const auto& entry : entries_[type]) ids.push_back(entry.id);

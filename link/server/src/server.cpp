@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "kmx/platform/last_error.h"
 #include "kmx/platform/wait.h"
 #include "kmx/proto/byte_order.h"
 #include "kmx_channels.h"
@@ -14,6 +15,8 @@ namespace kmx::server {
 namespace {
 
 constexpr const char kNewConnectionMutex[] = "KMX_NEW_CONNECTION_MUTEX";
+// How long a connection mailbox that could not be read is left alone.
+constexpr int kConnectionRestMs = 1000;
 
 bool readable(int fd) {
   if (fd < 0) return false;
@@ -34,12 +37,13 @@ Server::Server(std::string device) : device_(std::move(device)) {
   xmodem_ = std::make_unique<XmodemSession>(*link_, *linkManager_, timers_);
   linkManager_->setXmodem(xmodem_.get());
   link_->xmodemBytes = [this](std::span<const uint8_t> bytes) { xmodem_->bytes(bytes); };
+  observers_ = {link_.get(), async_.get(), linkManager_.get(), xmodem_.get()};
 }
 
 Server::~Server() {
   timers_.stopTicking();
   for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
-    if (clients_[slot]) destroyClient(slot);
+    if (clients_[slot]) retireClient(slot);
   }
 }
 
@@ -64,7 +68,7 @@ bool Server::startUp() {
   connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(device_).c_str(), kConnectionChannelServer);
   bool channelOpen = connectionChannel_->Open();
   connectionChannelTried_ = true;
-  bool accepted = channelOpen && serveConnectionRequest(false);
+  bool accepted = channelOpen && serveConnectionRequest(false) == Request::Accepted;
   timers_.start(kWatchdogMs, [this] { watchdog(); });
   return ticking && portOpen && channelOpen && accepted && newConnectionMutex_ != nullptr;
 }
@@ -78,7 +82,9 @@ bool Server::serveQueuedRequests(bool refuse) {
   int fd = connectionChannel_->WaitHandle(kConnMbox);
   bool accepted = false;
   while (readable(fd)) {
-    if (serveConnectionRequest(refuse)) {
+    Request served = serveConnectionRequest(refuse);
+    if (served == Request::None) break;
+    if (served == Request::Accepted) {
       accepted = true;
       if (!refuse) break;
     }
@@ -90,17 +96,26 @@ bool Server::serveQueuedRequests(bool refuse) {
 // acceptance take the client in. The watch on the client's process is made
 // before the answer, so a client whose process cannot be watched is refused
 // rather than accepted and never served.
-bool Server::serveConnectionRequest(bool refuse) {
+Server::Request Server::serveConnectionRequest(bool refuse) {
   uint8_t request[msg::kMaxMessage];
   uint32_t length = 0;
-  if (!connectionChannel_->ReceiveMsg(kConnMbox, request, sizeof request, 0, &length)) return false;
-  if (length < msg::conn_request::kSize || proto::loadLe32(&request[msg::conn_request::kKind]) != 0) return false;
+  if (!connectionChannel_->ReceiveMsg(kConnMbox, request, sizeof request, 0, &length)) {
+    // A signal without a message was cleared by the receive; a queue that
+    // cannot be read is left alone for a while.
+    const uint32_t code = GetLastError() & IPC_ERR_CODE_MASK;
+    if (code != IPC_ERR_EMPTY && code != IPC_ERR_TIMEOUT) connectionRestUntilMs_ = monotonicMs() + kConnectionRestMs;
+    return Request::None;
+  }
+  if (length < msg::conn_request::kSize || proto::loadLe32(&request[msg::conn_request::kKind]) != 0) {
+    return Request::Answered;
+  }
   const uint32_t clientId = proto::loadLe32(&request[msg::conn_request::kClientId]);
   const uint32_t baudRate = proto::loadLe32(&request[msg::conn_request::kBaudRate]);
   const auto pid = static_cast<pid_t>(proto::loadLe32(&request[msg::conn_request::kProcessId]));
 
-  auto channel = std::make_unique<KMXIpc>(clientChannelName(device_, clientId).c_str(), kClientChannelServer);
-  if (!channel->Open()) return false;
+  auto channel = std::make_unique<KMXIpc>(clientChannelName(device_, clientId).c_str(), kClientChannelServer,
+                                          ClientEntry::kLockTimeoutMs);
+  if (!channel->Open()) return Request::Answered;
 
   uint32_t status = refuse ? msg::kConnRefused
                     : clientCount_ >= kMaxClients ? msg::kConnServerFull
@@ -115,15 +130,16 @@ bool Server::serveConnectionRequest(bool refuse) {
   proto::storeLe32(&reply[msg::conn_reply::kKind], msg::conn_reply::kKindValue);
   proto::storeLe32(&reply[msg::conn_reply::kStatus], status);
   proto::storeLe32(&reply[msg::conn_reply::kServerPid], static_cast<uint32_t>(getpid()));
-  if (!channel->SendMsg(kStoCRsp, reply, sizeof reply) || status != msg::kConnAccepted) return false;
+  if (!channel->SendMsg(kStoCRsp, reply, sizeof reply) || status != msg::kConnAccepted) return Request::Answered;
 
   for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
     if (clients_[slot]) continue;
-    clients_[slot] = std::make_unique<ClientEntry>(clientId, std::move(channel), std::move(watch), baudRate);
+    clients_[slot] =
+        std::make_shared<ClientEntry>(nextSerial_++, clientId, std::move(channel), std::move(watch), baudRate);
     ++clientCount_;
-    return true;
+    return Request::Accepted;
   }
-  return false;
+  return Request::Answered;
 }
 
 void Server::loop() {
@@ -132,7 +148,8 @@ void Server::loop() {
   while (clientCount_ > 0) {
     fds.clear();
     waiting.clear();
-    fds.push_back({connectionChannel_->WaitHandle(kConnMbox), POLLIN, 0});
+    const bool connectionResting = connectionRestUntilMs_ > monotonicMs();
+    fds.push_back({connectionResting ? -1 : connectionChannel_->WaitHandle(kConnMbox), POLLIN, 0});
     fds.push_back({timers_.tickFd(), POLLIN, 0});
     fds.push_back({link_->readEventFd(), POLLIN, 0});
     for (auto& client : clients_) {
@@ -141,6 +158,7 @@ void Server::loop() {
       waiting.push_back(client.get());
     }
     int64_t retryAt = linkManager_->retryPendingStates(monotonicMs());
+    if (connectionResting && (retryAt < 0 || connectionRestUntilMs_ < retryAt)) retryAt = connectionRestUntilMs_;
     int timeoutMs = retryAt < 0 ? -1 : static_cast<int>(std::max<int64_t>(0, retryAt - monotonicMs()));
 
     int ready = poll(fds.data(), fds.size(), timeoutMs);
@@ -185,13 +203,14 @@ void Server::dispatch(ClientEntry& client) {
     case msg::kCmdCancelXmodem: xmodem_->cancel(client); return;
     default:
       if (relay_->handle(client)) return;
-      client.busy = Busy::Idle;  // unknown: consumed without a reply
+      client.finishWithoutReply();  // unknown: consumed without a reply
       return;
   }
 }
 
+// The client's registrations go when it is retired, at the end of this
+// loop turn; a client that cannot be told it is closed stays.
 void Server::closeCommand(ClientEntry& client) {
-  async_->removeClient(client);
   client.busy = client.replyStatus(msg::kStatusOk) ? Busy::Closing : Busy::Idle;
 }
 
@@ -200,31 +219,26 @@ void Server::watchdog() {
   timers_.start(kWatchdogMs, [this] { watchdog(); });
 }
 
-// A client whose process has ended is dropped: its requests go without
-// replies and it is destroyed in the next reaping.
+// A client whose process has ended, or whose channel cannot be used any
+// more, is dropped: it gets no more replies and is retired in the next
+// reaping.
 void Server::checkClients() {
   for (auto& client : clients_) {
-    if (!client || client->busy == Busy::Closing || !client->processEnded()) continue;
-    async_->removeClient(*client);
-    link_->dropRequestsOf(client.get());
-    client->busy = Busy::Closing;
+    if (!client || client->busy == Busy::Closing) continue;
+    if (client->processEnded() || client->channelBroken()) client->busy = Busy::Closing;
   }
 }
 
 void Server::reapClients() {
   for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
-    if (clients_[slot] && clients_[slot]->busy == Busy::Closing) destroyClient(slot);
+    if (clients_[slot] && clients_[slot]->busy == Busy::Closing) retireClient(slot);
   }
 }
 
-void Server::destroyClient(std::size_t slot) {
-  ClientEntry* client = clients_[slot].get();
-  link_->dropRequestsOf(client);
-  async_->removeClient(*client);  // no registration may outlive its client
-  timers_.cancel(&client->openTimeout);
-  linkManager_->removeClient(*client);
-  clients_[slot].reset();
+void Server::retireClient(std::size_t slot) {
+  std::shared_ptr<ClientEntry> client = std::move(clients_[slot]);
   --clientCount_;
+  for (ClientObserver* observer : observers_) observer->clientRetiring(*client);
 }
 
 }  // namespace kmx::server
