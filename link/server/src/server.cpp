@@ -56,8 +56,12 @@ int Server::run() {
   }
   timers_.stopTicking();
   if (connectionChannel_) connectionChannel_->Close();
-  // The channel is gone: a client that takes the mutex now starts a new server.
-  if (newConnectionMutex_) newConnectionMutex_->unlock();
+  link_->closePort();
+  // The new-connection mutex stays held until the process ends: a client
+  // that took it earlier could start a second server while this one still
+  // has the port. It stays mapped too, so that the process's end marks it
+  // abandoned for the next client instead of leaving it locked for ever.
+  if (newConnectionMutex_) holdUntilExit_ = newConnectionMutex_.release();
   return 0;
 }
 
@@ -70,7 +74,9 @@ bool Server::startUp() {
   connectionChannelTried_ = true;
   bool accepted = channelOpen && serveConnectionRequest(false) == Request::Accepted;
   timers_.start(kWatchdogMs, [this] { watchdog(); });
-  return ticking && portOpen && channelOpen && accepted && newConnectionMutex_ != nullptr;
+  // Without the mutex the server runs all the same (clients do too): only
+  // the hand-over at the end loses its guard.
+  return ticking && portOpen && channelOpen && accepted;
 }
 
 void Server::refuseQueuedRequests() {

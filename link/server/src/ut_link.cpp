@@ -44,6 +44,12 @@ bool UtLink::openPort(const std::string& name) {
   return true;
 }
 
+void UtLink::closePort() {
+  timers_.cancel(&responseTimer_);
+  KMXIOCloseDriver(port_);
+  port_ = nullptr;
+}
+
 int UtLink::readEventFd() const { return port_ ? KMXIOGetReadEventHandle(port_) : -1; }
 
 bool UtLink::queuesEmpty() const {

@@ -52,6 +52,8 @@ class UtLink : public ClientObserver {
   // Opens the port at 9600 bit/s, enters Initial and decodes what the port
   // already holds. False when the port cannot be opened or set.
   bool openPort(const std::string& name);
+  // Closes the port; requests still held stay until the link is destroyed.
+  void closePort();
   bool portOpen() const { return port_ != nullptr; }
   void* port() const { return port_; }
   int readEventFd() const;
