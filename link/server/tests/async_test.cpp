@@ -55,7 +55,28 @@ TEST_F(AsyncData, TheUtIsConfiguredWithTheHighestPriorityOfTheRegisteredClients)
 
   // Unknown types are ignored but still answered.
   EXPECT_EQ(a.command(registration(1, 9, 5, 1, 1)), words({kStatusOk}));
-  EXPECT_EQ(a.command(words({kCmdRegister, 1})), words({kStatusFailed})) << "short message";
+  EXPECT_EQ(a.command(words({kCmdRegister, 1})), words({kStatusOk})) << "short message: answered, nothing changed";
+}
+
+// A log code, id, priority or packet limit that the UT's one or two bytes
+// cannot carry would reach it cut, as another client's stream.
+TEST_F(AsyncData, ValuesTheUtCannotCarryChangeNothing) {
+  WireClient& a = connectUp();
+  WireClient& b = connectUp();
+  a.command(registration(1, kAsyncLog, 3, 1, 10));
+  ASSERT_TRUE(waitForLogConfig(3, true, 1));
+  const uint32_t logConfigs = sim.framesReceived(12), pluginConfigs = sim.framesReceived(13);
+  EXPECT_EQ(b.command(registration(1, kAsyncLog, 259, 2, 10)), words({kStatusOk}));
+  EXPECT_EQ(b.command(registration(0, kAsyncLog, 259, -1, -1)), words({kStatusOk}));
+  EXPECT_EQ(b.command(registration(1, kAsyncLog, 3, 258, 10)), words({kStatusOk}));
+  EXPECT_EQ(b.command(registration(1, kAsyncLog, 3, 1, 65536 + 10)), words({kStatusOk}));
+  EXPECT_EQ(b.command(registration(1, kAsyncPlugin, 256 + 4, 1, -1)), words({kStatusOk}));
+  EXPECT_EQ(b.command(registration(0, kAsyncPlugin, 256 + 4, -1, -1)), words({kStatusOk}));
+  EXPECT_EQ(a.status(a.command(words({kCmdGetDropCounts}))), kStatusOk);  // a round trip later
+  EXPECT_EQ(sim.framesReceived(12), logConfigs);
+  EXPECT_EQ(sim.framesReceived(13), pluginConfigs);
+  EXPECT_TRUE(logConfig(3).enabled);
+  EXPECT_EQ(logConfig(3).priority, 1);
 }
 
 TEST_F(AsyncData, UnsetPriorityAndLimitConfigureTheUtWithTheirMaxima) {
