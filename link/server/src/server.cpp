@@ -1,8 +1,8 @@
 #include "server.h"
 
-#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "kmx/platform/last_error.h"
@@ -20,8 +20,8 @@ constexpr int kConnectionRestMs = 1000;
 
 bool readable(int fd) {
   if (fd < 0) return false;
-  pollfd pfd{fd, POLLIN, 0};
-  return poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN) != 0;
+  const int fds[1] = {fd};
+  return waitForAny(fds, 0) == 0;
 }
 
 }  // namespace
@@ -149,34 +149,32 @@ Server::Request Server::serveConnectionRequest(bool refuse) {
 }
 
 void Server::loop() {
-  std::vector<pollfd> fds;
-  std::vector<ClientEntry*> waiting;
+  std::vector<int> fds;
+  std::vector<uint8_t> ready;
+  constexpr std::size_t kConnection = 0, kTick = 1, kSerial = 2, kFirstClient = 3;
   while (clientCount_ > 0) {
     fds.clear();
-    waiting.clear();
     const bool connectionResting = connectionRestUntilMs_ > monotonicMs();
-    fds.push_back({connectionResting ? -1 : connectionChannel_->WaitHandle(kConnMbox), POLLIN, 0});
-    fds.push_back({timers_.tickFd(), POLLIN, 0});
-    fds.push_back({link_->readEventFd(), POLLIN, 0});
+    fds.push_back(connectionResting ? -1 : connectionChannel_->WaitHandle(kConnMbox));
+    fds.push_back(timers_.tickFd());
+    fds.push_back(link_->readEventFd());
     for (auto& client : clients_) {
-      if (!client || client->busy != Busy::Idle) continue;
-      fds.push_back({client->commandFd(), POLLIN, 0});
-      waiting.push_back(client.get());
+      if (client && client->busy == Busy::Idle) fds.push_back(client->commandFd());
     }
+    ready.assign(fds.size(), 0);
     int64_t retryAt = linkManager_->retryPendingStates(monotonicMs());
     if (connectionResting && (retryAt < 0 || connectionRestUntilMs_ < retryAt)) retryAt = connectionRestUntilMs_;
     int timeoutMs = retryAt < 0 ? -1 : static_cast<int>(std::max<int64_t>(0, retryAt - monotonicMs()));
+    if (timers_.hasDue()) timeoutMs = 0;
 
-    int ready = poll(fds.data(), fds.size(), timeoutMs);
-    if (ready < 0) {
+    // Every ready source is served in this turn, in this order.
+    if (waitForReady(fds, ready, timeoutMs) == kWaitFailed) {
       readCommands();  // a failed wait is taken as a command wake-up
-    } else if (ready > 0) {
-      if (fds[0].revents) serveQueuedRequests(false);
-      if (fds[1].revents) timers_.runDue();
-      if (fds[2].revents) link_->serialDataReady();
-      bool commands = false;
-      for (std::size_t i = 3; i < fds.size(); ++i) commands = commands || fds[i].revents != 0;
-      if (commands) readCommands();
+    } else {
+      if (ready[kConnection]) serveQueuedRequests(false);
+      if (ready[kTick] || timers_.hasDue()) timers_.runDue();
+      if (ready[kSerial]) link_->serialDataReady();
+      if (std::any_of(ready.begin() + kFirstClient, ready.end(), [](uint8_t r) { return r != 0; })) readCommands();
     }
 
     checkClients();
