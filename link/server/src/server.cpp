@@ -15,6 +15,10 @@ namespace kmx::server {
 namespace {
 
 constexpr const char kNewConnectionMutex[] = "KMX_NEW_CONNECTION_MUTEX";
+// The new-connection mutex after the end of Server::run(): locked and mapped
+// until the process ends, and reachable, so that it is no leak.
+NamedMutex* mutexHeldUntilExit = nullptr;
+
 // How long a connection mailbox that could not be read is left alone.
 constexpr int kConnectionRestMs = 1000;
 
@@ -61,7 +65,7 @@ int Server::run() {
   // that took it earlier could start a second server while this one still
   // has the port. It stays mapped too, so that the process's end marks it
   // abandoned for the next client instead of leaving it locked for ever.
-  if (newConnectionMutex_) holdUntilExit_ = newConnectionMutex_.release();
+  if (newConnectionMutex_) mutexHeldUntilExit = newConnectionMutex_.release();
   return 0;
 }
 

@@ -59,8 +59,6 @@ class Server {
 
   std::string device_;
   std::unique_ptr<NamedMutex> newConnectionMutex_;
-  // At the end of run(): the mutex, held and mapped until the process ends.
-  NamedMutex* holdUntilExit_ = nullptr;
   TimerQueue timers_;
   LogLossTable losses_;
   std::unique_ptr<UtLink> link_;
