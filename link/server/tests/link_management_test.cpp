@@ -91,8 +91,7 @@ TEST_F(LinkManagement, KeepAlivePingsOnlyAnIdleLink) {
   EXPECT_EQ(sim.counters().framesReceived - before, static_cast<uint32_t>(commands));
   // Idle: pings come.
   before = sim.counters().framesReceived;
-  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-  EXPECT_GE(sim.counters().framesReceived - before, 1u);
+  EXPECT_TRUE(sim.waitUntil([&](const sim::SimulatorCounters& c) { return c.framesReceived > before; }, 5000));
 }
 
 TEST_F(LinkManagement, StateChangesAreToldByMask) {
@@ -122,7 +121,11 @@ TEST_F(LinkManagement, StateChangeToAFullMailboxIsRetriedWithoutBlocking) {
   for (int i = 0; i < 20; ++i) sim.sendAlert(3, {static_cast<uint8_t>(i)});
   ASSERT_TRUE(other.status(other.command(words({kCmdGetDropCounts}))) == kStatusOk);
   sim.setCts(false);
-  usleep(150 * 1000);  // the CTS poll has seen it; the Down message waits
+  // Once the CTS poll has seen it the link is down (and the Down message
+  // waits for room).
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (other.status(other.command(nvRead())) != kStatusLinkDown && std::chrono::steady_clock::now() < limit) {
+  }
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(other.status(other.command(nvRead())), kStatusLinkDown);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
