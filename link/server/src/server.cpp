@@ -181,8 +181,7 @@ void Server::loop() {
       if (std::any_of(ready.begin() + kFirstClient, ready.end(), [](uint8_t r) { return r != 0; })) readCommands();
     }
 
-    checkClients();
-    reapClients();
+    retireBrokenClients();
     if (clientCount_ == 0) {
       // The hand-over: a client that is starting to connect holds the mutex;
       // wait for it and serve what it queued before deciding to end.
@@ -227,14 +226,22 @@ void Server::watchdog() {
   timers_.start(kWatchdogMs, [this] { watchdog(); });
 }
 
-// A client whose process has ended, or whose channel cannot be used any
-// more, is dropped: it gets no more replies and is retired in the next
-// reaping.
+// A client whose process has ended is dropped: it gets no more replies and
+// is retired in the next reaping. Looking costs a system call per client,
+// so it is the watchdog's, not every loop turn's.
 void Server::checkClients() {
   for (auto& client : clients_) {
-    if (!client || client->busy == Busy::Closing) continue;
-    if (client->processEnded() || client->channelBroken()) client->busy = Busy::Closing;
+    if (client && client->busy != Busy::Closing && client->processEnded()) client->busy = Busy::Closing;
   }
+}
+
+// Every loop turn: clients that closed, or whose channel cannot be used any
+// more, are retired.
+void Server::retireBrokenClients() {
+  for (auto& client : clients_) {
+    if (client && client->channelBroken()) client->busy = Busy::Closing;
+  }
+  reapClients();
 }
 
 void Server::reapClients() {

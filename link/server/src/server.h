@@ -46,9 +46,11 @@ class Server {
   void dispatch(ClientEntry& client);
   void closeCommand(ClientEntry& client);
   void watchdog();
-  // Marks for retirement every client whose process has ended or whose
-  // channel can no longer be used.
+  // Marks for retirement every client whose process has ended.
   void checkClients();
+  // Marks every client whose channel can no longer be used and retires the
+  // marked ones.
+  void retireBrokenClients();
   void reapClients();
   // The one place a client ends: every module that may hold it is told, in
   // a fixed order, then its entry (and with it its channel) goes.

@@ -12,6 +12,10 @@ namespace {
 // Reads of one drain: bounded, so that a port that never stops delivering
 // cannot hold the server.
 constexpr int kDrainReads = 256;
+// Reads when the port's read event wakes the server: the port is read until
+// it has nothing (so the event is cleared in the same turn instead of waking
+// the loop once more), but the clients are not kept waiting long for it.
+constexpr int kReadyReads = 8;
 
 }  // namespace
 
@@ -174,7 +178,7 @@ void UtLink::orphanRequestsOf(uint64_t owner) {
 
 void UtLink::clientRetiring(ClientEntry& client) { orphanRequestsOf(client.serial()); }
 
-void UtLink::serialDataReady() { readPort(1); }
+void UtLink::serialDataReady() { readPort(kReadyReads); }
 
 void UtLink::drainPort() {
   if (reading_) {

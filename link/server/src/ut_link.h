@@ -95,7 +95,9 @@ class UtLink : public ClientObserver {
   }
 
   // --- the port --------------------------------------------------------------------
-  // Reads once from the port and decodes every complete packet.
+  // Reads what the port holds (a bounded number of reads, the last one
+  // finding nothing, which clears the read event) and decodes every
+  // complete packet.
   void serialDataReady();
   // Reads and decodes until the port has nothing more. Asked for while a
   // read is being handled (a packet's dispatch changed the link), it runs
