@@ -54,19 +54,19 @@ bool ClientEntry::reply(std::span<const uint8_t> message) {
 
 void ClientEntry::finish(std::span<const uint8_t> message) {
   reply(message);
-  busy = Busy::Idle;
+  backToIdle();
 }
 
 void ClientEntry::finishStatus(uint32_t status) {
   replyStatus(status);
-  busy = Busy::Idle;
+  backToIdle();
 }
 
 void ClientEntry::finishGathered(std::span<const KMXBuffer> pieces) {
   if (!channel_->SendMsgV(kStoCRsp, pieces.data(), static_cast<uint32_t>(pieces.size()))) {
     noteFailure(IPC_ERR_MAILBOX_FULL);
   }
-  busy = Busy::Idle;
+  backToIdle();
 }
 
 bool ClientEntry::replyStatus(uint32_t status) {

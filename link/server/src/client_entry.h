@@ -60,7 +60,7 @@ class ClientEntry : public std::enable_shared_from_this<ClientEntry> {
   // The UT's rejection (its 16-bit error code, then its text) in the fixed
   // 264-byte error reply, the text cut to 255 characters.
   void finishUtError(std::span<const uint8_t> response);
-  void finishWithoutReply() { busy = Busy::Idle; }
+  void finishWithoutReply() { backToIdle(); }
 
   // A reply outside the command's own turn: the Xmodem owner is idle while
   // its transfer runs, and hears the outcome later.
@@ -94,6 +94,11 @@ class ClientEntry : public std::enable_shared_from_this<ClientEntry> {
   // Records a failed channel operation; `harmless` is the one IPC error
   // code a healthy client can cause.
   void noteFailure(uint32_t harmless);
+  // A client marked for retirement while its command was under way stays
+  // marked.
+  void backToIdle() {
+    if (busy != Busy::Closing) busy = Busy::Idle;
+  }
 
   uint64_t serial_;
   uint32_t id_;
