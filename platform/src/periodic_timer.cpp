@@ -23,11 +23,11 @@ bool PeriodicTimer::start(int periodMs) {
     setLastErrorFromErrno(fd_ < 0 ? EBADF : EINVAL);
     return false;
   }
-  itimerspec spec{};
-  spec.it_interval.tv_sec = periodMs / 1000;
-  spec.it_interval.tv_nsec = static_cast<long>(periodMs % 1000) * 1000000L;
-  spec.it_value = spec.it_interval;
-  if (timerfd_settime(fd_, 0, &spec, nullptr) != 0) {
+  itimerspec timing{};
+  timing.it_interval.tv_sec = periodMs / 1000;
+  timing.it_interval.tv_nsec = static_cast<long>(periodMs % 1000) * 1000000L;
+  timing.it_value = timing.it_interval;
+  if (timerfd_settime(fd_, 0, &timing, nullptr) != 0) {
     setLastErrorFromErrno();
     return false;
   }
