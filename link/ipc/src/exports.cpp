@@ -204,14 +204,16 @@ int IPC_close(void* ipcHandle) {
     // their slots are released and no descriptor is left behind. Once the
     // mutex could not be had, the others are not waited for again: their
     // handles go, their slots stay referenced.
+    bool lockFailed = false;
     while (mailboxes != nullptr) {
       std::unique_ptr<MailboxHandle> mbox(mailboxes);
       mailboxes = mailboxes->next;
-      if (error != 0) continue;
+      if (lockFailed) continue;
       BlockLock lock(*ipc);
       uint32_t result = lock.error();
+      lockFailed = result != 0;
       if (result == 0) result = lock.release(releaseSlot(ipc->block, mbox->slot));
-      error = result;
+      if (error == 0) error = result;
     }
     if (!ipc->mapping->close() && error == 0) error = compose(IPC_ERR_UNMAP);
     return error == 0 ? 1 : fail(error);
