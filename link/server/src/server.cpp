@@ -73,7 +73,10 @@ bool Server::startUp() {
   newConnectionMutex_ = NamedMutex::create(kNewConnectionMutex);
   bool ticking = timers_.startTicking();
   bool portOpen = link_->openPort(device_);
-  connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(device_).c_str(), kConnectionChannelServer);
+  // The connection channel is a client's too: its mutex is waited for no
+  // longer than a client channel's.
+  connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(device_).c_str(), kConnectionChannelServer,
+                                                ClientEntry::kLockTimeoutMs);
   bool channelOpen = connectionChannel_->Open();
   connectionChannelTried_ = true;
   bool accepted = channelOpen && serveConnectionRequest(false) == Request::Accepted;

@@ -183,6 +183,25 @@ TEST_F(ClientEnd, AClientWhoseBlockIsShrunkUnderTheServerIsDropped) { expectDrop
 
 TEST_F(ClientEnd, AClientWhoseCommandQueueIsBrokenIsDropped) { expectDroppedAndOthersServed("queue"); }
 
+// Holds the connection channel's mutex, like a client stopped half-way
+// through queueing its connection request, and signals the mailbox.
+KMX_TEST_HELPER(holder_of_the_connection_channel) {
+  auto mutex = NamedMutex::open(connectionChannelName("UT1") + "_m");
+  if (!mutex || mutex->lock(1000) != NamedMutex::LockResult::Acquired) return 1;
+  if (!signalEvent(connectionChannelName("UT1"), "ConnMbox")) return 2;
+  tellParent("holding");
+  for (;;) pause();
+}
+
+TEST_F(ClientEnd, AHeldConnectionChannelDoesNotHoldTheServer) {
+  WireClient& client = connectUp();
+  HelperProcess holder("holder_of_the_connection_channel");
+  ASSERT_EQ(holder.readLine(), "holding");
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(client.status(client.command(words({kCmdReadNvItem, 1, 0}))), kStatusOk) << i;
+  }
+}
+
 // A connection mailbox whose queue cannot be read is left alone for a while
 // instead of being tried again at once: the clients are still served.
 TEST_F(ClientEnd, ABrokenConnectionMailboxDoesNotHoldTheServer) {
