@@ -30,9 +30,10 @@ bool initMutex(void* where) {
 }  // namespace
 
 NamedMutex::NamedMutex(NamedFile file, void* mapping)
-    : file_(std::move(file)), mapping_(mapping) {}
+    : file_(std::move(file)), mapping_(mapping), guard_(mapping, kFileSize) {}
 
 NamedMutex::~NamedMutex() {
+  guard_.release();
   munmap(mapping_, kFileSize);
   file_.release();
 }

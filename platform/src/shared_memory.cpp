@@ -21,7 +21,7 @@ void* mapShared(int fd, std::size_t size) {
 }  // namespace
 
 SharedMemory::SharedMemory(NamedFile file, void* data, std::size_t size)
-    : file_(std::move(file)), data_(data), size_(size) {}
+    : file_(std::move(file)), data_(data), size_(size), guard_(data, size) {}
 
 SharedMemory::~SharedMemory() { close(); }
 
@@ -82,6 +82,7 @@ std::unique_ptr<SharedMemory> SharedMemory::open(std::string_view name) {
 bool SharedMemory::close() {
   bool ok = true;
   if (data_ != nullptr) {
+    guard_.release();
     if (munmap(data_, size_) != 0) {
       setLastErrorFromErrno();
       ok = false;

@@ -16,6 +16,56 @@ int64_t monotonicMs() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+namespace {
+
+// One poll() over `set`, restarted after signals with the time left. Returns
+// poll's count, 0 on time-out, or kWaitFailed.
+int pollUntil(pollfd* set, std::size_t count, int32_t timeoutMs) {
+  const int64_t deadline = timeoutMs < 0 ? -1 : monotonicMs() + timeoutMs;
+  for (;;) {
+    int wait = -1;
+    if (deadline >= 0) {
+      int64_t left = deadline - monotonicMs();
+      wait = left > 0 ? static_cast<int>(left) : 0;
+    }
+    int rc = poll(set, count, wait);
+    if (rc >= 0) return rc;
+    if (errno != EINTR) {
+      setLastErrorFromErrno();
+      return kWaitFailed;
+    }
+  }
+}
+
+}  // namespace
+
+int waitForReady(std::span<const int> fds, std::span<uint8_t> ready, int32_t timeoutMs) {
+  if (ready.size() < fds.size()) {
+    setLastErrorFromErrno(EINVAL);
+    return kWaitFailed;
+  }
+  pollfd small[16];
+  std::vector<pollfd> large;
+  pollfd* set = small;
+  if (fds.size() > std::size(small)) {
+    large.resize(fds.size());
+    set = large.data();
+  }
+  for (std::size_t i = 0; i < fds.size(); ++i) set[i] = pollfd{fds[i], POLLIN, 0};
+  const int rc = pollUntil(set, fds.size(), timeoutMs);
+  if (rc < 0) return rc;
+  int count = 0;
+  for (std::size_t i = 0; i < fds.size(); ++i) {
+    if (set[i].revents & POLLNVAL) {
+      setLastErrorFromErrno(EBADF);
+      return kWaitFailed;
+    }
+    ready[i] = (set[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0 ? 1 : 0;
+    count += ready[i];
+  }
+  return count;
+}
+
 int waitForAny(std::span<const int> fds, int32_t timeoutMs) {
   if (fds.empty()) {
     setLastErrorFromErrno(EINVAL);

@@ -43,7 +43,9 @@ class KMXIpc {
 
   // `name` may be null (set later with SetName). Copies the name and the
   // table; takes a reference on the process's security attributes.
-  KMXIpc(const char* name, std::span<const MailboxConfig> mailboxes);
+  // `lockTimeoutMs` bounds every wait for the IPC object's mutex (-1: no
+  // limit), for a side that must not wait on a peer it cannot trust.
+  KMXIpc(const char* name, std::span<const MailboxConfig> mailboxes, int32_t lockTimeoutMs = IPC_INFINITE);
   // Closes the channel and drops the security attributes reference.
   ~KMXIpc();
   KMXIpc(const KMXIpc&) = delete;
@@ -54,12 +56,14 @@ class KMXIpc {
   bool SetName(const char* name);
 
   // Create: refused while ready or without a name. Creates the IPC object
-  // (mailbox count, sum of the capacities, largest message size, no lock
+  // (mailbox count, sum of the capacities, largest message size, the lock
   // time-out) unless one is held, then every mailbox that has no handle yet.
   bool Create();
   // Open: the same with IPC_open and IPC_open_mailbox.
   bool Open();
-  // Closes every held handle; true when every close succeeded. State 0.
+  // Closes every held handle; true when every close succeeded. State 0. A
+  // mailbox whose mutex could not be had ends the mailbox closes: the IPC
+  // handle's close lets go of the rest without waiting again.
   bool Close();
 
   // Mailbox `index` is the position in the table given at construction.
@@ -101,6 +105,7 @@ class KMXIpc {
   std::optional<std::string> name_;
   std::vector<Mailbox> mailboxes_;
   void* ipc_ = nullptr;
+  int32_t lockTimeoutMs_;
   State state_ = kClosed;
 };
 

@@ -7,7 +7,8 @@
 
 namespace kmx {
 
-KMXIpc::KMXIpc(const char* name, std::span<const MailboxConfig> mailboxes) {
+KMXIpc::KMXIpc(const char* name, std::span<const MailboxConfig> mailboxes, int32_t lockTimeoutMs)
+    : lockTimeoutMs_(lockTimeoutMs) {
   if (name != nullptr) name_ = name;
   mailboxes_.reserve(mailboxes.size());
   for (const MailboxConfig& entry : mailboxes) {
@@ -44,7 +45,7 @@ bool KMXIpc::Create() {
     const auto messageCount =
         static_cast<uint32_t>(std::min<uint64_t>(messages, std::numeric_limits<uint32_t>::max()));
     ipc_ = IPC_create(name_->c_str(), static_cast<uint32_t>(mailboxes_.size()), messageCount,
-                      messageSize, IPC_INFINITE);
+                      messageSize, lockTimeoutMs_);
     if (ipc_ == nullptr) {
       state_ = kFailed;
       return false;
@@ -65,7 +66,7 @@ bool KMXIpc::Create() {
 bool KMXIpc::Open() {
   if (state_ == kReady || !name_) return false;
   if (ipc_ == nullptr) {
-    ipc_ = IPC_open(name_->c_str(), IPC_INFINITE);
+    ipc_ = IPC_open(name_->c_str(), lockTimeoutMs_);
     if (ipc_ == nullptr) {
       state_ = kFailed;
       return false;
@@ -87,7 +88,7 @@ bool KMXIpc::Close() {
   bool ok = true;
   for (Mailbox& m : mailboxes_) {
     if (m.handle == nullptr) continue;
-    if (IPC_close_mailbox(m.handle, ipc_) == 0) ok = false;
+    if (ok && IPC_close_mailbox(m.handle, ipc_) == 0) ok = false;
     m.handle = nullptr;
   }
   if (ipc_ != nullptr) {

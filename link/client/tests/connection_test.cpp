@@ -54,6 +54,46 @@ KMX_TEST_HELPER(connect_at) {
 
 class ClientConnections : public ClientTest {};
 
+// Opens a connection and starts an NV read the UT stays silent for; the
+// parent kills the process in the middle of it.
+KMX_TEST_HELPER(reader_killed_in_a_read) {
+  void* connection = KMXCreateConnection("UT1", 9600);
+  uint32_t state = 0;
+  if (connection == nullptr || KMXOpenConnection(connection, 10, nullptr, 7, &state, nullptr) != 1) return 1;
+  tellParent("reading");
+  uint8_t buffer[64];
+  KMXReadNVItemData(connection, 1, 0, buffer, sizeof buffer, nullptr);
+  return 0;
+}
+
+void countChange(uint32_t, void* changes) { ++*static_cast<std::atomic<int>*>(changes); }
+
+// The killed process's request is answered and forgotten: the other client's
+// reads go on, and its link is never re-synchronised.
+TEST_F(ClientConnections, AProcessKilledInAReadLeavesTheOtherClientsUndisturbed) {
+  std::atomic<int> changes{0};
+  void* connection = connect();
+  ASSERT_NE(connection, nullptr);
+  uint32_t state = 0;
+  ASSERT_EQ(KMXOpenConnection(connection, 10, countChange, 7, &state, &changes), 1);
+  sim.setSilentFor(19, true);
+  HelperProcess reader("reader_killed_in_a_read");
+  ASSERT_EQ(reader.readLine(20000), "reading");
+  ASSERT_TRUE(eventually([&] { return sim.framesReceived(19) == 1; }));
+  const int changesBefore = changes;
+  reader.kill();
+  reader.wait();
+  sim.setSilentFor(19, false);
+  EXPECT_TRUE(eventually([&] { return sim.framesReceived(19) == 2; })) << "the request was sent again";
+  EXPECT_TRUE(eventually([&] { return !exists(runtimeObjectPath(clientChannelName("UT1", 1), ".shm")); }))
+      << "the server let go of the killed client";
+  uint8_t buffer[64];
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(KMXReadNVItemData(connection, 1, 0, buffer, sizeof buffer, nullptr), 1) << KMXGetLastError();
+  }
+  EXPECT_EQ(changes, changesBefore) << "the link was re-synchronised";
+}
+
 TEST_F(ClientConnections, TwoProcessesConnectingAtOnceShareOneServerWithIdsZeroAndOne) {
   const int64_t at = monotonicMs() + 1500;
   HelperProcess other("connect_at", {std::to_string(at)});

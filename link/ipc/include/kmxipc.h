@@ -97,7 +97,9 @@ typedef struct KMXSecurityAttributes {
 KMXIPC_API void* IPC_create(const char* name, uint32_t mailboxCount, uint32_t messageCount,
                             uint32_t maxMessageSize, int32_t lockTimeout);
 KMXIPC_API void* IPC_open(const char* name, int32_t lockTimeout);
-/* Also closes any mailbox handles of this IPC handle that are still open. */
+/* Also closes any mailbox handles of this IPC handle that are still open; once
+ * the mutex could not be had for one of them, the rest are let go without
+ * waiting for it again (their slots stay referenced). */
 KMXIPC_API int IPC_close(void* ipc);
 
 /* Mailboxes. mode: IPC_MODE_*. */

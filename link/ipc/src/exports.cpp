@@ -201,12 +201,17 @@ int IPC_close(void* ipcHandle) {
     std::unique_ptr<IpcHandle> owned(ipc);
     uint32_t error = 0;
     // Mailbox handles still open are closed with their IPC handle, so that
-    // their slots are released and no descriptor is left behind.
+    // their slots are released and no descriptor is left behind. Once the
+    // mutex could not be had, the others are not waited for again: their
+    // handles go, their slots stay referenced.
+    bool lockFailed = false;
     while (mailboxes != nullptr) {
       std::unique_ptr<MailboxHandle> mbox(mailboxes);
       mailboxes = mailboxes->next;
+      if (lockFailed) continue;
       BlockLock lock(*ipc);
       uint32_t result = lock.error();
+      lockFailed = result != 0;
       if (result == 0) result = lock.release(releaseSlot(ipc->block, mbox->slot));
       if (error == 0) error = result;
     }

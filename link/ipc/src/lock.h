@@ -31,13 +31,19 @@ inline void cpuRelax() {
 }
 
 // The object's mutex, held for the lifetime of this object unless released.
-// An abandoned mutex (its owner died) counts as acquired. Critical sections
+// An abandoned mutex (its owner died) counts as acquired. A block that was
+// found shrunk under its mapping (see mapping_guard.h) is corrupt: the lock
+// is then not taken, and work done under it fails all the same. Critical sections
 // are a few microseconds long, so with more than one processor the lock is
 // first retried briefly instead of sleeping in the kernel at once: a sleeping
 // waiter costs a wake-up on both sides, which is most of a round trip.
 class BlockLock {
  public:
   explicit BlockLock(IpcHandle& ipc) : ipc_(ipc) {
+    if (damaged()) {
+      error_ = compose(IPC_ERR_CORRUPT);
+      return;
+    }
     NamedMutex::LockResult result = NamedMutex::LockResult::TimedOut;
     if (ipc.lockTimeout != 0 && spinningHelps()) {
       // A busy try sets the last-error value; an eventual success must not
@@ -78,10 +84,13 @@ class BlockLock {
   uint32_t release(uint32_t result) {
     held_ = false;
     if (!ipc_.mutex->unlock() && result == 0) return compose(IPC_ERR_MUTEX_RELEASE);
+    if (damaged()) return compose(IPC_ERR_CORRUPT);
     return result;
   }
 
  private:
+  bool damaged() const { return ipc_.mapping && ipc_.mapping->damaged(); }
+
   IpcHandle& ipc_;
   bool held_ = false;
   uint32_t error_ = 0;

@@ -8,7 +8,8 @@
 
 namespace kmx::proto {
 
-void FrameDecoder::feed(ByteSpan bytes, PacketSink sink) {
+std::size_t FrameDecoder::feed(ByteSpan bytes, PacketSink sink) {
+  stop_ = false;
   const uint8_t* p = bytes.data();
   const uint8_t* const end = p + bytes.size();
   uint8_t* const buf = packet_.data();
@@ -41,6 +42,10 @@ void FrameDecoder::feed(ByteSpan bytes, PacketSink sink) {
       count_ = 0;
       complete(count, sink);
       count = 0;
+      if (stop_) {
+        stop_ = false;
+        return static_cast<std::size_t>(p - bytes.data());
+      }
       continue;
     }
     buf[count++] = byte;
@@ -54,6 +59,7 @@ void FrameDecoder::feed(ByteSpan bytes, PacketSink sink) {
     p += run;
   }
   count_ = count;
+  return bytes.size();
 }
 
 void FrameDecoder::complete(std::size_t length, const PacketSink& sink) {

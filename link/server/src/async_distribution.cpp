@@ -18,6 +18,14 @@ constexpr int kPendingDisableMs = 10000;
 
 bool configurable(uint32_t type) { return type == msg::kAsyncPlugin || type == msg::kAsyncLog; }
 
+// The UT carries ids and priorities in one byte and packet limits in two: a
+// value that does not fit would be cut and stand for another client's
+// stream, so such a registration changes nothing.
+bool fitsTheUt(uint32_t type, uint32_t id, int32_t priority, int32_t maxPackets) {
+  const uint32_t maxId = type == msg::kAsyncLog ? 0x7F : 0xFF;
+  return id <= maxId && priority >= -1 && priority <= 0xFF && maxPackets >= -1 && maxPackets <= 0xFFFF;
+}
+
 }  // namespace
 
 AsyncDistribution::AsyncDistribution(UtLink& link, TimerQueue& timers, LogLossTable& losses, uint32_t& totalDrops)
@@ -34,10 +42,11 @@ AsyncDistribution::Entry* AsyncDistribution::find(uint32_t type, uint32_t id) {
 }
 
 void AsyncDistribution::registerCommand(ClientEntry& client) {
+  // Command 8 is answered with 0 whatever becomes of it: a short message
+  // changes nothing.
   auto c = client.command();
   if (c.size() < msg::cmd::kRegisterSize) {
-    client.replyStatus(msg::kStatusFailed);
-    client.busy = Busy::Idle;
+    client.finishStatus(msg::kStatusOk);
     return;
   }
   const uint32_t action = proto::loadLe32(&c[msg::cmd::kRegisterAction]);
@@ -45,15 +54,14 @@ void AsyncDistribution::registerCommand(ClientEntry& client) {
   const uint32_t id = proto::loadLe32(&c[msg::cmd::kRegisterAsyncId]);
   const auto priority = static_cast<int32_t>(proto::loadLe32(&c[msg::cmd::kRegisterPriority]));
   const auto maxPackets = static_cast<int32_t>(proto::loadLe32(&c[msg::cmd::kRegisterMaxPackets]));
-  if (type < kTypes) {
+  if (type < kTypes && fitsTheUt(type, id, priority, maxPackets)) {
     if (action == 1) {
       registerClient(client, type, id, priority, maxPackets);
     } else {
       unregisterClient(client, type, id);
     }
   }
-  client.replyStatus(msg::kStatusOk);
-  client.busy = Busy::Idle;
+  client.finishStatus(msg::kStatusOk);
 }
 
 void AsyncDistribution::registerClient(ClientEntry& client, uint32_t type, uint32_t id, int32_t priority,
@@ -97,7 +105,7 @@ void AsyncDistribution::unregisterClient(ClientEntry& client, uint32_t type, uin
   if (before != entry->clients.size() && entry->clients.empty()) sendConfiguration(type, *entry);
 }
 
-void AsyncDistribution::removeClient(ClientEntry& client) {
+void AsyncDistribution::clientRetiring(ClientEntry& client) {
   for (uint32_t type = 0; type < kTypes; ++type) {
     std::vector<uint32_t> ids;
     for (const auto& entry : entries_[type]) ids.push_back(entry.id);
@@ -195,6 +203,13 @@ void AsyncDistribution::deliver(Entry& entry, uint32_t type, uint32_t id, std::s
   for (const auto& registration : entry.clients) {
     ClientEntry& client = *registration.client;
     if (!client.connectionOpen) continue;
+    // A state change that waits for room goes first: data that took the
+    // room would reach the client before it, so it is dropped meanwhile.
+    if (!client.pendingStates().empty()) {
+      ++client.dropCount;
+      ++totalDrops_;
+      continue;
+    }
     uint32_t error = 0;
     if (!client.sendAsync({pieces, count}, &error) && (error & IPC_ERR_CODE_MASK) == IPC_ERR_MAILBOX_FULL) {
       ++client.dropCount;

@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "client_entry.h"
+#include "client_observer.h"
 #include "log_loss_table.h"
 #include "timer_queue.h"
 #include "ut_link.h"
 
 namespace kmx::server {
 
-class AsyncDistribution {
+class AsyncDistribution : public ClientObserver {
  public:
   static constexpr uint32_t kTypes = 5;
 
@@ -26,8 +27,8 @@ class AsyncDistribution {
 
   // Command 8: register (or change) or unregister; always answered with 0.
   void registerCommand(ClientEntry& client);
-  // Takes a client out of every registration (close, or its process ended).
-  void removeClient(ClientEntry& client);
+  // Takes a client out of every registration (its end).
+  void clientRetiring(ClientEntry& client) override;
   // An unsolicited packet while the link is Up.
   void forward(uint8_t packetType, std::span<const uint8_t> bytes);
   // The link is changing to Establishing, Up or Down.

@@ -6,12 +6,17 @@
 #include "kmx/platform/last_error.h"
 #include "kmx/proto/byte_order.h"
 #include "kmx_channels.h"
+#include "kmxipc.h"
 
 namespace kmx::server {
 
-ClientEntry::ClientEntry(uint32_t id, std::unique_ptr<KMXIpc> channel, ProcessWatch watch,
+ClientEntry::ClientEntry(uint64_t serial, uint32_t id, std::unique_ptr<KMXIpc> channel, ProcessWatch watch,
                          uint32_t baudRate)
-    : requestedBaudRate(baudRate), id_(id), channel_(std::move(channel)), watch_(std::move(watch)) {}
+    : requestedBaudRate(baudRate),
+      serial_(serial),
+      id_(id),
+      channel_(std::move(channel)),
+      watch_(std::move(watch)) {}
 
 ClientEntry::~ClientEntry() { channel_->Close(); }
 
@@ -21,6 +26,9 @@ bool ClientEntry::receiveCommand() {
   uint32_t length = 0;
   if (!channel_->ReceiveMsg(kCtoSCmd, commandBuffer_.data(), static_cast<uint32_t>(commandBuffer_.size()), 0,
                             &length)) {
+    // A signal without a message is cleared by the receive; anything else
+    // means the channel cannot be used.
+    noteFailure(IPC_ERR_EMPTY);
     return false;
   }
   commandLength_ = length;
@@ -33,8 +41,32 @@ uint32_t ClientEntry::commandId() const {
   return commandLength_ >= 4 ? proto::loadLe32(commandBuffer_.data()) : 0;
 }
 
+void ClientEntry::noteFailure(uint32_t harmless) {
+  const uint32_t code = GetLastError() & IPC_ERR_CODE_MASK;
+  if (code != harmless && code != IPC_ERR_TIMEOUT) channelBroken_ = true;
+}
+
 bool ClientEntry::reply(std::span<const uint8_t> message) {
-  return channel_->SendMsg(kStoCRsp, message.data(), static_cast<uint32_t>(message.size()));
+  if (channel_->SendMsg(kStoCRsp, message.data(), static_cast<uint32_t>(message.size()))) return true;
+  noteFailure(IPC_ERR_MAILBOX_FULL);
+  return false;
+}
+
+void ClientEntry::finish(std::span<const uint8_t> message) {
+  reply(message);
+  backToIdle();
+}
+
+void ClientEntry::finishStatus(uint32_t status) {
+  replyStatus(status);
+  backToIdle();
+}
+
+void ClientEntry::finishGathered(std::span<const KMXBuffer> pieces) {
+  if (!channel_->SendMsgV(kStoCRsp, pieces.data(), static_cast<uint32_t>(pieces.size()))) {
+    noteFailure(IPC_ERR_MAILBOX_FULL);
+  }
+  backToIdle();
 }
 
 bool ClientEntry::replyStatus(uint32_t status) {
@@ -43,11 +75,7 @@ bool ClientEntry::replyStatus(uint32_t status) {
   return reply(word);
 }
 
-bool ClientEntry::replyGathered(std::span<const KMXBuffer> pieces) {
-  return channel_->SendMsgV(kStoCRsp, pieces.data(), static_cast<uint32_t>(pieces.size()));
-}
-
-bool ClientEntry::replyUtError(std::span<const uint8_t> response) {
+void ClientEntry::finishUtError(std::span<const uint8_t> response) {
   uint8_t message[msg::reply::kUtErrorSize] = {};
   proto::storeLe32(message, msg::kStatusUtRejected);
   if (response.size() >= 2) std::memcpy(&message[msg::reply::kUtErrorCode], response.data(), 2);
@@ -56,12 +84,15 @@ bool ClientEntry::replyUtError(std::span<const uint8_t> response) {
     std::memcpy(&message[msg::reply::kUtErrorText], response.data() + 2, length);
   }
   message[msg::reply::kUtErrorNulAt] = 0;
-  return reply(message);
+  finish(message);
 }
 
 bool ClientEntry::sendAsync(std::span<const KMXBuffer> pieces, uint32_t* error) {
   bool ok = channel_->SendMsgV(kCtoSAsync, pieces.data(), static_cast<uint32_t>(pieces.size()));
-  if (!ok && error != nullptr) *error = GetLastError();
+  if (!ok) {
+    if (error != nullptr) *error = GetLastError();
+    noteFailure(IPC_ERR_MAILBOX_FULL);
+  }
   return ok;
 }
 

@@ -37,21 +37,15 @@ void append(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) {
 CommandRelay::CommandRelay(UtLink& link, LinkManager& manager, LogLossTable& losses)
     : link_(link), manager_(manager), losses_(losses) {}
 
-void CommandRelay::finish(ClientEntry& client, std::span<const uint8_t> reply) {
-  client.reply(reply);
-  client.busy = Busy::Idle;
-}
-
-void CommandRelay::finishStatus(ClientEntry& client, uint32_t status) { finish(client, statusWord(status)); }
-
+// The completion holds the client weakly: a client retired while the UT has
+// its request is not answered.
 void CommandRelay::submitFor(ClientEntry& client, uint8_t code, std::vector<uint8_t> payload, int level) {
-  ClientEntry* target = &client;
   auto request = std::make_unique<UtRequest>(
       code, std::move(payload),
-      [this, target, code](RequestStatus status, std::span<const uint8_t> response) {
-        completed(*target, code, status, response);
+      [this, target = client.weak_from_this(), code](RequestStatus status, std::span<const uint8_t> response) {
+        if (auto entry = target.lock()) completed(*entry, code, status, response);
       });
-  request->owner = &client;
+  request->owner = client.serial();
   client.busy = Busy::Serving;
   link_.submit(std::move(request), level);
 }
@@ -64,7 +58,7 @@ bool CommandRelay::handle(ClientEntry& client) {
       std::vector<uint8_t> reply = statusWord(msg::kStatusOk);
       appendLe32(reply, client.dropCount);
       appendLe32(reply, manager_.totalDrops);
-      finish(client, reply);
+      client.finish(reply);
       return true;
     }
     case msg::kCmdGetLinkStats:
@@ -73,15 +67,15 @@ bool CommandRelay::handle(ClientEntry& client) {
     case msg::kCmdGetAvailableBaudRates: {
       std::vector<uint8_t> reply = statusWord(msg::kStatusOk);
       appendLe32(reply, KMXIOGetAvailableBaudRates(link_.port()));
-      finish(client, reply);
+      client.finish(reply);
       return true;
     }
     case msg::kCmdSetDtrState: {
       if (command.size() < msg::cmd::kDtrSize) {
-        finishStatus(client, msg::kStatusFailed);
+        client.finishStatus(msg::kStatusFailed);
       } else {
         uint32_t on = loadLe32(&command[msg::cmd::kDtrState]) == 1 ? 1 : 0;
-        finishStatus(client, KMXIOSetDTRstate(link_.port(), on) == 1 ? msg::kStatusOk : msg::kStatusUtReplyUnusable);
+        client.finishStatus(KMXIOSetDTRstate(link_.port(), on) == 1 ? msg::kStatusOk : msg::kStatusUtReplyUnusable);
       }
       return true;
     }
@@ -100,7 +94,7 @@ bool CommandRelay::buildUtRequest(ClientEntry& client, uint32_t id) {
   };
   auto need = [&](std::size_t size) {
     if (c.size() >= size) return true;
-    finishStatus(client, msg::kStatusFailed);
+    client.finishStatus(msg::kStatusFailed);
     return false;
   };
   auto low16 = [&](std::size_t offset) { return static_cast<uint16_t>(loadLe32(&c[offset])); };
@@ -154,7 +148,7 @@ bool CommandRelay::buildUtRequest(ClientEntry& client, uint32_t id) {
       const uint64_t n = loadLe32(&c[msg::cmd::kListCount]);
       const uint64_t width = id == msg::kCmdGetStatusData ? 4 : 1;
       if (n == 0 || msg::cmd::kListItems + n * width > c.size()) {
-        finishStatus(client, msg::kStatusFailed);
+        client.finishStatus(msg::kStatusFailed);
         return true;
       }
       append(p, c.subspan(msg::cmd::kListItems, static_cast<std::size_t>(n * width)));
@@ -226,14 +220,11 @@ void CommandRelay::completed(ClientEntry& client, uint8_t code, RequestStatus st
                              std::span<const uint8_t> response) {
   switch (status) {
     case RequestStatus::Accepted: replyAccepted(client, code, response); return;
-    case RequestStatus::Rejected:
-      client.replyUtError(response);
-      client.busy = Busy::Idle;
-      return;
-    case RequestStatus::NoResponse: finishStatus(client, msg::kStatusNoUtReply); return;
-    case RequestStatus::Flushed: finishStatus(client, msg::kStatusLinkDown); return;
-    case RequestStatus::LinkInitial: finishStatus(client, msg::kStatusLinkNotMade); return;
-    default: finishStatus(client, msg::kStatusFailed); return;
+    case RequestStatus::Rejected: client.finishUtError(response); return;
+    case RequestStatus::NoResponse: client.finishStatus(msg::kStatusNoUtReply); return;
+    case RequestStatus::Flushed: client.finishStatus(msg::kStatusLinkDown); return;
+    case RequestStatus::LinkInitial: client.finishStatus(msg::kStatusLinkNotMade); return;
+    default: client.finishStatus(msg::kStatusFailed); return;
   }
 }
 
@@ -243,11 +234,11 @@ void CommandRelay::replyAccepted(ClientEntry& client, uint8_t code, std::span<co
   // response cannot be passed on.
   auto firstBytes = [&](std::size_t n) {
     if (response.size() < n) {
-      finishStatus(client, msg::kStatusUtReplyUnusable);
+      client.finishStatus(msg::kStatusUtReplyUnusable);
       return;
     }
     append(reply, response.first(n));
-    finish(client, reply);
+    client.finish(reply);
   };
   switch (code) {
     case ut::kWriteRegion:
@@ -257,7 +248,7 @@ void CommandRelay::replyAccepted(ClientEntry& client, uint8_t code, std::span<co
     case ut::kNvInsert:
     case ut::kKeyStore:
     case ut::kKeyStoreShort:
-      finish(client, reply);
+      client.finish(reply);
       return;
     case ut::kReadRegion:
     case ut::kOperation:
@@ -265,11 +256,11 @@ void CommandRelay::replyAccepted(ClientEntry& client, uint8_t code, std::span<co
     case ut::kTestMode:
     case ut::kNvRead:
       if (response.size() + reply.size() > msg::kMaxMessage) {
-        finishStatus(client, msg::kStatusReplyTooBig);
+        client.finishStatus(msg::kStatusReplyTooBig);
         return;
       }
       append(reply, response);
-      finish(client, reply);
+      client.finish(reply);
       return;
     case ut::kSecurityPassword:
     case ut::kServiceProgrammingCode:
@@ -283,15 +274,13 @@ void CommandRelay::replyAccepted(ClientEntry& client, uint8_t code, std::span<co
       return;
     case ut::kKeyVerify:
       appendLe32(reply, response.size() == 1 ? response[0] : 0);
-      finish(client, reply);
+      client.finish(reply);
       return;
     case ut::kTestModeState: testModeStateResponse(client, response); return;
     case ut::kStatusData: statusDataResponse(client, response); return;
     case ut::kLogStatus: logStatusResponse(client, response); return;
     case ut::kVersion: versionResponse(client, response); return;
-    default:
-      client.busy = Busy::Idle;  // no handler: no reply
-      return;
+    default: client.finishWithoutReply(); return;  // no handler
   }
 }
 
@@ -299,7 +288,7 @@ void CommandRelay::replyAccepted(ClientEntry& client, uint8_t code, std::span<co
 // records of 8 bytes (item id, 3 zero bytes, value as 32 bits).
 void CommandRelay::testModeStateResponse(ClientEntry& client, std::span<const uint8_t> response) {
   if (response.empty() || response.size() < 1u + 2u * response[0]) {
-    finishStatus(client, msg::kStatusUtReplyUnusable);
+    client.finishStatus(msg::kStatusUtReplyUnusable);
     return;
   }
   std::vector<uint8_t> reply = statusWord(msg::kStatusOk);
@@ -310,7 +299,7 @@ void CommandRelay::testModeStateResponse(ClientEntry& client, std::span<const ui
     reply.insert(reply.end(), 3, 0);
     appendLe32(reply, response[2 + 2 * i]);
   }
-  finish(client, reply);
+  client.finish(reply);
 }
 
 // Status data may come in several responses: each holds a count k and k
@@ -324,7 +313,7 @@ void CommandRelay::statusDataResponse(ClientEntry& client, std::span<const uint8
     std::vector<uint8_t> reply = statusWord(status);
     appendLe32(reply, statusTotal_);
     if (withRecords) reply.insert(reply.end(), client.assembly.begin(), client.assembly.begin() + client.assemblyLength);
-    finish(client, reply);
+    client.finish(reply);
   };
   if (k == 0) {
     if (client.assemblyLength == 0) statusTotal_ = 0;
@@ -365,7 +354,7 @@ void CommandRelay::logStatusResponse(ClientEntry& client, std::span<const uint8_
     std::vector<uint8_t> reply = statusWord(status);
     appendLe32(reply, logStatusTotal_);
     if (withRecords) reply.insert(reply.end(), client.assembly.begin(), client.assembly.begin() + client.assemblyLength);
-    finish(client, reply);
+    client.finish(reply);
   };
   if (k == 0) {
     if (client.assemblyLength == 0) logStatusTotal_ = 0;
@@ -417,7 +406,7 @@ void CommandRelay::versionResponse(ClientEntry& client, std::span<const uint8_t>
   std::vector<uint8_t> reply = statusWord(status);
   reply.resize(4 + msg::reply::kVersionSize, 0);
   std::memcpy(&reply[4], response.data(), std::min<std::size_t>(response.size(), msg::reply::kVersionSize));
-  finish(client, reply);
+  client.finish(reply);
 }
 
 // Link statistics: the four counters, then a record per listed log code with
@@ -425,17 +414,17 @@ void CommandRelay::versionResponse(ClientEntry& client, std::span<const uint8_t>
 void CommandRelay::linkStatistics(ClientEntry& client) {
   auto c = client.command();
   if (c.size() < msg::cmd::kLinkStatsCodes) {
-    finishStatus(client, msg::kStatusFailed);
+    client.finishStatus(msg::kStatusFailed);
     return;
   }
   const uint32_t reset = loadLe32(&c[msg::cmd::kLinkStatsReset]);
   const uint32_t n = loadLe32(&c[msg::cmd::kLinkStatsCount]);
   if (n > kLinkStatsMaxCodes) {
-    finishStatus(client, msg::kStatusReplyTooBig);
+    client.finishStatus(msg::kStatusReplyTooBig);
     return;
   }
   if (msg::cmd::kLinkStatsCodes + n > c.size()) {
-    finishStatus(client, msg::kStatusFailed);
+    client.finishStatus(msg::kStatusFailed);
     return;
   }
   auto codes = c.subspan(msg::cmd::kLinkStatsCodes, n);
@@ -453,8 +442,7 @@ void CommandRelay::linkStatistics(ClientEntry& client) {
     proto::storeLe32(&records[i * 8 + 4], losses_.lost(codes[i]));
   }
   KMXBuffer pieces[2] = {{head, sizeof head}, {records.data(), static_cast<uint32_t>(records.size())}};
-  client.replyGathered({pieces, records.empty() ? 1u : 2u});
-  client.busy = Busy::Idle;
+  client.finishGathered({pieces, records.empty() ? 1u : 2u});
   if (reset != 0) {
     stats.resetAll();
     for (uint8_t code : codes) losses_.resetCount(code);

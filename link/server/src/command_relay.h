@@ -29,8 +29,6 @@ class CommandRelay {
   void submitFor(ClientEntry& client, uint8_t code, std::vector<uint8_t> payload, int level = 1);
   void completed(ClientEntry& client, uint8_t code, RequestStatus status, std::span<const uint8_t> response);
   void replyAccepted(ClientEntry& client, uint8_t code, std::span<const uint8_t> response);
-  void finish(ClientEntry& client, std::span<const uint8_t> reply);
-  void finishStatus(ClientEntry& client, uint32_t status);
 
   bool buildUtRequest(ClientEntry& client, uint32_t id);
   void statusDataResponse(ClientEntry& client, std::span<const uint8_t> response);

@@ -67,8 +67,7 @@ UtRequestPtr LinkManager::makeSetBaud(uint32_t rate) {
 void LinkManager::openConnection(ClientEntry& client) {
   auto command = client.command();
   if (command.size() < msg::cmd::kOpenSize) {
-    client.replyStatus(msg::kStatusFailed);
-    client.busy = Busy::Idle;
+    client.finishStatus(msg::kStatusFailed);
     return;
   }
   uint16_t timeoutSeconds = proto::loadLe16(&command[msg::cmd::kOpenTimeout]);
@@ -81,10 +80,11 @@ void LinkManager::openConnection(ClientEntry& client) {
     answerOpen(client);
   } else if (timeoutSeconds != 0xFFFF) {
     timers_.cancel(&client.openTimeout);
-    ClientEntry* waiting = &client;
-    client.openTimeout = timers_.start(timeoutSeconds * 1000, [this, waiting] {
-      waiting->openTimeout = TimerQueue::kNoTimer;
-      answerOpen(*waiting);
+    client.openTimeout = timers_.start(timeoutSeconds * 1000, [this, waiting = client.weak_from_this()] {
+      if (auto entry = waiting.lock()) {
+        entry->openTimeout = TimerQueue::kNoTimer;
+        answerOpen(*entry);
+      }
     });
   }
 }
@@ -120,39 +120,37 @@ void LinkManager::answerOpen(ClientEntry& client) {
   uint8_t reply[msg::reply::kOpenSize] = {};
   proto::storeLe32(&reply[msg::reply::kStatus], msg::kStatusOk);
   proto::storeLe32(&reply[msg::reply::kOpenState], state);
-  client.reply(reply);
   client.lastStateTold = state;
   client.connectionOpen = true;
-  client.busy = Busy::Idle;
+  client.finish(reply);
 }
 
 void LinkManager::setBaudRate(ClientEntry& client) {
   auto command = client.command();
   if (command.size() < msg::cmd::kSetBaudRateSize) {
-    client.replyStatus(msg::kStatusFailed);
-  } else {
-    uint32_t rate = proto::loadLe32(&command[msg::cmd::kSetBaudRateRate]);
-    if (KMXIOCheckBaudRate(link_.port(), rate) == 1) {
-      bool changed = client.requestedBaudRate != rate;
-      client.requestedBaudRate = rate;
-      if (changed) reevaluateRate();
-      client.replyStatus(msg::kStatusOk);
-    } else {
-      client.replyStatus(msg::kStatusBadBaudRate);
-    }
+    client.finishStatus(msg::kStatusFailed);
+    return;
   }
-  client.busy = Busy::Idle;
+  uint32_t rate = proto::loadLe32(&command[msg::cmd::kSetBaudRateRate]);
+  if (KMXIOCheckBaudRate(link_.port(), rate) != 1) {
+    client.finishStatus(msg::kStatusBadBaudRate);
+    return;
+  }
+  bool changed = client.requestedBaudRate != rate;
+  client.requestedBaudRate = rate;
+  if (changed) reevaluateRate();
+  client.finishStatus(msg::kStatusOk);
 }
 
 bool LinkManager::isOpenClient(const ClientEntry& client) const {
   return std::find(openClients_.begin(), openClients_.end(), &client) != openClients_.end();
 }
 
-void LinkManager::removeClient(ClientEntry& client) {
+void LinkManager::clientRetiring(ClientEntry& client) {
+  timers_.cancel(&client.openTimeout);
   auto it = std::find(openClients_.begin(), openClients_.end(), &client);
   if (it == openClients_.end()) return;
   openClients_.erase(it);
-  if (xmodem_ != nullptr) xmodem_->clientGone(client);
   if (openClients_.empty()) {
     timers_.cancel(&ctsPollTimer_);
     timers_.cancel(&keepAliveTimer_);

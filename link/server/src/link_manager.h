@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "client_entry.h"
+#include "client_observer.h"
 #include "timer_queue.h"
 #include "ut_link.h"
 
@@ -17,7 +18,7 @@ namespace kmx::server {
 
 class XmodemSession;
 
-class LinkManager : public UtLinkEvents {
+class LinkManager : public UtLinkEvents, public ClientObserver {
  public:
   LinkManager(UtLink& link, TimerQueue& timers);
   ~LinkManager() override;
@@ -30,9 +31,9 @@ class LinkManager : public UtLinkEvents {
   // Command 17 (open connection) and command 7 (set baud rate).
   void openConnection(ClientEntry& client);
   void setBaudRate(ClientEntry& client);
-  // A client is going away: out of the open-client list (the last one takes
-  // the link down to Initial).
-  void removeClient(ClientEntry& client);
+  // A client is going away: its open time-out ends, and it leaves the
+  // open-client list (the last one takes the link down to Initial).
+  void clientRetiring(ClientEntry& client) override;
   bool isOpenClient(const ClientEntry& client) const;
 
   // Xmodem mode takes the port: the link goes down while it lasts and is

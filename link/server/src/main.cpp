@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "kmx/platform/mapping_guard.h"
 #include "server.h"
 
 int main(int argc, char** argv) {
@@ -14,8 +15,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::fflush(stdout);
-  // A client that vanishes must not take the server down with it.
+  // A client that vanishes must not take the server down with it, nor one
+  // that shrinks its block under the server's mapping.
   std::signal(SIGPIPE, SIG_IGN);
+  kmx::guardSharedMappings();
   kmx::server::Server server(device);
   return server.run();
 }

@@ -1,10 +1,11 @@
 #include "server.h"
 
-#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "kmx/platform/last_error.h"
 #include "kmx/platform/wait.h"
 #include "kmx/proto/byte_order.h"
 #include "kmx_channels.h"
@@ -14,11 +15,17 @@ namespace kmx::server {
 namespace {
 
 constexpr const char kNewConnectionMutex[] = "KMX_NEW_CONNECTION_MUTEX";
+// The new-connection mutex after the end of Server::run(): locked and mapped
+// until the process ends, and reachable, so that it is no leak.
+NamedMutex* mutexHeldUntilExit = nullptr;
+
+// How long a connection mailbox that could not be read is left alone.
+constexpr int kConnectionRestMs = 1000;
 
 bool readable(int fd) {
   if (fd < 0) return false;
-  pollfd pfd{fd, POLLIN, 0};
-  return poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN) != 0;
+  const int fds[1] = {fd};
+  return waitForAny(fds, 0) == 0;
 }
 
 }  // namespace
@@ -34,12 +41,13 @@ Server::Server(std::string device) : device_(std::move(device)) {
   xmodem_ = std::make_unique<XmodemSession>(*link_, *linkManager_, timers_);
   linkManager_->setXmodem(xmodem_.get());
   link_->xmodemBytes = [this](std::span<const uint8_t> bytes) { xmodem_->bytes(bytes); };
+  observers_ = {link_.get(), async_.get(), linkManager_.get(), xmodem_.get()};
 }
 
 Server::~Server() {
   timers_.stopTicking();
   for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
-    if (clients_[slot]) destroyClient(slot);
+    if (clients_[slot]) retireClient(slot);
   }
 }
 
@@ -52,8 +60,12 @@ int Server::run() {
   }
   timers_.stopTicking();
   if (connectionChannel_) connectionChannel_->Close();
-  // The channel is gone: a client that takes the mutex now starts a new server.
-  if (newConnectionMutex_) newConnectionMutex_->unlock();
+  link_->closePort();
+  // The new-connection mutex stays held until the process ends: a client
+  // that took it earlier could start a second server while this one still
+  // has the port. It stays mapped too, so that the process's end marks it
+  // abandoned for the next client instead of leaving it locked for ever.
+  if (newConnectionMutex_) mutexHeldUntilExit = newConnectionMutex_.release();
   return 0;
 }
 
@@ -61,12 +73,17 @@ bool Server::startUp() {
   newConnectionMutex_ = NamedMutex::create(kNewConnectionMutex);
   bool ticking = timers_.startTicking();
   bool portOpen = link_->openPort(device_);
-  connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(device_).c_str(), kConnectionChannelServer);
+  // The connection channel is a client's too: its mutex is waited for no
+  // longer than a client channel's.
+  connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(device_).c_str(), kConnectionChannelServer,
+                                                ClientEntry::kLockTimeoutMs);
   bool channelOpen = connectionChannel_->Open();
   connectionChannelTried_ = true;
-  bool accepted = channelOpen && serveConnectionRequest(false);
+  bool accepted = channelOpen && serveConnectionRequest(false) == Request::Accepted;
   timers_.start(kWatchdogMs, [this] { watchdog(); });
-  return ticking && portOpen && channelOpen && accepted && newConnectionMutex_ != nullptr;
+  // Without the mutex the server runs all the same (clients do too): only
+  // the hand-over at the end loses its guard.
+  return ticking && portOpen && channelOpen && accepted;
 }
 
 void Server::refuseQueuedRequests() {
@@ -78,7 +95,9 @@ bool Server::serveQueuedRequests(bool refuse) {
   int fd = connectionChannel_->WaitHandle(kConnMbox);
   bool accepted = false;
   while (readable(fd)) {
-    if (serveConnectionRequest(refuse)) {
+    Request served = serveConnectionRequest(refuse);
+    if (served == Request::None) break;
+    if (served == Request::Accepted) {
       accepted = true;
       if (!refuse) break;
     }
@@ -90,17 +109,26 @@ bool Server::serveQueuedRequests(bool refuse) {
 // acceptance take the client in. The watch on the client's process is made
 // before the answer, so a client whose process cannot be watched is refused
 // rather than accepted and never served.
-bool Server::serveConnectionRequest(bool refuse) {
+Server::Request Server::serveConnectionRequest(bool refuse) {
   uint8_t request[msg::kMaxMessage];
   uint32_t length = 0;
-  if (!connectionChannel_->ReceiveMsg(kConnMbox, request, sizeof request, 0, &length)) return false;
-  if (length < msg::conn_request::kSize || proto::loadLe32(&request[msg::conn_request::kKind]) != 0) return false;
+  if (!connectionChannel_->ReceiveMsg(kConnMbox, request, sizeof request, 0, &length)) {
+    // A signal without a message was cleared by the receive; a queue that
+    // cannot be read is left alone for a while.
+    const uint32_t code = GetLastError() & IPC_ERR_CODE_MASK;
+    if (code != IPC_ERR_EMPTY && code != IPC_ERR_TIMEOUT) connectionRestUntilMs_ = monotonicMs() + kConnectionRestMs;
+    return Request::None;
+  }
+  if (length < msg::conn_request::kSize || proto::loadLe32(&request[msg::conn_request::kKind]) != 0) {
+    return Request::Answered;
+  }
   const uint32_t clientId = proto::loadLe32(&request[msg::conn_request::kClientId]);
   const uint32_t baudRate = proto::loadLe32(&request[msg::conn_request::kBaudRate]);
   const auto pid = static_cast<pid_t>(proto::loadLe32(&request[msg::conn_request::kProcessId]));
 
-  auto channel = std::make_unique<KMXIpc>(clientChannelName(device_, clientId).c_str(), kClientChannelServer);
-  if (!channel->Open()) return false;
+  auto channel = std::make_unique<KMXIpc>(clientChannelName(device_, clientId).c_str(), kClientChannelServer,
+                                          ClientEntry::kLockTimeoutMs);
+  if (!channel->Open()) return Request::Answered;
 
   uint32_t status = refuse ? msg::kConnRefused
                     : clientCount_ >= kMaxClients ? msg::kConnServerFull
@@ -115,48 +143,48 @@ bool Server::serveConnectionRequest(bool refuse) {
   proto::storeLe32(&reply[msg::conn_reply::kKind], msg::conn_reply::kKindValue);
   proto::storeLe32(&reply[msg::conn_reply::kStatus], status);
   proto::storeLe32(&reply[msg::conn_reply::kServerPid], static_cast<uint32_t>(getpid()));
-  if (!channel->SendMsg(kStoCRsp, reply, sizeof reply) || status != msg::kConnAccepted) return false;
+  if (!channel->SendMsg(kStoCRsp, reply, sizeof reply) || status != msg::kConnAccepted) return Request::Answered;
 
   for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
     if (clients_[slot]) continue;
-    clients_[slot] = std::make_unique<ClientEntry>(clientId, std::move(channel), std::move(watch), baudRate);
+    clients_[slot] =
+        std::make_shared<ClientEntry>(nextSerial_++, clientId, std::move(channel), std::move(watch), baudRate);
     ++clientCount_;
-    return true;
+    return Request::Accepted;
   }
-  return false;
+  return Request::Answered;
 }
 
 void Server::loop() {
-  std::vector<pollfd> fds;
-  std::vector<ClientEntry*> waiting;
+  std::vector<int> fds;
+  std::vector<uint8_t> ready;
+  constexpr std::size_t kConnection = 0, kTick = 1, kSerial = 2, kFirstClient = 3;
   while (clientCount_ > 0) {
     fds.clear();
-    waiting.clear();
-    fds.push_back({connectionChannel_->WaitHandle(kConnMbox), POLLIN, 0});
-    fds.push_back({timers_.tickFd(), POLLIN, 0});
-    fds.push_back({link_->readEventFd(), POLLIN, 0});
+    const bool connectionResting = connectionRestUntilMs_ > monotonicMs();
+    fds.push_back(connectionResting ? -1 : connectionChannel_->WaitHandle(kConnMbox));
+    fds.push_back(timers_.tickFd());
+    fds.push_back(link_->readEventFd());
     for (auto& client : clients_) {
-      if (!client || client->busy != Busy::Idle) continue;
-      fds.push_back({client->commandFd(), POLLIN, 0});
-      waiting.push_back(client.get());
+      if (client && client->busy == Busy::Idle) fds.push_back(client->commandFd());
     }
+    ready.assign(fds.size(), 0);
     int64_t retryAt = linkManager_->retryPendingStates(monotonicMs());
+    if (connectionResting && (retryAt < 0 || connectionRestUntilMs_ < retryAt)) retryAt = connectionRestUntilMs_;
     int timeoutMs = retryAt < 0 ? -1 : static_cast<int>(std::max<int64_t>(0, retryAt - monotonicMs()));
+    if (timers_.hasDue()) timeoutMs = 0;
 
-    int ready = poll(fds.data(), fds.size(), timeoutMs);
-    if (ready < 0) {
+    // Every ready source is served in this turn, in this order.
+    if (waitForReady(fds, ready, timeoutMs) == kWaitFailed) {
       readCommands();  // a failed wait is taken as a command wake-up
-    } else if (ready > 0) {
-      if (fds[0].revents) serveQueuedRequests(false);
-      if (fds[1].revents) timers_.runDue();
-      if (fds[2].revents) link_->serialDataReady();
-      bool commands = false;
-      for (std::size_t i = 3; i < fds.size(); ++i) commands = commands || fds[i].revents != 0;
-      if (commands) readCommands();
+    } else {
+      if (ready[kConnection]) serveQueuedRequests(false);
+      if (ready[kTick] || timers_.hasDue()) timers_.runDue();
+      if (ready[kSerial]) link_->serialDataReady();
+      if (std::any_of(ready.begin() + kFirstClient, ready.end(), [](uint8_t r) { return r != 0; })) readCommands();
     }
 
-    checkClients();
-    reapClients();
+    retireBrokenClients();
     if (clientCount_ == 0) {
       // The hand-over: a client that is starting to connect holds the mutex;
       // wait for it and serve what it queued before deciding to end.
@@ -185,13 +213,14 @@ void Server::dispatch(ClientEntry& client) {
     case msg::kCmdCancelXmodem: xmodem_->cancel(client); return;
     default:
       if (relay_->handle(client)) return;
-      client.busy = Busy::Idle;  // unknown: consumed without a reply
+      client.finishWithoutReply();  // unknown: consumed without a reply
       return;
   }
 }
 
+// The client's registrations go when it is retired, at the end of this
+// loop turn; a client that cannot be told it is closed stays.
 void Server::closeCommand(ClientEntry& client) {
-  async_->removeClient(client);
   client.busy = client.replyStatus(msg::kStatusOk) ? Busy::Closing : Busy::Idle;
 }
 
@@ -200,31 +229,34 @@ void Server::watchdog() {
   timers_.start(kWatchdogMs, [this] { watchdog(); });
 }
 
-// A client whose process has ended is dropped: its requests go without
-// replies and it is destroyed in the next reaping.
+// A client whose process has ended is dropped: it gets no more replies and
+// is retired in the next reaping. Looking costs a system call per client,
+// so it is the watchdog's, not every loop turn's.
 void Server::checkClients() {
   for (auto& client : clients_) {
-    if (!client || client->busy == Busy::Closing || !client->processEnded()) continue;
-    async_->removeClient(*client);
-    link_->dropRequestsOf(client.get());
-    client->busy = Busy::Closing;
+    if (client && client->busy != Busy::Closing && client->processEnded()) client->busy = Busy::Closing;
   }
+}
+
+// Every loop turn: clients that closed, or whose channel cannot be used any
+// more, are retired.
+void Server::retireBrokenClients() {
+  for (auto& client : clients_) {
+    if (client && client->channelBroken()) client->busy = Busy::Closing;
+  }
+  reapClients();
 }
 
 void Server::reapClients() {
   for (std::size_t slot = 0; slot < kMaxClients; ++slot) {
-    if (clients_[slot] && clients_[slot]->busy == Busy::Closing) destroyClient(slot);
+    if (clients_[slot] && clients_[slot]->busy == Busy::Closing) retireClient(slot);
   }
 }
 
-void Server::destroyClient(std::size_t slot) {
-  ClientEntry* client = clients_[slot].get();
-  link_->dropRequestsOf(client);
-  async_->removeClient(*client);  // no registration may outlive its client
-  timers_.cancel(&client->openTimeout);
-  linkManager_->removeClient(*client);
-  clients_[slot].reset();
+void Server::retireClient(std::size_t slot) {
+  std::shared_ptr<ClientEntry> client = std::move(clients_[slot]);
   --clientCount_;
+  for (ClientObserver* observer : observers_) observer->clientRetiring(*client);
 }
 
 }  // namespace kmx::server

@@ -34,18 +34,27 @@ class Server {
   int run();
 
  private:
+  enum class Request { Accepted, Answered, None };
+
   bool startUp();
   void loop();
   void refuseQueuedRequests();
-  // Serves one queued connection request; true when a client was accepted.
-  bool serveConnectionRequest(bool refuse);
+  // Serves one queued connection request. None: nothing could be taken
+  // from the mailbox.
+  Request serveConnectionRequest(bool refuse);
   void readCommands();
   void dispatch(ClientEntry& client);
   void closeCommand(ClientEntry& client);
   void watchdog();
+  // Marks for retirement every client whose process has ended.
   void checkClients();
+  // Marks every client whose channel can no longer be used and retires the
+  // marked ones.
+  void retireBrokenClients();
   void reapClients();
-  void destroyClient(std::size_t slot);
+  // The one place a client ends: every module that may hold it is told, in
+  // a fixed order, then its entry (and with it its channel) goes.
+  void retireClient(std::size_t slot);
   // Serves connection requests while the connection mailbox holds some;
   // true once one was accepted.
   bool serveQueuedRequests(bool refuse);
@@ -60,9 +69,20 @@ class Server {
   std::unique_ptr<AsyncDistribution> async_;
   std::unique_ptr<XmodemSession> xmodem_;
   std::unique_ptr<KMXIpc> connectionChannel_;
-  std::array<std::unique_ptr<ClientEntry>, kMaxClients> clients_;
+  // The modules told of a client's end, in that order: its requests are
+  // orphaned before anything can complete them, its registrations go
+  // (which may ask the UT to stop a stream) before the link manager may
+  // take the link down, and the Xmodem session ends last, when the
+  // open-client list no longer holds the client.
+  std::array<ClientObserver*, 4> observers_{};
+  // The only owners of the client entries; callbacks hold weak references.
+  std::array<std::shared_ptr<ClientEntry>, kMaxClients> clients_;
   std::size_t clientCount_ = 0;
+  uint64_t nextSerial_ = 1;
   bool connectionChannelTried_ = false;
+  // A connection mailbox that failed to give up a request (a damaged block)
+  // is left out of the wait until then, so that it cannot keep the loop busy.
+  int64_t connectionRestUntilMs_ = 0;
 };
 
 }  // namespace kmx::server

@@ -1,18 +1,18 @@
-// One-shot timers counted in 100 ms ticks. A tick thread counts down the
-// first timer of a delta list (each timer holds its distance from the one
-// before it) and signals the tick event when it reaches 0; the main thread
-// then runs every due timer. Timers that fall due in the same tick fire in
-// the order they were started.
+// One-shot timers counted in 100 ms ticks. The ticks come from a periodic
+// timer descriptor that the main loop waits on together with everything
+// else; on each tick the first timer of a delta list (each timer holds its
+// distance from the one before it) is counted down, and due timers run.
+// Timers that fall due in the same tick fire in the order they were started.
+// Everything runs on the main thread.
 #pragma once
 
 #include <sys/types.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <list>
-#include <mutex>
-#include <thread>
+
+#include "kmx/platform/periodic_timer.h"
 
 namespace kmx::server {
 
@@ -22,17 +22,21 @@ class TimerQueue {
   static constexpr Id kNoTimer = 0;
   static constexpr int kTickMs = 100;
 
-  TimerQueue();
-  ~TimerQueue();  // stops the tick thread and drops every timer
+  TimerQueue() = default;
+  ~TimerQueue() = default;  // drops every timer
   TimerQueue(const TimerQueue&) = delete;
   TimerQueue& operator=(const TimerQueue&) = delete;
 
-  // Starts the tick thread; false if it could not be started.
+  // Starts the ticks; false if the tick descriptor could not be armed.
   bool startTicking();
+  // Stops the ticks and drops every timer.
   void stopTicking();
 
-  // The tick event: readable when timers are due.
-  int tickFd() const { return tickFd_; }
+  // Readable when ticks have passed.
+  int tickFd() const { return ticker_.fd(); }
+  // True while a timer is due and waits for runDue() (one started with 0
+  // ms, or left due by an expiry): the loop must not sleep then.
+  bool hasDue() const { return !timers_.empty() && timers_.front().delta == 0; }
 
   // A timer of `ms` milliseconds fires after ceil(ms / 100) ticks.
   Id start(int ms, std::function<void()> expiry);
@@ -46,9 +50,10 @@ class TimerQueue {
   }
   bool pending(Id id) const;
 
-  // Main thread, on the tick event: runs every due timer.
+  // Takes the ticks that have passed, counting each, and runs every timer
+  // that falls due.
   void runDue();
-  // One tick as the tick thread makes it (tests drive time with it).
+  // One tick (tests drive time with it).
   void tick();
 
   static uint32_t ticksFor(int ms) { return ms <= 0 ? 0 : static_cast<uint32_t>((ms + kTickMs - 1) / kTickMs); }
@@ -60,15 +65,11 @@ class TimerQueue {
     std::function<void()> expiry;
   };
 
-  void tickLoop();
-  void signalTick();
+  void runExpired();
 
-  mutable std::recursive_mutex mutex_;
   std::list<Timer> timers_;
   Id nextId_ = 1;
-  int tickFd_ = -1;
-  std::atomic<bool> running_{false};
-  std::thread thread_;
+  PeriodicTimer ticker_;
 };
 
 }  // namespace kmx::server

@@ -2,10 +2,22 @@
 
 #include <utility>
 
+#include "client_entry.h"
 #include "kmx/proto/ut_commands.h"
 #include "kmxio.h"
 
 namespace kmx::server {
+namespace {
+
+// Reads of one drain: bounded, so that a port that never stops delivering
+// cannot hold the server.
+constexpr int kDrainReads = 256;
+// Reads when the port's read event wakes the server: the port is read until
+// it has nothing (so the event is cleared in the same turn instead of waking
+// the loop once more), but the clients are not kept waiting long for it.
+constexpr int kReadyReads = 8;
+
+}  // namespace
 
 uint32_t clientVisible(LinkState state) {
   switch (state) {
@@ -36,6 +48,12 @@ bool UtLink::openPort(const std::string& name) {
   return true;
 }
 
+void UtLink::closePort() {
+  timers_.cancel(&responseTimer_);
+  KMXIOCloseDriver(port_);
+  port_ = nullptr;
+}
+
 int UtLink::readEventFd() const { return port_ ? KMXIOGetReadEventHandle(port_) : -1; }
 
 bool UtLink::queuesEmpty() const {
@@ -48,6 +66,7 @@ bool UtLink::queuesEmpty() const {
 void UtLink::setXmodem(bool on) {
   xmodem_ = on;
   decoder_.reset();
+  if (decoding_) decoder_.stopFeeding();
   encoder_.clear();
 }
 
@@ -112,8 +131,6 @@ void UtLink::startResponseTimer() {
 
 void UtLink::responseTimeout() {
   if (!current_) {
-    // Its client died and the request went with it.
-    events_->requestFailed();
     sendNext();
     return;
   }
@@ -147,34 +164,59 @@ void UtLink::flushQueues(RequestStatus status) {
   }
 }
 
-void UtLink::dropRequestsOf(const void* owner) {
-  if (current_ && current_->owner == owner) current_.reset();
+void UtLink::orphanRequestsOf(uint64_t owner) {
+  if (owner == 0) return;
+  if (current_ && current_->owner == owner) {
+    current_->completion = nullptr;
+    current_->owner = 0;
+  }
   if (priority_ && priority_->owner == owner) priority_.reset();
   for (auto& queue : queues_) {
     std::erase_if(queue, [owner](const UtRequestPtr& r) { return r->owner == owner; });
   }
 }
 
-void UtLink::serialDataReady() {
-  if (!port_) return;
-  uint32_t length = 0;
-  const uint8_t* bytes = KMXIOReadData(port_, &length);
-  if (bytes == nullptr || length == 0) return;
-  if (xmodem_) {
-    if (xmodemBytes) xmodemBytes({bytes, length});
-    return;
-  }
-  decoder_.feed({bytes, length}, [this](proto::ByteSpan packet) { dispatch(packet); });
-}
+void UtLink::clientRetiring(ClientEntry& client) { orphanRequestsOf(client.serial()); }
+
+void UtLink::serialDataReady() { readPort(kReadyReads); }
 
 void UtLink::drainPort() {
+  if (reading_) {
+    drainWanted_ = true;
+    return;
+  }
+  readPort(kDrainReads);
+}
+
+void UtLink::readPort(int reads) {
   if (!port_) return;
-  // Bounded: a port that never stops delivering must not hold the server.
-  for (int reads = 0; reads < 256; ++reads) {
+  reading_ = true;
+  bool drained = false;
+  for (int done = 0; done < reads; ++done) {
     uint32_t length = 0;
     const uint8_t* bytes = KMXIOReadData(port_, &length);
-    if (bytes == nullptr || length == 0) return;
-    decoder_.feed({bytes, length}, [this](proto::ByteSpan packet) { dispatch(packet); });
+    if (bytes == nullptr || length == 0) break;
+    take({bytes, length});
+    if (drainWanted_ && !drained) {
+      drainWanted_ = false;
+      drained = true;
+      reads = done + 1 + kDrainReads;
+    }
+  }
+  drainWanted_ = false;
+  reading_ = false;
+}
+
+void UtLink::take(std::span<const uint8_t> bytes) {
+  while (!bytes.empty()) {
+    if (xmodem_) {
+      if (xmodemBytes) xmodemBytes(bytes);
+      return;
+    }
+    decoding_ = true;
+    const std::size_t used = decoder_.feed(bytes, [this](proto::ByteSpan packet) { dispatch(packet); });
+    decoding_ = false;
+    bytes = bytes.subspan(used);
   }
 }
 

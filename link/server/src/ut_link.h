@@ -13,6 +13,7 @@
 #include "kmx/proto/frame_decoder.h"
 #include "kmx/proto/frame_encoder.h"
 #include "kmx/proto/link_stats.h"
+#include "client_observer.h"
 #include "timer_queue.h"
 #include "ut_request.h"
 
@@ -36,7 +37,7 @@ class UtLinkEvents {
   virtual void unsolicited(uint8_t type, std::span<const uint8_t> bytes) = 0;
 };
 
-class UtLink {
+class UtLink : public ClientObserver {
  public:
   static constexpr uint32_t kPortBufferSize = 8212;
   static constexpr int kLevels = 3;
@@ -51,6 +52,8 @@ class UtLink {
   // Opens the port at 9600 bit/s, enters Initial and decodes what the port
   // already holds. False when the port cannot be opened or set.
   bool openPort(const std::string& name);
+  // Closes the port; requests still held stay until the link is destroyed.
+  void closePort();
   bool portOpen() const { return port_ != nullptr; }
   void* port() const { return port_; }
   int readEventFd() const;
@@ -60,7 +63,8 @@ class UtLink {
   bool xmodemMode() const { return xmodem_; }
   // Entering or leaving Xmodem mode: the codec forgets any partial frame, and
   // while the mode lasts every byte read goes to `xmodemBytes` and no link
-  // request is framed.
+  // request is framed. Entered from a packet's dispatch, the rest of that
+  // read already goes to `xmodemBytes`.
   void setXmodem(bool on);
   std::function<void(std::span<const uint8_t>)> xmodemBytes;
 
@@ -77,9 +81,11 @@ class UtLink {
   void completeCurrent(RequestStatus status);
   // Completes every queued request with `status`, level 0 first.
   void flushQueues(RequestStatus status);
-  // Deletes, without completion, every request serving `owner`. A current
-  // request's timer keeps running, and its expiry re-synchronises the link.
-  void dropRequestsOf(const void* owner);
+  // A client's end: its waiting requests are deleted without completion; a
+  // request of it that the UT has goes on as usual (retransmitted, its
+  // answer taken in) but completes without telling anyone.
+  void orphanRequestsOf(uint64_t owner);
+  void clientRetiring(ClientEntry& client) override;
 
   // The request-sent flag of the keep-alive: set by every send.
   bool takeRequestSent() {
@@ -89,9 +95,13 @@ class UtLink {
   }
 
   // --- the port --------------------------------------------------------------------
-  // Reads once from the port and decodes every complete packet.
+  // Reads what the port holds (a bounded number of reads, the last one
+  // finding nothing, which clears the read event) and decodes every
+  // complete packet.
   void serialDataReady();
-  // Reads and decodes until the port has nothing more.
+  // Reads and decodes until the port has nothing more. Asked for while a
+  // read is being handled (a packet's dispatch changed the link), it runs
+  // once that read is done: the read buffer and the decoder are in use.
   void drainPort();
 
   proto::LinkStats& stats() { return stats_; }
@@ -100,6 +110,10 @@ class UtLink {
   void send(UtRequestPtr request);
   void startResponseTimer();
   void responseTimeout();
+  void readPort(int reads);
+  // Hands bytes read to the Xmodem session or the decoder, whichever has the
+  // line, switching over when a packet's dispatch changes the mode.
+  void take(std::span<const uint8_t> bytes);
   void dispatch(std::span<const uint8_t> packet);
 
   TimerQueue& timers_;
@@ -107,6 +121,9 @@ class UtLink {
   void* port_ = nullptr;
   LinkState state_ = LinkState::None;
   bool xmodem_ = false;
+  bool reading_ = false;     // a read's bytes are being handled
+  bool decoding_ = false;    // inside the decoder's feed
+  bool drainWanted_ = false; // drainPort() was asked for while reading
 
   proto::LinkStats stats_;
   proto::FrameEncoder encoder_;

@@ -36,7 +36,7 @@ struct UtRequest {
   Completion completion;
   int retryLimit = 2;     // retransmissions after the first send; -1: no limit
   int timeoutMs = 600;    // response time-out of each transmission
-  const void* owner = nullptr;  // the client it serves, so that its death can drop it
+  uint64_t owner = 0;  // the serial of the client it serves (0: the server's own)
 };
 
 using UtRequestPtr = std::unique_ptr<UtRequest>;

@@ -26,8 +26,7 @@ XmodemSession::~XmodemSession() { timers_.cancel(&timer_); }
 void XmodemSession::command(ClientEntry& client) {
   auto c = client.command();
   if (c.size() < msg::cmd::kXmodemData) {
-    client.replyStatus(msg::kStatusFailed);
-    client.busy = Busy::Idle;
+    client.finishStatus(msg::kStatusFailed);
     return;
   }
   const auto sub = static_cast<int32_t>(proto::loadLe32(&c[msg::cmd::kXmodemSubcommand]));
@@ -35,7 +34,8 @@ void XmodemSession::command(ClientEntry& client) {
     enter(client);
     return;
   }
-  client.busy = Busy::Idle;
+  // The owner is idle while its data goes out, and hears the outcome later.
+  client.finishWithoutReply();
   uint32_t refusal = !active() ? msg::kStatusNotInXmodem
                      : owner_ != &client ? msg::kStatusNotXmodemOwner
                      : state_ != State::Ready ? msg::kStatusXmodemBadState
@@ -63,42 +63,54 @@ void XmodemSession::enter(ClientEntry& client) {
     begin(client);
     return;
   }
-  ClientEntry* target = &client;
+  // Held weakly: a client retired while the UT has the request is not
+  // answered, and takes no port.
   auto request = std::make_unique<UtRequest>(
-      kUtStartDownload, std::vector<uint8_t>{}, [this, target](RequestStatus status, std::span<const uint8_t> response) {
-        switch (status) {
-          case RequestStatus::Accepted: begin(*target); return;
-          case RequestStatus::Rejected: target->replyUtError(response); break;
-          case RequestStatus::NoResponse: target->replyStatus(msg::kStatusNoUtReply); break;
-          case RequestStatus::Flushed: target->replyStatus(msg::kStatusLinkDown); break;
-          case RequestStatus::LinkInitial: target->replyStatus(msg::kStatusLinkNotMade); break;
-          default: target->replyStatus(msg::kStatusXmodemOther); break;
+      kUtStartDownload, std::vector<uint8_t>{},
+      [this, target = client.weak_from_this()](RequestStatus status, std::span<const uint8_t> response) {
+        auto entry = target.lock();
+        if (!entry) return;
+        if (status == RequestStatus::Accepted) {
+          begin(*entry);
+        } else {
+          entryRefused(*entry, status, response);
         }
-        target->busy = Busy::Idle;
       });
-  request->owner = &client;
+  request->owner = client.serial();
   client.busy = Busy::Serving;
   link_.submit(std::move(request), 1);
 }
 
+void XmodemSession::entryRefused(ClientEntry& client, RequestStatus status, std::span<const uint8_t> response) {
+  switch (status) {
+    case RequestStatus::Rejected: client.finishUtError(response); return;
+    case RequestStatus::NoResponse: client.finishStatus(msg::kStatusNoUtReply); return;
+    case RequestStatus::Flushed: client.finishStatus(msg::kStatusLinkDown); return;
+    case RequestStatus::LinkInitial: client.finishStatus(msg::kStatusLinkNotMade); return;
+    default: client.finishStatus(msg::kStatusXmodemOther); return;
+  }
+}
+
 void XmodemSession::begin(ClientEntry& client) {
-  // The owner waits for the receiver without being busy, so that it can
-  // cancel with command 47.
-  client.busy = Busy::Idle;
   if (active()) {
-    client.replyStatus(msg::kStatusAlreadyInXmodem);
+    client.finishStatus(msg::kStatusAlreadyInXmodem);
     return;
   }
+  // The owner waits for the receiver without being busy, so that it can
+  // cancel with command 47.
+  client.finishWithoutReply();
   owner_ = &client;
   buildLength_ = 0;
   data_.clear();
   position_ = 0;
   lastData_ = false;
+  // Set before the port is handed over: bytes drained on the way in are
+  // already the receiver's.
+  state_ = State::WaitingForReceiver;
+  startTimer(kStartMs);
   link_.setXmodem(true);
   manager_.enterXmodem();
   KMXIOSetBaudRate(link_.port(), manager_.targetRate());
-  state_ = State::WaitingForReceiver;
-  startTimer(kStartMs);
 }
 
 void XmodemSession::leave() {
@@ -132,7 +144,7 @@ void XmodemSession::startTimer(int ms) {
 }
 
 void XmodemSession::cancel(ClientEntry& client) {
-  client.busy = Busy::Idle;
+  client.finishWithoutReply();
   if (active() && owner_ == &client) handle(Event::Cancel);
 }
 
@@ -140,7 +152,7 @@ void XmodemSession::ctsLost() {
   if (active()) handle(Event::CtsLost);
 }
 
-void XmodemSession::clientGone(ClientEntry& client) {
+void XmodemSession::clientRetiring(ClientEntry& client) {
   if (owner_ == &client) leave();
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "client_entry.h"
+#include "client_observer.h"
 #include "timer_queue.h"
 #include "ut_link.h"
 
@@ -18,7 +19,7 @@ namespace kmx::server {
 
 class LinkManager;
 
-class XmodemSession {
+class XmodemSession : public ClientObserver {
  public:
   static constexpr std::size_t kDataSize = 1024;
   static constexpr std::size_t kBlockSize = kDataSize + 4;  // STX, number, complement, data, sum
@@ -36,13 +37,16 @@ class XmodemSession {
   void cancel(ClientEntry& client);    // 47
   void bytes(std::span<const uint8_t> received);  // from the port, while active
   void ctsLost();
-  void clientGone(ClientEntry& client);
+  // The owner's end ends the session, whether or not it opened its
+  // connection.
+  void clientRetiring(ClientEntry& client) override;
 
  private:
   enum class State { WaitingForReceiver = 0, Ready = 1, BlockSent = 2, EndSent = 3 };
   enum class Event { Timer, Nak, Ack, Can, Cancel, CtsLost };
 
   void enter(ClientEntry& client);
+  void entryRefused(ClientEntry& client, RequestStatus status, std::span<const uint8_t> response);
   void begin(ClientEntry& client);
   void leave();
   void handle(Event event);

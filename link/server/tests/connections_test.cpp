@@ -1,8 +1,10 @@
 // Start-up, the connection handshake, client death and the server's end.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "kmx/platform/named_mutex.h"
+#include "kmx/platform/runtime_dir.h"
 #include "kmx/testing/helper_process.h"
 #include "kmx_channels.h"
 #include "server_fixture.h"
@@ -71,6 +73,48 @@ TEST_F(Connections, ServerWaitsForAClientThatHoldsTheMutexAndServesIt) {
   EXPECT_FALSE(serverEnds(server, 300)) << "it went on serving the new client";
   auto close = words({kCmdClose});
   channel.SendMsg(kCtoSCmd, close.data(), 4);
+  EXPECT_TRUE(serverEnds(server, 5000));
+}
+
+// The server keeps the new-connection mutex until its process ends: a client
+// that could take it earlier would start a second server while this one
+// still has the port.
+TEST_F(Connections, TheNewConnectionMutexIsHeldUntilTheServerHasEnded) {
+  WireClient& client = connect();
+  ASSERT_TRUE(client.connected());
+  const pid_t server = client.serverPid();
+  // Opened (not locked) first, so that the mutex outlives the server.
+  auto mutex = NamedMutex::create("KMX_NEW_CONNECTION_MUTEX");
+  ASSERT_NE(mutex, nullptr);
+  client.close();
+  ASSERT_TRUE(serverEnds(server, 10000));
+  EXPECT_EQ(mutex->lock(1000), NamedMutex::LockResult::Abandoned) << "let go before the end";
+  mutex->unlock();
+}
+
+// A new-connection mutex that cannot be made costs only the hand-over's
+// guard: the client that was accepted is served.
+TEST_F(Connections, AServerWithoutTheNewConnectionMutexServesItsClient) {
+  ASSERT_EQ(mkdir(runtimeObjectPath("KMX_NEW_CONNECTION_MUTEX", ".mtx").c_str(), 0700), 0);
+  KMXIpc channel(clientChannelName("UT1", 510).c_str(), kClientChannelClient);
+  ASSERT_TRUE(channel.Create());
+  KMXIpc connection(connectionChannelName("UT1").c_str(), kConnectionChannelClient);
+  ASSERT_TRUE(connection.Create());
+  auto request = words({0, 510, 9600, static_cast<uint32_t>(getpid())});
+  ASSERT_TRUE(connection.SendMsg(kConnMbox, request.data(), 16));
+  const pid_t server = startDetached(KMXSERVER_PATH, {"UT1"}, runtimeDir() + "/kmxserver-UT1.log");
+  ASSERT_GT(server, 0);
+  std::vector<uint8_t> reply(kMaxMessage);
+  uint32_t length = 0;
+  ASSERT_TRUE(channel.ReceiveMsg(kStoCRsp, reply.data(), kMaxMessage, 10000, &length));
+  EXPECT_EQ(wordAt(reply, 4), kConnAccepted);
+  connection.Close();
+  auto rates = words({kCmdGetAvailableBaudRates});
+  ASSERT_TRUE(channel.SendMsg(kCtoSCmd, rates.data(), 4));
+  ASSERT_TRUE(channel.ReceiveMsg(kStoCRsp, reply.data(), kMaxMessage, 10000, &length)) << "the server went away";
+  EXPECT_EQ(wordAt(reply, 0), kStatusOk);
+  auto close = words({kCmdClose});
+  ASSERT_TRUE(channel.SendMsg(kCtoSCmd, close.data(), 4));
   EXPECT_TRUE(serverEnds(server, 5000));
 }
 

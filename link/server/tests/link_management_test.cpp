@@ -2,6 +2,7 @@
 // keep-alive, and the state changes clients hear of.
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -90,8 +91,7 @@ TEST_F(LinkManagement, KeepAlivePingsOnlyAnIdleLink) {
   EXPECT_EQ(sim.counters().framesReceived - before, static_cast<uint32_t>(commands));
   // Idle: pings come.
   before = sim.counters().framesReceived;
-  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-  EXPECT_GE(sim.counters().framesReceived - before, 1u);
+  EXPECT_TRUE(sim.waitUntil([&](const sim::SimulatorCounters& c) { return c.framesReceived > before; }, 5000));
 }
 
 TEST_F(LinkManagement, StateChangesAreToldByMask) {
@@ -121,7 +121,11 @@ TEST_F(LinkManagement, StateChangeToAFullMailboxIsRetriedWithoutBlocking) {
   for (int i = 0; i < 20; ++i) sim.sendAlert(3, {static_cast<uint8_t>(i)});
   ASSERT_TRUE(other.status(other.command(words({kCmdGetDropCounts}))) == kStatusOk);
   sim.setCts(false);
-  usleep(150 * 1000);  // the CTS poll has seen it; the Down message waits
+  // Once the CTS poll has seen it the link is down (and the Down message
+  // waits for room).
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (other.status(other.command(nvRead())) != kStatusLinkDown && std::chrono::steady_clock::now() < limit) {
+  }
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(other.status(other.command(nvRead())), kStatusLinkDown);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
@@ -133,6 +137,48 @@ TEST_F(LinkManagement, StateChangeToAFullMailboxIsRetriedWithoutBlocking) {
   ASSERT_TRUE(full.nextAsync(message, 2000));
   EXPECT_EQ(message.type, kAsyncStateChange);
   EXPECT_EQ(message.id, kLinkDown);
+}
+
+// Asynchronous data never overtakes a state change that waits for room in
+// the same client's mailbox.
+TEST_F(LinkManagement, DataDoesNotOvertakeAStateChangeWaitingForRoom) {
+  WireClient& full = connectUp(115200, kLinkUp | kLinkEstablishing | kLinkDown);
+  WireClient& other = connectUp(115200, kLinkUp | kLinkDown);
+  full.command(words({kCmdRegister, 1, kAsyncAlert, 3, 0, 0xFFFFFFFF}));
+  for (int i = 0; i < 20; ++i) sim.sendAlert(3, {static_cast<uint8_t>(i)});
+  ASSERT_EQ(other.status(other.command(words({kCmdGetDropCounts}))), kStatusOk);  // the alerts are in
+  // Down and Up wait for room in the full client's mailbox.
+  AsyncMessage message;
+  sim.setCts(false);
+  ASSERT_TRUE(other.nextAsync(message, 10000));
+  ASSERT_EQ(message.id, kLinkDown);
+  sim.setCts(true);
+  ASSERT_TRUE(other.nextAsync(message, 10000));
+  ASSERT_EQ(message.id, kLinkUp);
+  // Alerts keep coming while the full client makes room.
+  std::atomic<bool> streaming{true};
+  std::thread stream([&] {
+    for (uint8_t i = 100; streaming && i < 250; ++i) {
+      sim.sendAlert(3, {i});
+      usleep(1000);
+    }
+  });
+  std::vector<AsyncMessage> received;
+  while (full.nextAsync(message, 1000)) received.push_back(message);
+  streaming = false;
+  stream.join();
+  std::size_t lastState = 0, firstLate = received.size();
+  bool stateSeen = false;
+  for (std::size_t i = 0; i < received.size(); ++i) {
+    if (received[i].type == kAsyncStateChange) {
+      lastState = i;
+      stateSeen = true;
+    } else if (!received[i].payload.empty() && received[i].payload[0] >= 100 && firstLate == received.size()) {
+      firstLate = i;
+    }
+  }
+  ASSERT_TRUE(stateSeen);
+  EXPECT_LT(lastState, firstLate) << "an alert sent after the change arrived before it";
 }
 
 }  // namespace

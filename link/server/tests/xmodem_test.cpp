@@ -103,8 +103,13 @@ TEST_F(Xmodem, FailuresEndTheTransferWithTheirReplies) {
   EXPECT_EQ(download(client, image(10, 0)).second, kStatusXmodemCancelledByUt);
 
   sim.xmodemSilentAfterEot(false);
+  AsyncMessage change;
+  while (client.nextAsync(change, 0)) {
+  }
   sim.setCts(false);
-  usleep(200 * 1000);
+  do {
+    ASSERT_TRUE(client.nextAsync(change, 5000)) << "the server saw CTS go";
+  } while (change.id != kLinkDown);
   sim.setCts(true);
   EXPECT_EQ(client.status(client.command(xmodem(1, 1))), kStatusNotInXmodem);
 }
@@ -122,7 +127,7 @@ TEST_F(Xmodem, CtsLossEndsTheTransfer) {
   WireClient& client = connectUp();
   sim.xmodemNeverStart(true);
   ASSERT_TRUE(client.send(xmodem(0, 0)));
-  usleep(300 * 1000);
+  ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.inLoader; }, 5000));
   sim.setCts(false);
   EXPECT_EQ(client.awaitReply(), words({kStatusLinkDown}));
 }
@@ -131,7 +136,9 @@ TEST_F(Xmodem, OwnerCancelsItsWaitingCommandWithCommand47) {
   WireClient& client = connectUp();
   sim.xmodemNeverStart(true);
   ASSERT_TRUE(client.send(xmodem(0, 0)));
-  usleep(300 * 1000);
+  // The cancel waits in the mailbox until the server, which gets the UT's
+  // answer right after the UT enters its loader, has the owner idle again.
+  ASSERT_TRUE(sim.waitUntil([](const sim::SimulatorCounters& c) { return c.inLoader; }, 5000));
   ASSERT_TRUE(client.send(words({kCmdCancelXmodem})));
   EXPECT_EQ(client.awaitReply(), words({kStatusXmodemCancelled}));
   EXPECT_TRUE(client.awaitReply(300).empty()) << "command 47 has no reply of its own";

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 
+#include "kmx/platform/mapping_guard.h"
 #include "kmx/platform/named_file.h"
 
 namespace kmx {
@@ -38,6 +39,7 @@ class NamedMutex {
 
   NamedFile file_;
   void* mapping_;
+  GuardedMapping guard_;  // a shrunk file must not kill a guarded process
 };
 
 }  // namespace kmx

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+#include "kmx/platform/mapping_guard.h"
 #include "kmx/platform/named_file.h"
 
 namespace kmx {
@@ -32,6 +33,9 @@ class SharedMemory {
 
   void* data() const { return data_; }
   std::size_t size() const { return size_; }
+  // True once part of the block was found past the end of its file (another
+  // process shrank it) and replaced by zero pages: see mapping_guard.h.
+  bool damaged() const { return guard_.damaged(); }
 
   // Unmaps and releases the name early, reporting failures (the destructor
   // does the same silently). Returns false with the last-error set when the
@@ -44,6 +48,7 @@ class SharedMemory {
   NamedFile file_;
   void* data_;
   std::size_t size_;
+  GuardedMapping guard_;
 };
 
 }  // namespace kmx

@@ -44,8 +44,13 @@ class FrameDecoder {
 
   // Decodes `bytes`, calling `sink` for every complete packet whose CRC
   // matches. The packet span points into the decoder's own buffer and is valid
-  // only during the call to the sink.
-  void feed(ByteSpan bytes, PacketSink sink);
+  // only during the call to the sink. Returns the number of bytes taken: all
+  // of them, unless the sink called stopFeeding().
+  std::size_t feed(ByteSpan bytes, PacketSink sink);
+
+  // Called from a sink: the bytes after this packet are not for the decoder
+  // (the line changes hands), so feed() returns after the sink.
+  void stopFeeding() noexcept { stop_ = true; }
 
   // Forgets a partly received packet and a pending escape.
   void reset() noexcept {
@@ -63,6 +68,7 @@ class FrameDecoder {
   LinkStats& stats_;
   std::size_t count_ = 0;
   bool afterEscape_ = false;
+  bool stop_ = false;
   std::array<uint8_t, kMaxPacketSize> packet_;
 };
 
