@@ -239,7 +239,7 @@ struct IGeneralSettings : IUnknown {
   virtual HRESULT MinuteAlert(GetSetType gstType, int32_t bSet, int32_t* pbRetrieve) = 0;
   virtual HRESULT RestrictUT(GetSetType gstType, int32_t bSet, int32_t* pbRetrieve) = 0;
   virtual HRESULT LockMode(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                           LPWSTR* ppszResult) = 0;
   virtual HRESULT FieldServiceHiddenCode(GetSetType gstType, LPWSTR szSet, LPWSTR* ppszResult) = 0;
   virtual HRESULT UserLockCode(GetSetType gstType, LPWSTR szSet, LPWSTR* ppszResult) = 0;
   virtual HRESULT SystemHiddenMenuCode(GetSetType gstType, LPWSTR szSet, LPWSTR* ppszResult) = 0;
@@ -256,7 +256,7 @@ struct IGeneralSettings_1_2 : IGeneralSettings_1_1 {
   VX_COM_INTERFACE(IGeneralSettings_1_2, IGeneralSettings_1_1, "{604E497A-C849-11D3-8878-00805F9B5A6C}")
   virtual HRESULT SleepServiceScanInterval(GetSetType gstType, uint16_t usSet, uint16_t* pusRetrieve) = 0;
   virtual HRESULT DataServicesBaudRate(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                       LPWSTR* ppszResult) = 0;
 };
 
 struct IGeneralSettings_1_3 : IGeneralSettings_1_2 {
@@ -269,7 +269,7 @@ struct IGeneralSettings_1_3 : IGeneralSettings_1_2 {
 struct IGeneralSettings_1_4 : IGeneralSettings_1_3 {
   VX_COM_INTERFACE(IGeneralSettings_1_4, IGeneralSettings_1_3, "{9BEFEE75-4390-11D4-8895-00805F9B5A6C}")
   virtual HRESULT SMSMessageAlert(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                  LPWSTR* ppszResult) = 0;
 };
 
 struct IOrbitnetSettings : IUnknown {
@@ -289,20 +289,20 @@ struct IOrbitnetSettings : IUnknown {
 struct IOrbitnetSettings_1_5 : IOrbitnetSettings {
   VX_COM_INTERFACE(IOrbitnetSettings_1_5, IOrbitnetSettings, "{B37270A1-73A1-11D4-88A1-00805F9B5A6C}")
   virtual HRESULT OB_PacketDataPreferredMode(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                             LPWSTR* ppszResult) = 0;
 };
 
 struct ITerrestrialSettings : IUnknown {
   VX_COM_INTERFACE(ITerrestrialSettings, IUnknown, "{45AAF696-CB44-11D2-8902-00805F9B5A6C}")
   virtual HRESULT CellularIMSI(GetSetType gstType, int32_t nIndex, cellular_imsi_type* pImsi) = 0;
-  virtual HRESULT CDMAPrefServingSystem(GetSetType gstType, int32_t bCDMA, int32_t nNAM, LPWSTR szSet,
-                                        uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) = 0;
+  virtual HRESULT CDMAPrefServingSystem(GetSetType gstType, int32_t bCDMA, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
+                                        uint32_t* pulResult, LPWSTR* ppszResult) = 0;
   virtual HRESULT AllowedCellularModes(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
-                         uint32_t* pulResult, LPWSTR* ppszResult) = 0;
+                                       uint32_t* pulResult, LPWSTR* ppszResult) = 0;
   virtual HRESULT PreferredCellularMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
-                         uint32_t* pulResult, LPWSTR* ppszResult) = 0;
-  virtual HRESULT PreferredMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
-                         uint32_t* pulResult, LPWSTR* ppszResult) = 0;
+                                        uint32_t* pulResult, LPWSTR* ppszResult) = 0;
+  virtual HRESULT PreferredMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                                LPWSTR* ppszResult) = 0;
   virtual HRESULT CDMAChannels(GetSetType gstType, int32_t nNAM, cdma_channels_type* pChannels) = 0;
   virtual HRESULT SIDNIDPairs(GetSetType gstType, int32_t nNAM, nv_sid_nid_type* pPairs) = 0;
   virtual HRESULT ResetSIDNIDList() = 0;
@@ -312,10 +312,9 @@ struct ITerrestrialSettings : IUnknown {
   virtual HRESULT CDMALockSIDList(GetSetType gstType, int32_t bCDMA, int32_t nIndex, lock_sid_list_type* pList) = 0;
   virtual HRESULT CDMATermRegistration(GetSetType gstType, int32_t nIndex, term_registration_type* pReg) = 0;
   virtual HRESULT ACCOLC(GetSetType gstType, int32_t nIndex, int32_t bCDMA, uint8_t ucSet, uint8_t* pucRetrieve) = 0;
-  virtual HRESULT AMPSAutoReg(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
-                         uint32_t* pulResult, LPWSTR* ppszResult) = 0;
-  virtual HRESULT AmpsFirstPagingChannel(GetSetType gstType, int32_t nIndex, uint16_t usSet,
-                                         uint16_t* pusRetrieve) = 0;
+  virtual HRESULT AMPSAutoReg(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                              LPWSTR* ppszResult) = 0;
+  virtual HRESULT AmpsFirstPagingChannel(GetSetType gstType, int32_t nIndex, uint16_t usSet, uint16_t* pusRetrieve) = 0;
   virtual HRESULT AmpsControlChannels(GetSetType gstType, int32_t nNAM, amps_first_control_channel_type* pChannels) = 0;
   virtual HRESULT AmpsSendPIN(GetSetType gstType, int32_t nNAM, int32_t bSet, int32_t* pbRetrieve) = 0;
   virtual HRESULT AmpsAutoPIN(GetSetType gstType, int32_t nIndex, LPWSTR szSet, LPWSTR* ppszResult) = 0;
@@ -334,40 +333,40 @@ struct ITerrestrialSettings_1_3 : ITerrestrialSettings {
 struct ITerrestrialSettings_1_5 : ITerrestrialSettings_1_3 {
   VX_COM_INTERFACE(ITerrestrialSettings_1_5, ITerrestrialSettings_1_3, "{AFBD098A-73AD-11D4-88A2-00805F9B5A6C}")
   virtual HRESULT CDMA_PacketDataPreferredMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
-                         uint32_t* pulResult, LPWSTR* ppszResult) = 0;
+                                               uint32_t* pulResult, LPWSTR* ppszResult) = 0;
 };
 
 struct IUISettings : IUnknown {
   VX_COM_INTERFACE(IUISettings, IUnknown, "{45AAF697-CB44-11D2-8902-00805F9B5A6C}")
   virtual HRESULT IsValidPB(int32_t* pbIsValid) = 0;
   virtual HRESULT AutoAnswer(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                             LPWSTR* ppszResult) = 0;
   virtual HRESULT EarPieceVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                 LPWSTR* ppszResult) = 0;
   virtual HRESULT KeyBeepVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                LPWSTR* ppszResult) = 0;
   virtual HRESULT RingerVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                               LPWSTR* ppszResult) = 0;
   virtual HRESULT CarkitHandset(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                LPWSTR* ppszResult) = 0;
   virtual HRESULT CarkitHandsfree(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                  LPWSTR* ppszResult) = 0;
   virtual HRESULT RingerType(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                             LPWSTR* ppszResult) = 0;
   virtual HRESULT KeyBeepSound(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                               LPWSTR* ppszResult) = 0;
   virtual HRESULT KeyBeepLength(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                LPWSTR* ppszResult) = 0;
   virtual HRESULT OneTouchDial(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                               LPWSTR* ppszResult) = 0;
   virtual HRESULT AnyKeyAnswer(GetSetType gstType, int32_t bSet, int32_t* pbRetrieve) = 0;
   virtual HRESULT AutoRetry(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                            LPWSTR* ppszResult) = 0;
   virtual HRESULT Timezone(GetSetType gstType, uint16_t usSet, uint16_t* pusRetrieve) = 0;
   virtual HRESULT ShowTime(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                           LPWSTR* ppszResult) = 0;
   virtual HRESULT Backlight(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                            LPWSTR* ppszResult) = 0;
   virtual HRESULT AutoHyphen(GetSetType gstType, int32_t bSet, int32_t* pbRetrieve) = 0;
   virtual HRESULT Banner(GetSetType gstType, LPWSTR szSet, LPWSTR* ppszResult) = 0;
   virtual HRESULT SplashBanner(GetSetType gstType, LPWSTR szSet, LPWSTR* ppszResult) = 0;
@@ -386,7 +385,7 @@ struct IUISettings : IUnknown {
 struct IUISettings_1_1 : IUISettings {
   VX_COM_INTERFACE(IUISettings_1_1, IUISettings, "{1F437D18-8186-11D3-8947-00805F9B5A6C}")
   virtual HRESULT Language(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                           LPWSTR* ppszResult) = 0;
   virtual HRESULT LastCallDialedDigits(GetSetType gstType, last_dialed_digits_type* pDigits) = 0;
 };
 
@@ -409,7 +408,7 @@ struct IUISettings_1_3 : IUISettings_1_2 {
 struct IUISettings_1_5 : IUISettings_1_3 {
   VX_COM_INTERFACE(IUISettings_1_5, IUISettings_1_3, "{B372709D-73A1-11D4-88A1-00805F9B5A6C}")
   virtual HRESULT SortPhonebook(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
-                         LPWSTR* ppszResult) = 0;
+                                LPWSTR* ppszResult) = 0;
 };
 
 struct IAFUTSettings : IUnknown {

@@ -9,24 +9,36 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 char DecodePhoneBookDigit(unsigned code) {
   if (code <= 9) return static_cast<char>('0' + code);
   switch (code) {
-    case 11: return '*';
-    case 12: return '#';
-    case 13: return '-';
-    case 14: return 'T';
-    case 15: return 'H';
-    default: return ' ';
+    case 11:
+      return '*';
+    case 12:
+      return '#';
+    case 13:
+      return '-';
+    case 14:
+      return 'T';
+    case 15:
+      return 'H';
+    default:
+      return ' ';
   }
 }
 
 unsigned EncodePhoneBookDigit(char c) {
   if (isDigit(c)) return static_cast<unsigned>(c - '0');
   switch (c) {
-    case '*': return 11;
-    case '#': return 12;
-    case '-': return 13;
-    case 'T': return 14;
-    case 'H': return 15;
-    default: return 0;
+    case '*':
+      return 11;
+    case '#':
+      return 12;
+    case '-':
+      return 13;
+    case 'T':
+      return 14;
+    case 'H':
+      return 15;
+    default:
+      return 0;
   }
 }
 

@@ -72,8 +72,8 @@ HRESULT EnumFlagShape(IVexParams1* params, const Row& row, GetSetType gstType, i
   });
 }
 
-HRESULT NumericFlagShape(IVexParams1* params, const Row& row, const char* path, GetSetType gstType, int n,
-                         int32_t set, int32_t* out) {
+HRESULT NumericFlagShape(IVexParams1* params, const Row& row, const char* path, GetSetType gstType, int n, int32_t set,
+                         int32_t* out) {
   return vx::com::NoThrow([&]() -> HRESULT {
     const HRESULT hr = Prologue(params, !IsGet(gstType) || out != nullptr, row.index, n);
     if (FAILED(hr)) return hr;
@@ -140,8 +140,7 @@ HRESULT WriteCharRow(const NvPort& nv, const char* pathTemplate, int n, int coun
   return S_OK;
 }
 
-HRESULT CharRowShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, LPWSTR szSet,
-                     LPWSTR* ppszResult) {
+HRESULT CharRowShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, LPWSTR szSet, LPWSTR* ppszResult) {
   return vx::com::NoThrow([&]() -> HRESULT {
     const bool get = IsGet(gstType);
     const HRESULT hr = Prologue(params, get ? ppszResult != nullptr : szSet != nullptr, row.index, n);

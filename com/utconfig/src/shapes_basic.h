@@ -50,8 +50,8 @@ HRESULT ScalarShape(IVexParams1* params, const Row& row, GetSetType gstType, int
 HRESULT EnumFlagShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, int32_t set, int32_t* out);
 // A numeric flag: get gives 0 or 1, set writes the value as given. `path`
 // is the row's path or one of its alternatives.
-HRESULT NumericFlagShape(IVexParams1* params, const Row& row, const char* path, GetSetType gstType, int n,
-                         int32_t set, int32_t* out);
+HRESULT NumericFlagShape(IVexParams1* params, const Row& row, const char* path, GetSetType gstType, int n, int32_t set,
+                         int32_t* out);
 // An enum leaf by member name or number. `path` as above.
 HRESULT EnumShape(IVexParams1* params, const Row& row, const char* path, GetSetType gstType, int n, LPWSTR szSet,
                   uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult);

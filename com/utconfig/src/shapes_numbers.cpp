@@ -133,9 +133,13 @@ HRESULT phoneBook(IVexParams1* params, const Row& row, GetSetType gstType, int n
     if (FAILED(hr)) return hr;
     const NvPort nv(params);
     const std::string base = NvPath(row.path, n);
-    auto& name = [](Entry& e) -> auto& {
-      if constexpr (requires { e.unicode_alpha; }) return e.unicode_alpha; else return e.alpha;
-    }(*caller);
+    auto& name = [](Entry & e) -> auto& {
+      if constexpr (requires { e.unicode_alpha; })
+        return e.unicode_alpha;
+      else
+        return e.alpha;
+    }
+    (*caller);
     const std::string names = base + (probeName ? nameLeaves(nv, base) : std::string(kAlpha));
 
     if (!IsGet(gstType)) {
@@ -170,9 +174,13 @@ HRESULT phoneBook(IVexParams1* params, const Row& row, GetSetType gstType, int n
       entry.valid = static_cast<int32_t>(valid);
       entry.secret = static_cast<int32_t>(secret);
       entry.digits_index = clampDigits(count);
-      auto& entryName = [](Entry& e) -> auto& {
-        if constexpr (requires { e.unicode_alpha; }) return e.unicode_alpha; else return e.alpha;
-      }(entry);
+      auto& entryName = [](Entry & e) -> auto& {
+        if constexpr (requires { e.unicode_alpha; })
+          return e.unicode_alpha;
+        else
+          return e.alpha;
+      }
+      (entry);
       hr = readName(nv, names, entryName);
       if (FAILED(hr)) return hr;
       hr = readNibbles(nv, base, entry.digits_index, entry.digits);
@@ -192,8 +200,11 @@ HRESULT lastDialed(IVexParams1* params, const Row& row, GetSetType gstType, Numb
     const NvPort nv(params);
     const std::string base = row.path;
     const std::string names = base + (probeName ? nameLeaves(nv, base) : std::string(kAlpha));
-    auto nameOf = [](Number& number) -> auto& {
-      if constexpr (requires { number.unicode_alpha; }) return number.unicode_alpha; else return number.alpha;
+    auto nameOf = [](Number & number) -> auto& {
+      if constexpr (requires { number.unicode_alpha; })
+        return number.unicode_alpha;
+      else
+        return number.alpha;
     };
 
     if (!IsGet(gstType)) {
@@ -227,7 +238,8 @@ HRESULT lastDialed(IVexParams1* params, const Row& row, GetSetType gstType, Numb
 // The display copy: "+" when international, then the decoded digits.
 HRESULT readDisplayCopy(const NvPort& nv, const std::string& base, std::u16string* text) {
   UI4 international = 0, count = 0;
-  HRESULT hr = readLeaves(nv, {{base + ".hdr.flags.international", &international}, {base + ".hdr.digits_index", &count}});
+  HRESULT hr =
+      readLeaves(nv, {{base + ".hdr.flags.international", &international}, {base + ".hdr.digits_index", &count}});
   if (FAILED(hr)) return hr;
   uint8_t digits[kMaxDigits];
   const int length = clampDigits(count);
@@ -373,7 +385,8 @@ HRESULT NamNameShape(IVexParams1* params, const Row& row, GetSetType gstType, in
     for (int k = 0; k < kNameLength; ++k) {
       name[k] = static_cast<int16_t>(static_cast<std::size_t>(k) < length ? szSet[k] : u' ');
     }
-    hr = writeLeaves(nv, {{mirror + ".hdr.flags.valid", 1}, {mirror + ".hdr.flags.secret", 0},
+    hr = writeLeaves(nv, {{mirror + ".hdr.flags.valid", 1},
+                          {mirror + ".hdr.flags.secret", 0},
                           {mirror + ".hdr.flags.alpha_valid", hasName(name) ? 1u : 0u}});
     if (FAILED(hr)) return hr;
     return writeName(nv, mirror + nameLeaves(nv, mirror), name);

@@ -67,8 +67,10 @@ HRESULT spEntry(IVexParams1* params, const Row& row, GetSetType gstType, int n, 
     const NvPort nv(params);
     const std::string base = NvPath(row.path, n);
     auto names = [](Entry& e) {
-      if constexpr (requires { e.u_mcc_name; }) return std::pair{e.u_mcc_name, e.u_mnc_name};
-      else return std::pair{e.mcc_name, e.mnc_name};
+      if constexpr (requires { e.u_mcc_name; })
+        return std::pair{e.u_mcc_name, e.u_mnc_name};
+      else
+        return std::pair{e.mcc_name, e.mnc_name};
     };
 
     if (!IsGet(gstType)) {
@@ -144,7 +146,8 @@ HRESULT SpEntryShape(IVexParams1* params, const Row& row, GetSetType gstType, in
   return spEntry(params, row, gstType, n, entry);
 }
 
-HRESULT SpEntryShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, knownsp_entry_unicode_type* entry) {
+HRESULT SpEntryShape(IVexParams1* params, const Row& row, GetSetType gstType, int n,
+                     knownsp_entry_unicode_type* entry) {
   return spEntry(params, row, gstType, n, entry);
 }
 
@@ -382,7 +385,8 @@ struct TermRegistrationFields {
 
 }  // namespace
 
-HRESULT CdmaChannelsShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, cdma_channels_type* channels) {
+HRESULT CdmaChannelsShape(IVexParams1* params, const Row& row, GetSetType gstType, int n,
+                          cdma_channels_type* channels) {
   return leafRecord(params, row, gstType, n, channels, CdmaChannelFields{});
 }
 
@@ -491,8 +495,8 @@ HRESULT OptionalChannelShape(IVexParams1* params, const Row& row, GetSetType gst
   });
 }
 
-HRESULT OptionalEnumShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, LPWSTR szSet,
-                          uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) {
+HRESULT OptionalEnumShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, LPWSTR szSet, uint32_t ulSet,
+                          uint32_t* pulResult, LPWSTR* ppszResult) {
   return vx::com::NoThrow([&]() -> HRESULT {
     const bool get = IsGet(gstType);
     HRESULT hr = Prologue(params, !get || (pulResult != nullptr && ppszResult != nullptr), row.index, n);
@@ -634,13 +638,13 @@ HRESULT ProgDateNowAction(IVexParams1* params, const Row& row) {
     std::tm local{};
     localtime_r(&now.tv_sec, &local);
     const std::string base = row.path;
-    return writeAll(NvPort(params),
-                    {base + ".Year", base + ".Month", base + ".DayOfWeek", base + ".Day", base + ".Hour",
-                     base + ".Minute", base + ".Second", base + ".Milliseconds"},
-                    {static_cast<UI4>(local.tm_year + 1900), static_cast<UI4>(local.tm_mon + 1),
-                     static_cast<UI4>(local.tm_wday), static_cast<UI4>(local.tm_mday), static_cast<UI4>(local.tm_hour),
-                     static_cast<UI4>(local.tm_min), static_cast<UI4>(local.tm_sec),
-                     static_cast<UI4>(now.tv_nsec / 1000000)});
+    return writeAll(
+        NvPort(params),
+        {base + ".Year", base + ".Month", base + ".DayOfWeek", base + ".Day", base + ".Hour", base + ".Minute",
+         base + ".Second", base + ".Milliseconds"},
+        {static_cast<UI4>(local.tm_year + 1900), static_cast<UI4>(local.tm_mon + 1), static_cast<UI4>(local.tm_wday),
+         static_cast<UI4>(local.tm_mday), static_cast<UI4>(local.tm_hour), static_cast<UI4>(local.tm_min),
+         static_cast<UI4>(local.tm_sec), static_cast<UI4>(now.tv_nsec / 1000000)});
   });
 }
 

@@ -41,8 +41,8 @@ HRESULT AccolcShape(IVexParams1* params, const Row& row, GetSetType gstType, int
                     uint8_t* out);
 HRESULT OptionalChannelShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, uint16_t set,
                              uint16_t* out);
-HRESULT OptionalEnumShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, LPWSTR szSet,
-                          uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult);
+HRESULT OptionalEnumShape(IVexParams1* params, const Row& row, GetSetType gstType, int n, LPWSTR szSet, uint32_t ulSet,
+                          uint32_t* pulResult, LPWSTR* ppszResult);
 
 // Two T_UCHAR leaves; set clears both.
 HRESULT OrderReasonShape(IVexParams1* params, const Row& row, GetSetType gstType, uint8_t* first, uint8_t* second);

@@ -10,8 +10,8 @@ namespace vx::utconfig {
 HRESULT CUTConfig::CellularIMSI(GetSetType gstType, int32_t nIndex, cellular_imsi_type* pImsi) {
   return CellularImsiShape(nv(), rows::CellularIMSI, gstType, nIndex, pImsi);
 }
-HRESULT CUTConfig::CDMAPrefServingSystem(GetSetType gstType, int32_t bCDMA, int32_t nNAM, LPWSTR szSet,
-                                         uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) {
+HRESULT CUTConfig::CDMAPrefServingSystem(GetSetType gstType, int32_t bCDMA, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
+                                         uint32_t* pulResult, LPWSTR* ppszResult) {
   const Row& row = rows::CDMAPrefServingSystem;
   return EnumShape(nv(), row, bCDMA != 0 ? row.path : row.path2, gstType, nNAM, szSet, ulSet, pulResult, ppszResult);
 }

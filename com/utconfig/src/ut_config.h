@@ -11,8 +11,8 @@
 namespace vx::utconfig {
 
 class CUTConfig final
-    : public vx::com::Implements<IGeneralSettings_1_4, IOrbitnetSettings_1_5, ITerrestrialSettings_1_5,
-                                 IUISettings_1_5, IAFUTSettings_1_3, IUTConfigAttach> {
+    : public vx::com::Implements<IGeneralSettings_1_4, IOrbitnetSettings_1_5, ITerrestrialSettings_1_5, IUISettings_1_5,
+                                 IAFUTSettings_1_3, IUTConfigAttach> {
  public:
   CUTConfig() = default;
   ~CUTConfig() override;
@@ -51,7 +51,8 @@ class CUTConfig final
 
   // IGeneralSettings_1_2
   HRESULT SleepServiceScanInterval(GetSetType gstType, uint16_t usSet, uint16_t* pusRetrieve) override;
-  HRESULT DataServicesBaudRate(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT DataServicesBaudRate(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                               LPWSTR* ppszResult) override;
 
   // IGeneralSettings_1_3
   HRESULT OrbitnetSlotCycleIndex(GetSetType gstType, uint8_t ucSet, uint8_t* pucRetrieve) override;
@@ -59,7 +60,8 @@ class CUTConfig final
   HRESULT KnownSPEntryUnicode(GetSetType gstType, int32_t nIndex, knownsp_entry_unicode_type* pEntry) override;
 
   // IGeneralSettings_1_4
-  HRESULT SMSMessageAlert(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT SMSMessageAlert(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                          LPWSTR* ppszResult) override;
 
   // IOrbitnetSettings
   HRESULT DirectoryNumber(GetSetType gstType, int32_t nIndex, LPWSTR szSet, LPWSTR* ppszResult) override;
@@ -74,14 +76,19 @@ class CUTConfig final
   HRESULT OB_SMSTimeStampAdjust(GetSetType gstType, int32_t bSet, int32_t* pbRetrieve) override;
 
   // IOrbitnetSettings_1_5
-  HRESULT OB_PacketDataPreferredMode(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT OB_PacketDataPreferredMode(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                                     LPWSTR* ppszResult) override;
 
   // ITerrestrialSettings
   HRESULT CellularIMSI(GetSetType gstType, int32_t nIndex, cellular_imsi_type* pImsi) override;
-  HRESULT CDMAPrefServingSystem(GetSetType gstType, int32_t bCDMA, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT AllowedCellularModes(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT PreferredCellularMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT PreferredMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT CDMAPrefServingSystem(GetSetType gstType, int32_t bCDMA, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
+                                uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT AllowedCellularModes(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                               LPWSTR* ppszResult) override;
+  HRESULT PreferredCellularMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                                LPWSTR* ppszResult) override;
+  HRESULT PreferredMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                        LPWSTR* ppszResult) override;
   HRESULT CDMAChannels(GetSetType gstType, int32_t nNAM, cdma_channels_type* pChannels) override;
   HRESULT SIDNIDPairs(GetSetType gstType, int32_t nNAM, nv_sid_nid_type* pPairs) override;
   HRESULT ResetSIDNIDList() override;
@@ -91,7 +98,8 @@ class CUTConfig final
   HRESULT CDMALockSIDList(GetSetType gstType, int32_t bCDMA, int32_t nIndex, lock_sid_list_type* pList) override;
   HRESULT CDMATermRegistration(GetSetType gstType, int32_t nIndex, term_registration_type* pReg) override;
   HRESULT ACCOLC(GetSetType gstType, int32_t nIndex, int32_t bCDMA, uint8_t ucSet, uint8_t* pucRetrieve) override;
-  HRESULT AMPSAutoReg(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT AMPSAutoReg(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                      LPWSTR* ppszResult) override;
   HRESULT AmpsFirstPagingChannel(GetSetType gstType, int32_t nIndex, uint16_t usSet, uint16_t* pusRetrieve) override;
   HRESULT AmpsControlChannels(GetSetType gstType, int32_t nNAM, amps_first_control_channel_type* pChannels) override;
   HRESULT AmpsSendPIN(GetSetType gstType, int32_t nNAM, int32_t bSet, int32_t* pbRetrieve) override;
@@ -106,20 +114,31 @@ class CUTConfig final
   HRESULT EVRCRoamOrigination(GetSetType gstType, int32_t nNAM, uint16_t usSet, uint16_t* pusRetrieve) override;
 
   // ITerrestrialSettings_1_5
-  HRESULT CDMA_PacketDataPreferredMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT CDMA_PacketDataPreferredMode(GetSetType gstType, int32_t nNAM, LPWSTR szSet, uint32_t ulSet,
+                                       uint32_t* pulResult, LPWSTR* ppszResult) override;
 
   // IUISettings
   HRESULT IsValidPB(int32_t* pbIsValid) override;
-  HRESULT AutoAnswer(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT EarPieceVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT KeyBeepVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT RingerVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT CarkitHandset(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT CarkitHandsfree(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT RingerType(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT KeyBeepSound(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT KeyBeepLength(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
-  HRESULT OneTouchDial(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT AutoAnswer(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                     LPWSTR* ppszResult) override;
+  HRESULT EarPieceVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                         LPWSTR* ppszResult) override;
+  HRESULT KeyBeepVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                        LPWSTR* ppszResult) override;
+  HRESULT RingerVolume(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                       LPWSTR* ppszResult) override;
+  HRESULT CarkitHandset(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                        LPWSTR* ppszResult) override;
+  HRESULT CarkitHandsfree(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                          LPWSTR* ppszResult) override;
+  HRESULT RingerType(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                     LPWSTR* ppszResult) override;
+  HRESULT KeyBeepSound(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                       LPWSTR* ppszResult) override;
+  HRESULT KeyBeepLength(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                        LPWSTR* ppszResult) override;
+  HRESULT OneTouchDial(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                       LPWSTR* ppszResult) override;
   HRESULT AnyKeyAnswer(GetSetType gstType, int32_t bSet, int32_t* pbRetrieve) override;
   HRESULT AutoRetry(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
   HRESULT Timezone(GetSetType gstType, uint16_t usSet, uint16_t* pusRetrieve) override;
@@ -155,7 +174,8 @@ class CUTConfig final
   HRESULT LastCallDialedDigitsUnicode(GetSetType gstType, last_dialed_digits_unicode_type* pDigits) override;
 
   // IUISettings_1_5
-  HRESULT SortPhonebook(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult, LPWSTR* ppszResult) override;
+  HRESULT SortPhonebook(GetSetType gstType, LPWSTR szSet, uint32_t ulSet, uint32_t* pulResult,
+                        LPWSTR* ppszResult) override;
 
   // IAFUTSettings
   HRESULT NoDialedDigitsTimeout(GetSetType gstType, uint8_t ucSet, uint8_t* pucRetrieve) override;
@@ -166,6 +186,7 @@ class CUTConfig final
 
   // IAFUTSettings_1_3
   HRESULT EndCallWink(GetSetType gstType, uint16_t usSet, uint16_t* pusRetrieve) override;
+
  private:
   // The attached IVexParams1, or null.
   IVexParams1* nv() const { return params_; }

@@ -1,9 +1,9 @@
 // The digit encodings against hand-computed values.
+#include "digit_codes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "digit_codes.h"
 
 namespace vx::utconfig {
 namespace {

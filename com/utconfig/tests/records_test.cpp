@@ -170,9 +170,9 @@ TEST_F(UTConfigTest, CellularImsiAndMinRoundTripWithZeroDigits) {
   std::memset(&back, 'x', sizeof back);
   ASSERT_EQ(terrestrial->CellularIMSI(GET_PARAM, 1, &back), S_OK);
   EXPECT_EQ(back.valid, 0);
-  EXPECT_EQ(std::string(back.mcc, 3) + std::string(back.i11_12, 2) + std::string(back.min2, 3) +
-                std::string(back.min1, 7),
-            "302204082030405");
+  EXPECT_EQ(
+      std::string(back.mcc, 3) + std::string(back.i11_12, 2) + std::string(back.min2, 3) + std::string(back.min1, 7),
+      "302204082030405");
   amps_min_type minBack{};
   ASSERT_EQ(terrestrial->AmpsMIN(GET_PARAM, 2, &minBack), S_OK);
   EXPECT_EQ(std::string(minBack.min2, 3) + std::string(minBack.min1, 7), "0000000000");

@@ -114,10 +114,9 @@ TEST_F(ScriptedTest, AReadFailingPartWayLeavesTheRecordAlone) {
 TEST_F(ScriptedTest, ASetStopsAtTheFirstFailedWrite) {
   fake->failingWrites.insert("NV_UI_ROOT_MENU_BANNER[3].T_USHORT");
   EXPECT_EQ(config->Banner(SET_PARAM, const_cast<LPWSTR>(u"BANNER"), nullptr), E_FAIL);
-  EXPECT_EQ(fake->writes, (std::vector<std::string>{"NV_UI_ROOT_MENU_BANNER[0].T_USHORT",
-                                                    "NV_UI_ROOT_MENU_BANNER[1].T_USHORT",
-                                                    "NV_UI_ROOT_MENU_BANNER[2].T_USHORT",
-                                                    "NV_UI_ROOT_MENU_BANNER[3].T_USHORT"}));
+  EXPECT_EQ(fake->writes,
+            (std::vector<std::string>{"NV_UI_ROOT_MENU_BANNER[0].T_USHORT", "NV_UI_ROOT_MENU_BANNER[1].T_USHORT",
+                                      "NV_UI_ROOT_MENU_BANNER[2].T_USHORT", "NV_UI_ROOT_MENU_BANNER[3].T_USHORT"}));
 }
 
 TEST_F(ScriptedTest, ClearingOrderReasonsTriesBothLeaves) {

@@ -64,7 +64,7 @@ TEST_F(UTConfigTest, BooleansOverEnumsWriteOnOnlyForOne) {
   EXPECT_EQ(flag, 0);
   ASSERT_EQ(ui->AnyKeyAnswer(SET_PARAM, 1, nullptr), S_OK);
   ASSERT_EQ(params->CommitChanges(), S_OK);
-  EXPECT_EQ(utValue(kAnyKey), 5);  // UI_ON_DISPLAY
+  EXPECT_EQ(utValue(kAnyKey), 5);                             // UI_ON_DISPLAY
   ASSERT_EQ(ui->AnyKeyAnswer(SET_PARAM, -1, nullptr), S_OK);  // an automation true is not 1
   ASSERT_EQ(params->CommitChanges(), S_OK);
   EXPECT_EQ(utValue(kAnyKey), 4);  // UI_OFF_DISPLAY
