@@ -260,7 +260,9 @@ void LinkManager::ctsPoll() {
       ctsOn();  // during Xmodem mode the line is only recorded
     }
   }
-  ctsPollTimer_ = timers_.start(kCtsPollMs, [this] { ctsPoll(); });
+  // Leaving Xmodem mode on CTS loss restarts the link, which may have armed
+  // the poll already.
+  if (ctsPollTimer_ == TimerQueue::kNoTimer) ctsPollTimer_ = timers_.start(kCtsPollMs, [this] { ctsPoll(); });
 }
 
 void LinkManager::keepAlive() {

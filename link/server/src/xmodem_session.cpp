@@ -46,8 +46,7 @@ void XmodemSession::command(ClientEntry& client) {
   }
   if (sub == kSubEnd) {
     writeCanBs();
-    reply(msg::kStatusOk);
-    leave();
+    finish(msg::kStatusOk);
     return;
   }
   data_.assign(c.begin() + msg::cmd::kXmodemData, c.end());
@@ -122,6 +121,15 @@ void XmodemSession::leave() {
   manager_.leaveXmodem();
 }
 
+// Ends the session and then answers its owner: by the time the owner reads
+// the answer, the server has left Xmodem mode and restarted the link, so a
+// line change the owner causes next is seen as a change.
+void XmodemSession::finish(uint32_t status) {
+  ClientEntry* owner = owner_;
+  leave();
+  if (owner != nullptr) owner->replyStatus(status);
+}
+
 void XmodemSession::reply(uint32_t status) {
   if (owner_ != nullptr) owner_->replyStatus(status);
 }
@@ -185,8 +193,7 @@ void XmodemSession::handle(Event event) {
           if (KMXIOGetBaudRate(link_.port()) != 115200 && KMXIOSetBaudRate(link_.port(), 115200) == 1) {
             startTimer(kStartMs);
           } else {
-            reply(msg::kStatusXmodemStartFailed);
-            leave();
+            finish(msg::kStatusXmodemStartFailed);
           }
           return;
         case Event::Nak:
@@ -197,12 +204,10 @@ void XmodemSession::handle(Event event) {
           return;
         case Event::Cancel:
           timers_.cancel(&timer_);
-          reply(msg::kStatusXmodemCancelled);
-          leave();
+          finish(msg::kStatusXmodemCancelled);
           return;
         case Event::CtsLost:
-          reply(msg::kStatusLinkDown);
-          leave();
+          finish(msg::kStatusLinkDown);
           return;
         default:
           return;
@@ -230,31 +235,27 @@ void XmodemSession::handle(Event event) {
   const bool end = state_ == State::EndSent;
   switch (event) {
     case Event::Timer:
-      reply(end ? msg::kStatusXmodemFailed : msg::kStatusNoUtReply);
-      leave();
+      finish(end ? msg::kStatusXmodemFailed : msg::kStatusNoUtReply);
       return;
     case Event::Nak:
       if (end) {
         const uint8_t eot = kEot;
         write({&eot, 1});
       } else if (retries_ >= kMaxNaks) {
-        reply(msg::kStatusXmodemFailed);
-        leave();
+        finish(msg::kStatusXmodemFailed);
       } else {
         send(true);
       }
       return;
     case Event::Ack:
       if (end) {
-        reply(msg::kStatusOk);
-        leave();
+        finish(msg::kStatusOk);
       } else {
         send(false);
       }
       return;
     case Event::Can:
-      reply(msg::kStatusXmodemCancelledByUt);
-      leave();
+      finish(msg::kStatusXmodemCancelledByUt);
       return;
     case Event::Cancel:
       timers_.cancel(&timer_);
@@ -262,8 +263,7 @@ void XmodemSession::handle(Event event) {
       state_ = State::Ready;
       return;
     case Event::CtsLost:
-      reply(msg::kStatusLinkDown);
-      leave();
+      finish(msg::kStatusLinkDown);
       return;
   }
 }

@@ -52,6 +52,7 @@ class XmodemSession : public ClientObserver {
   void handle(Event event);
   void send(bool repeat);
   void reply(uint32_t status);
+  void finish(uint32_t status);
   void write(std::span<const uint8_t> bytes);
   void writeCanBs();
   void startTimer(int ms);
