@@ -1,0 +1,7 @@
+#include "member_table.h"
+namespace vx::script {
+void addOrbitnetMembers(MemberRows&) {}
+void addTerrestrialMembers(MemberRows&) {}
+void addUiMembers(MemberRows&) {}
+void addAfutMembers(MemberRows&) {}
+}

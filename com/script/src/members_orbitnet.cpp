@@ -1,0 +1,1 @@
+#include "member_table.h"

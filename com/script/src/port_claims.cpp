@@ -1,0 +1,39 @@
+#include "port_claims.h"
+
+#include "kmx/platform/named_mutex.h"
+
+namespace vx::script {
+
+PortClaim::PortClaim(PortClaims& owner, std::string key, std::unique_ptr<kmx::NamedMutex> mutex)
+    : owner_(owner), key_(std::move(key)), mutex_(std::move(mutex)) {
+  owner_.held_.insert(key_);
+}
+
+PortClaim::~PortClaim() {
+  mutex_->unlock();
+  owner_.held_.erase(key_);
+}
+
+std::string PortClaims::mutexName(std::string_view port) {
+  if (port.starts_with("/dev/")) port.remove_prefix(5);
+  std::string name = "VEX_";
+  for (char c : port) name.push_back(c == '/' ? '_' : c);
+  return name;
+}
+
+PortClaims::Result PortClaims::tryClaim(std::string_view port, std::unique_ptr<PortClaim>* claim) {
+  std::string key = mutexName(port);
+  if (held_.count(key) != 0) return Result::Held;
+  auto mutex = kmx::NamedMutex::create(key);
+  if (!mutex) return Result::Failed;
+  switch (mutex->lock(0)) {
+    case kmx::NamedMutex::LockResult::Acquired:
+    case kmx::NamedMutex::LockResult::Abandoned: break;
+    case kmx::NamedMutex::LockResult::TimedOut: return Result::Held;
+    case kmx::NamedMutex::LockResult::Failed: return Result::Failed;
+  }
+  claim->reset(new PortClaim(*this, std::move(key), std::move(mutex)));
+  return Result::Claimed;
+}
+
+}  // namespace vx::script

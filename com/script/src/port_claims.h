@@ -1,0 +1,52 @@
+// Exclusive use of a port between script objects: the named mutex
+// "VEX_" + port, shared by every process of the user, plus a record of the
+// ports this process holds, because the named mutex is recursive and would
+// let a second object of the same process in.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace kmx {
+class NamedMutex;
+}
+
+namespace vx::script {
+
+class PortClaims;
+
+// Held while a script object has its port to itself; released at its end.
+class PortClaim {
+ public:
+  ~PortClaim();
+  PortClaim(const PortClaim&) = delete;
+  PortClaim& operator=(const PortClaim&) = delete;
+
+ private:
+  friend class PortClaims;
+  PortClaim(PortClaims& owner, std::string key, std::unique_ptr<kmx::NamedMutex> mutex);
+  PortClaims& owner_;
+  std::string key_;
+  std::unique_ptr<kmx::NamedMutex> mutex_;
+};
+
+class PortClaims {
+ public:
+  enum class Result { Claimed, Held, Failed };
+
+  // The mutex name for a port: "VEX_" and the port, with a leading "/dev/"
+  // dropped and any other '/' made '_' (names of named objects have none).
+  static std::string mutexName(std::string_view port);
+
+  // One attempt without waiting; the caller retries on its event loop, so
+  // that waiting for the port holds up no other client.
+  Result tryClaim(std::string_view port, std::unique_ptr<PortClaim>* claim);
+
+ private:
+  friend class PortClaim;
+  std::set<std::string> held_;
+};
+
+}  // namespace vx::script

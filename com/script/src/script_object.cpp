@@ -1,0 +1,452 @@
+#include "script_object.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace vx::script {
+namespace {
+
+using vx::com::ComPtr;
+
+constexpr int kPollMs = 500;
+constexpr int kPortWaitMs = 500;
+constexpr int kPortRetryMs = 25;
+constexpr int kLinkFailurePauseMs = 4000;
+constexpr int kSessionRetryPauseMs = 7000;
+constexpr std::size_t kPortNameCharacters = kVexPortNameSize - 1;
+
+bool isAllowedRate(int32_t rate) {
+  return rate == 9600 || rate == 19200 || rate == 38400 || rate == 57600 || rate == 115200;
+}
+
+std::string utf8(std::u16string_view text) { return vx::com::Utf16ToUtf8(text); }
+
+}  // namespace
+
+ScriptObject::ScriptObject(LoopScheduler& loop, PortClaims& claims, TextLookup texts)
+    : loop_(loop), claims_(claims), texts_(std::move(texts)) {}
+
+ScriptObject::~ScriptObject() {
+  loop_.cancel(pendingWait_);
+  fullDisconnect();
+}
+
+HRESULT ScriptObject::report(Message message, HRESULT hr) {
+  lastError_ = {hr, message};
+  return hr;
+}
+
+bool ScriptObject::connected() const {
+  UINT flag = 0;
+  return connection_ && SUCCEEDED(connection_->IsConnected(&flag)) && flag == 1;
+}
+
+// --- Connect ----------------------------------------------------------------------------
+
+HRESULT ScriptObject::validateConnect(std::u16string_view port, int32_t baudRate, int32_t timeout,
+                                      std::u16string_view spc, std::string* port8, std::u16string* spc16) {
+  if (port.empty() || !isAllowedRate(baudRate) || (timeout != -1 && timeout != 0)) return E_INVALIDARG;
+  const std::string spc8 = utf8(spc);
+  if (spc8.empty() || spc8.size() > 6 || spc8.find_first_not_of("0123456789") != std::string::npos) {
+    return report(Message::SpcInvalid, SCRIPT_E_SPC);
+  }
+  if (pollTimer_ != LoopScheduler::kNoTimer || connecting_) {
+    return report(Message::AlreadyConnecting, SCRIPT_E_ALREADY_CONNECTING);
+  }
+  *port8 = utf8(port);
+  *spc16 = std::u16string(spc);
+  return S_OK;
+}
+
+void ScriptObject::Connect(std::u16string_view port, int32_t baudRate, int32_t timeout, std::u16string_view spc,
+                           ConnectDone done) {
+  std::string port8;
+  std::u16string spc16;
+  HRESULT hr = validateConnect(port, baudRate, timeout, spc, &port8, &spc16);
+  if (FAILED(hr)) {
+    done(hr, 0);
+    return;
+  }
+  connecting_ = true;
+  auto request = std::make_shared<ConnectRequest>(
+      ConnectRequest{std::move(port8), baudRate, timeout, std::move(spc16), std::move(done), 0});
+  if (!exclusivePort_) {
+    connectOnPort(request);
+    return;
+  }
+  claimPort(request);
+}
+
+// Tries for the port every few milliseconds on the loop, so that a wait
+// for another process's object holds up no other client.
+void ScriptObject::claimPort(const std::shared_ptr<ConnectRequest>& request) {
+  switch (claims_.tryClaim(request->port, &portClaim_)) {
+    case PortClaims::Result::Claimed: connectOnPort(request); return;
+    case PortClaims::Result::Failed:
+      connecting_ = false;
+      request->done(E_OUTOFMEMORY, 0);
+      return;
+    case PortClaims::Result::Held: break;
+  }
+  if (request->waitedMs >= kPortWaitMs) {
+    connecting_ = false;
+    request->done(report(Message::PortHeld, SCRIPT_E_PORT_HELD), 0);
+    return;
+  }
+  request->waitedMs += kPortRetryMs;
+  pendingWait_ = loop_.after(kPortRetryMs, [self = shared_from_this(), request] {
+    self->pendingWait_ = LoopScheduler::kNoTimer;
+    self->claimPort(request);
+  });
+}
+
+void ScriptObject::connectOnPort(const std::shared_ptr<ConnectRequest>& request) {
+  connecting_ = false;
+  HRESULT hr = startLink(request->port, request->baudRate, request->timeout);
+  if (hr == SCRIPT_E_LINK_NOT_STARTED) {
+    stopPoll();
+    report(Message::LinkNotStarted, hr);
+    // The pause lets a link server that is just ending go before a retry.
+    pendingWait_ = loop_.after(kLinkFailurePauseMs, [self = shared_from_this(), request, hr] {
+      self->pendingWait_ = LoopScheduler::kNoTimer;
+      self->lastError_ = {hr, Message::LinkNotStarted};
+      request->done(hr, 0);
+    });
+    return;
+  }
+  if (FAILED(hr)) {
+    request->done(hr, 0);
+    return;
+  }
+
+  state_ = kStateDown;
+  spc_ = request->spc;
+  UINT linkState = kStateDown;
+  if (FAILED(connection_->GetConnectionState(&linkState)) || linkState != kStateUp) {
+    state_ = static_cast<int16_t>(linkState);
+    request->done(S_OK, state_);
+    return;
+  }
+  if (request->timeout == 0) {
+    state_ = kStateUp;
+    postFinish();
+    request->done(S_OK, kStateEstablishing);
+    return;
+  }
+  finishConnection([self = shared_from_this(), request](HRESULT finished) {
+    if (SUCCEEDED(finished)) {
+      self->state_ = kStateUp;
+      request->done(S_OK, kStateUp);
+      return;
+    }
+    if (finished == SCRIPT_E_FINISH_FAILED) self->report(Message::FinishFailed, finished);
+    if (finished == SCRIPT_E_SESSION_REFUSED) self->report(Message::SessionRefused, finished);
+    if (finished == SCRIPT_E_SPC) self->report(Message::SpcInvalid, finished);
+    self->stopPoll();
+    request->done(finished, 0);
+  });
+}
+
+HRESULT ScriptObject::startLink(const std::string& port, int32_t baudRate, int32_t timeout) {
+  ComPtr<IVexConnectionExt> connection;
+  HRESULT hr = vx::com::CreateInstance(CLSID_VexConnection, &connection);
+  if (FAILED(hr)) return hr;
+  connection_ = connection;
+  const std::string name = port.substr(0, kPortNameCharacters);
+  connection_->SetComPortName(name.c_str());
+  connection_->SetTimeout(static_cast<UINT>(timeout));
+  connection_->SetSpeed(static_cast<ComPortSpeedType>(baudRate));
+  connection_->SetMessagesEnabled(0);
+  startPoll();
+  return connection_->StartConnection();
+}
+
+// --- the poll and the finish --------------------------------------------------------------
+
+void ScriptObject::startPoll() {
+  if (pollTimer_ == LoopScheduler::kNoTimer) {
+    std::weak_ptr<ScriptObject> weak = weak_from_this();
+    pollTimer_ = loop_.every(kPollMs, [weak] {
+      if (auto self = weak.lock()) self->poll();
+    });
+  }
+}
+
+void ScriptObject::stopPoll() {
+  loop_.cancel(pollTimer_);
+  pollTimer_ = LoopScheduler::kNoTimer;
+}
+
+void ScriptObject::poll() {
+  UINT linkState = kStateDown;
+  if (!connection_ || FAILED(connection_->GetConnectionState(&linkState))) linkState = kStateDown;
+  if (linkState == kStateUp) {
+    if (state_ == kStateUp) return;
+    state_ = kStateUp;
+    if (!finishPosted_) postFinish();
+    return;
+  }
+  if (state_ == kStateUp) partialDisconnect();
+  state_ = static_cast<int16_t>(linkState);
+}
+
+void ScriptObject::postFinish() {
+  finishPosted_ = true;
+  loop_.after(0, [self = shared_from_this()] {
+    self->finishConnection([self](HRESULT) { self->finishPosted_ = false; });
+  });
+}
+
+void ScriptObject::finishConnection(std::function<void(HRESULT)> done) {
+  if (!connection_) {
+    done(report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED));
+    return;
+  }
+  finishAttempt(false, std::move(done));
+}
+
+void ScriptObject::finishAttempt(bool retried, std::function<void(HRESULT)> done) {
+  if (!connection_) {
+    // Disconnected while the retry waited.
+    done(report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED));
+    return;
+  }
+  HRESULT hr = connection_->FinishConnecting(spc_.c_str());
+  if (hr == SCRIPT_E_SESSION_REFUSED && !retried) {
+    // The UT refuses a session while it is still busy starting up.
+    pendingWait_ = loop_.after(kSessionRetryPauseMs, [self = shared_from_this(), done = std::move(done)]() mutable {
+      self->pendingWait_ = LoopScheduler::kNoTimer;
+      self->finishAttempt(true, std::move(done));
+    });
+    return;
+  }
+  if (FAILED(hr)) {
+    fullDisconnect();
+    done(hr);
+    return;
+  }
+
+  moduleUt_ = false;
+  trimodeUt_ = false;
+  ComPtr<IVexVersionExt> version;
+  if (SUCCEEDED(connection_.As(&version))) {
+    UTMainModel model = UTM_UNKNOWN;
+    version->UpdateAllItems();
+    version->GetUTMainModel(&model);
+    moduleUt_ = model == UTM_MODULE;
+    trimodeUt_ = model == UTM_TRIMODE_PORTABLE;
+  }
+  HRESULT attached = attachConfiguration();
+  if (FAILED(attached)) {
+    fullDisconnect();
+    done(attached);
+    return;
+  }
+  done(hr);
+}
+
+HRESULT ScriptObject::attachConfiguration() {
+  ComPtr<IUnknown> config;
+  HRESULT hr = vx::com::CreateInstance(CLSID_UTConfig, &config);
+  if (FAILED(hr)) return hr;
+  ComPtr<IUTConfigAttach> attach;
+  hr = config.As(&attach);
+  if (FAILED(hr)) return hr;
+  hr = attach->AttachConnection(connection_.Get());
+  if (FAILED(hr)) return hr;
+  config_ = config;
+  attach_ = attach;
+  unicodeUt_ = -1;
+  return S_OK;
+}
+
+// --- disconnecting -------------------------------------------------------------------------
+
+void ScriptObject::releaseConfiguration() {
+  if (attach_) attach_->DetachConnection();
+  attach_.Reset();
+  config_.Reset();
+  unicodeUt_ = -1;
+}
+
+void ScriptObject::fullDisconnect() {
+  releaseConfiguration();
+  if (connection_) connection_->CloseConnection();
+  connection_.Reset();
+  spc_.clear();
+  portClaim_.reset();
+  stopPoll();
+  moduleUt_ = false;
+  trimodeUt_ = false;
+  state_ = kStateDown;
+}
+
+void ScriptObject::partialDisconnect() {
+  releaseConfiguration();
+  if (connection_) connection_->PrepareForDownload();
+  moduleUt_ = false;
+  trimodeUt_ = false;
+}
+
+HRESULT ScriptObject::Disconnect() {
+  loop_.cancel(pendingWait_);
+  pendingWait_ = LoopScheduler::kNoTimer;
+  connecting_ = false;
+  fullDisconnect();
+  return S_OK;
+}
+
+// --- the other members of the frame ----------------------------------------------------------
+
+HRESULT ScriptObject::ConnectionState(int16_t* state) const {
+  if (state == nullptr) return E_INVALIDARG;
+  if (!connection_) {
+    *state = 0;
+  } else if (finishPosted_ && state_ == kStateUp) {
+    *state = kStateEstablishing;
+  } else {
+    *state = state_;
+  }
+  return S_OK;
+}
+
+HRESULT ScriptObject::ResetUT() {
+  if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  connection_->SendResetCmd();
+  return S_OK;
+}
+
+HRESULT ScriptObject::CommitChanges() {
+  if (!connected() || !config_) return E_FAIL;
+  ComPtr<IVexParams1> params;
+  HRESULT hr = connection_.As(&params);
+  if (FAILED(hr)) return hr;
+  ComPtr<IGeneralSettings> general;
+  hr = config_.As(&general);
+  if (FAILED(hr)) return hr;
+  // Every commit stamps the service programming date.
+  general->SetServiceProgDateAsCurrent();
+  hr = params->CommitChanges();
+  return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT ScriptObject::IsChanged(int32_t* changed) {
+  if (changed == nullptr) return E_INVALIDARG;
+  if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  ComPtr<IVexParams1> params;
+  HRESULT hr = connection_.As(&params);
+  if (FAILED(hr)) return hr;
+  UINT dirty = 0;
+  hr = params->IsBrowserDirty(&dirty);
+  if (FAILED(hr)) return hr;
+  *changed = dirty != 0 ? 1 : 0;
+  return S_OK;
+}
+
+bool ScriptObject::fileWritable(const std::string& path) const {
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  if (errno != ENOENT) return false;
+  fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(path.c_str());
+  return true;
+}
+
+HRESULT ScriptObject::SaveSettings(std::u16string_view settingsFile) {
+  if (settingsFile.empty()) return E_INVALIDARG;
+  const std::string path = utf8(settingsFile);
+  if (!fileWritable(path)) return E_INVALIDARG;
+  if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  ComPtr<IVexFile> file;
+  if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
+  // The backup is written under a temporary name and renamed into place, so
+  // a failed save leaves an earlier file of this name as it was.
+  HRESULT hr = file->WriteNVToFile(path.c_str());
+  if (FAILED(hr)) return connected() ? hr : report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  if (!connected()) {
+    ::unlink(path.c_str());
+    return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  }
+  return S_OK;
+}
+
+HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16string_view logFile,
+                                      int32_t writeToPhone) {
+  const I4 write = writeToPhone != 0 ? 1 : 0;
+  if (settingsFile.empty() || logFile.empty()) return E_INVALIDARG;
+  const std::string settings = utf8(settingsFile);
+  const std::string log = utf8(logFile);
+  if (::access(settings.c_str(), R_OK) != 0 || !fileWritable(log)) return E_INVALIDARG;
+  if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  ComPtr<IVexFile> file;
+  if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
+  HRESULT hr = file->ReadNVFromFile(settings.c_str(), log.c_str(), write);
+  if (FAILED(hr)) {
+    ::unlink(log.c_str());
+    if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+    if (hr == SCRIPT_E_OTHER_MODEL) return report(Message::RestoreFailed, hr);
+    return hr;
+  }
+  if (!connected()) {
+    ::unlink(log.c_str());
+    return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  }
+  return S_OK;
+}
+
+HRESULT ScriptObject::ScriptObjectVersion(std::u16string* text) const {
+  if (text == nullptr) return E_INVALIDARG;
+  std::optional<std::string> version = texts_ ? texts_(kVersionTextNumber) : std::nullopt;
+  *text = vx::com::Utf8ToUtf16(version.value_or(""));
+  return S_OK;
+}
+
+HRESULT ScriptObject::ExclusivePort(int32_t* exclusive) const {
+  if (exclusive == nullptr) return E_INVALIDARG;
+  *exclusive = exclusivePort_ ? 1 : 0;
+  return S_OK;
+}
+
+HRESULT ScriptObject::SetExclusivePort(int32_t exclusive) {
+  exclusivePort_ = exclusive != 0;
+  return S_OK;
+}
+
+// --- what the settings members share -------------------------------------------------------
+
+HRESULT ScriptObject::version(const VersionCall& call) {
+  if (!connected() || !config_) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  ComPtr<IVexVersionExt> version;
+  if (FAILED(connection_.As(&version))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
+  HRESULT hr = call(*version.Get());
+  if (hr == SCRIPT_E_NO_DATA) {
+    HRESULT refreshed = version->UpdateAllItems();
+    if (refreshed == SCRIPT_E_REFRESH) return report(Message::VersionRefreshFailed, refreshed);
+    hr = call(*version.Get());
+    if (hr == SCRIPT_E_NO_DATA) return report(Message::SettingFailed, hr);
+  }
+  return hr;
+}
+
+bool ScriptObject::unicodeUt() {
+  if (unicodeUt_ < 0) {
+    ComPtr<IUISettings_1_3> ui;
+    int32_t unicode = 0;
+    if (config_ && SUCCEEDED(config_.As(&ui)) && SUCCEEDED(ui->IsPhoneUnicode(&unicode))) {
+      unicodeUt_ = unicode != 0 ? 1 : 0;
+    } else {
+      return false;
+    }
+  }
+  return unicodeUt_ == 1;
+}
+
+}  // namespace vx::script

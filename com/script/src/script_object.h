@@ -1,0 +1,134 @@
+// The script object: one connection to a UT on a port, with the SPC of its
+// last Connect, the UT configuration object attached once the connection
+// is finished, and a poll that finishes it again when the UT comes back
+// after a reset. Every member answers an HRESULT; a failure that carries a
+// message records it for the caller's error reply.
+//
+// The object runs on one event loop thread: its poll timer and its posted
+// finish run there too, so its state needs no lock.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "loop_scheduler.h"
+#include "port_claims.h"
+#include "script_errors.h"
+#include "vxconnect.h"
+#include "vxutconfig.h"
+
+namespace vx::script {
+
+class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
+ public:
+  // Link states as the connection object reports them.
+  static constexpr int16_t kStateUp = 1;
+  static constexpr int16_t kStateEstablishing = 2;
+  static constexpr int16_t kStateDown = 4;
+
+  using ConnectDone = std::function<void(HRESULT, int16_t state)>;
+  // The resource library's text of a string number, when it has one.
+  using TextLookup = std::function<std::optional<std::string>(uint32_t)>;
+
+  ScriptObject(LoopScheduler& loop, PortClaims& claims, TextLookup texts);
+  ~ScriptObject();
+  ScriptObject(const ScriptObject&) = delete;
+  ScriptObject& operator=(const ScriptObject&) = delete;
+
+  // Connect answers through `done`, possibly later: its failure paths wait
+  // on the loop rather than holding it.
+  void Connect(std::u16string_view port, int32_t baudRate, int32_t timeout, std::u16string_view spc,
+               ConnectDone done);
+  HRESULT Disconnect();
+  HRESULT ConnectionState(int16_t* state) const;
+  HRESULT ResetUT();
+  HRESULT CommitChanges();
+  HRESULT IsChanged(int32_t* changed);
+  HRESULT SaveSettings(std::u16string_view settingsFile);
+  HRESULT RestoreSettings(std::u16string_view settingsFile, std::u16string_view logFile, int32_t writeToPhone);
+  HRESULT ScriptObjectVersion(std::u16string* text) const;
+  HRESULT ExclusivePort(int32_t* exclusive) const;
+  HRESULT SetExclusivePort(int32_t exclusive);
+
+  // The prologue of every settings member: connected with a configuration
+  // object, not a module UT where the member refuses one, the interface
+  // `I` available; then `call(I&)`, whose failure is the setting's.
+  template <class I, class Call>
+  HRESULT settings(bool refusesModule, Call&& call) {
+    if (!connected() || !config_) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+    if (refusesModule && moduleUt_) return report(Message::SettingFailed, SCRIPT_E_NO_DATA);
+    vx::com::ComPtr<I> settings;
+    if (FAILED(config_.As(&settings))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
+    if (FAILED(call(*settings.Get()))) return report(Message::SettingFailed, SCRIPT_E_NO_DATA);
+    return S_OK;
+  }
+
+  // The prologue of the identity members: the version interface's getter,
+  // refreshed and tried once more when it has no data. Other failures of
+  // the getter come back as they are, without a message.
+  using VersionCall = std::function<HRESULT(IVexVersionExt&)>;
+  HRESULT version(const VersionCall& call);
+
+  // Records a failure with its message and answers its HRESULT.
+  HRESULT report(Message message, HRESULT hr);
+  const ReportedError& lastError() const { return lastError_; }
+  void clearError() { lastError_ = {}; }
+
+  bool moduleUt() const { return moduleUt_; }
+  bool trimodeUt() const { return trimodeUt_; }
+  // Whether the UT keeps names in Unicode (otherwise in its code page).
+  bool unicodeUt();
+
+ private:
+  struct ConnectRequest {
+    std::string port;
+    int32_t baudRate;
+    int32_t timeout;
+    std::u16string spc;
+    ConnectDone done;
+    int waitedMs;
+  };
+
+  bool connected() const;
+  HRESULT validateConnect(std::u16string_view port, int32_t baudRate, int32_t timeout, std::u16string_view spc,
+                          std::string* port8, std::u16string* spc16);
+  void claimPort(const std::shared_ptr<ConnectRequest>& request);
+  void connectOnPort(const std::shared_ptr<ConnectRequest>& request);
+  HRESULT startLink(const std::string& port, int32_t baudRate, int32_t timeout);
+  void startPoll();
+  void stopPoll();
+  void poll();
+  void postFinish();
+  // Finishes the connection with the remembered SPC; answers through `done`
+  // because a refused session is tried again after a pause.
+  void finishConnection(std::function<void(HRESULT)> done);
+  void finishAttempt(bool retried, std::function<void(HRESULT)> done);
+  HRESULT attachConfiguration();
+  void fullDisconnect();
+  void partialDisconnect();
+  void releaseConfiguration();
+  bool fileWritable(const std::string& path) const;
+
+  LoopScheduler& loop_;
+  PortClaims& claims_;
+  TextLookup texts_;
+  vx::com::ComPtr<IVexConnectionExt> connection_;
+  vx::com::ComPtr<IUnknown> config_;
+  vx::com::ComPtr<IUTConfigAttach> attach_;
+  std::u16string spc_;
+  int16_t state_ = kStateDown;
+  bool finishPosted_ = false;
+  bool connecting_ = false;  // waiting for the port
+  LoopScheduler::TimerId pollTimer_ = LoopScheduler::kNoTimer;
+  LoopScheduler::TimerId pendingWait_ = LoopScheduler::kNoTimer;
+  std::unique_ptr<PortClaim> portClaim_;
+  bool exclusivePort_ = false;
+  bool moduleUt_ = false;
+  bool trimodeUt_ = false;
+  int unicodeUt_ = -1;  // unknown until asked
+  ReportedError lastError_;
+};
+
+}  // namespace vx::script
