@@ -136,6 +136,8 @@ class UtSimulator::Impl {
     updateCts();
   }
 
+  static constexpr int64_t kRebootUs = 300'000;
+
   void powerCycle(int offMs) {
     powered_ = false;
     powerOnAtUs_ = nowUs() + static_cast<int64_t>(offMs) * 1000;
@@ -345,8 +347,12 @@ class UtSimulator::Impl {
       trace("rate " + std::to_string(outcome.newRate));
       utRate_ = outcome.newRate;
     } else if (outcome.after == CommandOutcome::After::Restart) {
+      // The UT reboots: its modem lines drop while it starts again, so the
+      // host sees the link go even when it talks at another rate.
       trace("reset by operation command");
-      restart();
+      powered_ = false;
+      powerOnAtUs_ = nowUs() + kRebootUs;
+      updateCts();
     } else if (outcome.after == CommandOutcome::After::EnterLoader) {
       enterLoader();
     }

@@ -1,0 +1,51 @@
+// The server's one event loop: the bus connection, the timers and deferred
+// calls of the script objects, and SIGTERM/SIGINT, all on one thread with
+// one poll().
+#pragma once
+
+#include <chrono>
+#include <map>
+
+#include "loop_scheduler.h"
+
+namespace sdbus {
+class IConnection;
+}
+
+namespace vx::script {
+
+class ServiceLoop final : public LoopScheduler {
+ public:
+  explicit ServiceLoop(sdbus::IConnection& bus);
+  ~ServiceLoop() override;
+  ServiceLoop(const ServiceLoop&) = delete;
+  ServiceLoop& operator=(const ServiceLoop&) = delete;
+
+  TimerId every(int periodMs, std::function<void()> tick) override;
+  TimerId after(int delayMs, std::function<void()> fn) override;
+  void cancel(TimerId id) override;
+
+  // Runs until quit() or a termination signal; false when the bus failed.
+  bool run();
+  void quit() { quit_ = true; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Timer {
+    Clock::time_point due;
+    int periodMs;  // 0: once
+    std::function<void()> fn;
+  };
+
+  TimerId add(int delayMs, int periodMs, std::function<void()> fn);
+  void runDueTimers();
+  int msUntilNextTimer() const;
+
+  sdbus::IConnection& bus_;
+  std::map<TimerId, Timer> timers_;
+  TimerId nextId_ = 1;
+  int signalFd_ = -1;
+  bool quit_ = false;
+};
+
+}  // namespace vx::script

@@ -1,0 +1,188 @@
+// The script server over a private bus: activation, a script object that
+// connects to the simulated UT through the real link server, settings that
+// reach the UT's NV memory, error replies, the exclusive port across two
+// servers, a UT reset, and the release of a caller's objects.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "bus_fixture.h"
+
+namespace vx::script::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class ScriptBus : public ScriptBusTest {
+ protected:
+  int16_t connect(sdbus::IProxy& o, int32_t timeout = -1) {
+    int16_t state = 0;
+    o.callMethod("Connect")
+        .onInterface(kScriptInterface)
+        .withArguments(std::string("UT1"), int32_t{115200}, timeout, std::string("000000"))
+        .storeResultsTo(state);
+    return state;
+  }
+  template <class T>
+  T get(sdbus::IProxy& o, const std::string& name) {
+    T value{};
+    o.callMethod("get_" + name).onInterface(kScriptInterface).storeResultsTo(value);
+    return value;
+  }
+  template <class... A>
+  void call(sdbus::IProxy& o, const std::string& name, A... args) {
+    o.callMethod(name).onInterface(kScriptInterface).withArguments(args...);
+  }
+};
+
+TEST_F(ScriptBus, ActivatedServerConnectsAndItsSettingsReachTheUt) {
+  auto o = object(createObject());
+  EXPECT_EQ(get<int16_t>(*o, "ConnectionState"), 0);
+  EXPECT_EQ(connect(*o), 1);
+  EXPECT_EQ(get<int16_t>(*o, "ConnectionState"), 1);
+  EXPECT_TRUE(get<std::string>(*o, "ESN").starts_with("0x"));
+  EXPECT_FALSE(get<std::string>(*o, "ScriptObjectVersion").empty());
+
+  call(*o, "put_NoServiceTimeUntilSleep", int32_t{5});
+  EXPECT_EQ(get<int32_t>(*o, "NoServiceTimeUntilSleep"), 5);
+  EXPECT_EQ(get<int32_t>(*o, "IsChanged"), 1);
+  EXPECT_NE(sim->nvValue("NV_TIME_TILL_SLEEP.T_ULONG"), 300) << "nothing reaches the UT before the commit";
+  call(*o, "CommitChanges");
+  EXPECT_EQ(sim->nvValue("NV_TIME_TILL_SLEEP.T_ULONG"), 300) << "minutes are stored as seconds";
+  EXPECT_EQ(get<int32_t>(*o, "IsChanged"), 0);
+
+  // A refused value: the HRESULT in the name, no message of its own.
+  auto refused = failure([&] { call(*o, "put_NoServiceTimeUntilSleep", int32_t{4}); });
+  EXPECT_EQ(refused.first, "UTVEX.Error.H80070057");
+  EXPECT_EQ(refused.second, "0x80070057");
+  // A reported failure carries the resource library's text.
+  auto again = failure([&] { connect(*o); });
+  EXPECT_EQ(again.first, "UTVEX.Error.H8004032A");
+  EXPECT_FALSE(again.second.empty());
+  EXPECT_NE(again.second, "Unknown Error");
+  EXPECT_NE(again.second, "0x8004032A");
+
+  const std::string missing = sandbox.runtimeDir() + "/no/such/dir/backup.vex";
+  EXPECT_EQ(failure([&] { call(*o, "SaveSettings", missing); }).first, "UTVEX.Error.H80070057");
+  const std::string backup = sandbox.runtimeDir() + "/backup.vex";
+  call(*o, "SaveSettings", backup);
+  std::ifstream saved(backup);
+  std::string firstLine;
+  ASSERT_TRUE(std::getline(saved, firstLine));
+  EXPECT_FALSE(firstLine.empty());
+
+  call(*o, "Disconnect");
+  EXPECT_EQ(get<int16_t>(*o, "ConnectionState"), 0);
+  EXPECT_EQ(failure([&] { call(*o, "CommitChanges"); }).first, "UTVEX.Error.H80004005") << "E_FAIL, no message";
+  call(*o, "Release");
+  EXPECT_FALSE(failure([&] { get<int16_t>(*o, "ConnectionState"); }).first.empty()) << "the object is gone";
+}
+
+TEST_F(ScriptBus, ConnectWithoutWaitingIsFinishedByThePoll) {
+  auto o = object(createObject());
+  EXPECT_EQ(connect(*o, 0), 2);
+  EXPECT_TRUE(eventually([&] { return get<int16_t>(*o, "ConnectionState") == 1; }, 30000));
+  EXPECT_EQ(get<int32_t>(*o, "DeepSleepDuration") >= 0, true) << "the settings object is attached";
+}
+
+TEST_F(ScriptBus, AUtResetIsFollowedByAReconnectWithTheSameSpc) {
+  auto o = object(createObject());
+  ASSERT_EQ(connect(*o), 1);
+  const uint32_t restarts = sim->counters().restarts;
+  call(*o, "ResetUT");
+  ASSERT_TRUE(eventually([&] { return sim->counters().restarts > restarts; }, 10000));
+  // The poll sees the link go and come back and finishes the connection
+  // again by itself.
+  EXPECT_TRUE(eventually(
+      [&] {
+        return get<int16_t>(*o, "ConnectionState") == 1 &&
+               failure([&] { get<int32_t>(*o, "DeepSleepDuration"); }).first.empty();
+      },
+      30000));
+  call(*o, "put_DeepSleepDuration", int32_t{10});
+  call(*o, "CommitChanges");
+  EXPECT_EQ(sim->nvValue("NV_DEEP_SLEEP_DURATION.T_ULONG"), 600);
+}
+
+TEST_F(ScriptBus, AnExclusivePortIsRefusedToAServerInAnotherProcess) {
+  const std::string secondDir = sandbox.runtimeDir() + "/second";
+  ::mkdir(secondDir.c_str(), 0700);
+  PrivateBus secondBus(secondDir, sandbox.runtimeDir() + "/data/dbus-1/services");
+  ASSERT_FALSE(secondBus.address().empty());
+  auto secondConnection = sdbus::createSessionBusConnectionWithAddress(secondBus.address());
+
+  auto first = object(createObject());
+  auto second = sdbus::createProxy(*secondConnection, kService, createObject(*secondConnection));
+  call(*first, "put_ExclusiveVEXCOMPort", int32_t{7});
+  EXPECT_EQ(get<int32_t>(*first, "ExclusiveVEXCOMPort"), 1);
+  second->callMethod("put_ExclusiveVEXCOMPort").onInterface(kScriptInterface).withArguments(int32_t{1});
+  ASSERT_EQ(connect(*first), 1);
+
+  const auto start = Clock::now();
+  auto refused = failure([&] { connect(*second); });
+  EXPECT_EQ(refused.first, "UTVEX.Error.H8004032B");
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(450)) << "the port was waited for";
+
+  call(*first, "Disconnect");
+  EXPECT_EQ(connect(*second), 1) << "the port is free once its holder disconnects";
+  second->callMethod("Disconnect").onInterface(kScriptInterface);
+}
+
+TEST_F(ScriptBus, ACallerThatLeavesLosesItsObjectsAndTheIdleServerEnds) {
+  {
+    auto leaving = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    auto held = sdbus::createProxy(*leaving, kService, createObject(*leaving));
+    held->callMethod("put_ExclusiveVEXCOMPort").onInterface(kScriptInterface).withArguments(int32_t{1});
+    int16_t state = 0;
+    held->callMethod("Connect")
+        .onInterface(kScriptInterface)
+        .withArguments(std::string("UT1"), int32_t{115200}, int32_t{-1}, std::string("000000"))
+        .storeResultsTo(state);
+    ASSERT_EQ(state, 1);
+  }  // leaves the bus without releasing its object
+  const pid_t server = serverPid();
+  auto o = object(createObject());
+  call(*o, "put_ExclusiveVEXCOMPort", int32_t{1});
+  EXPECT_TRUE(eventually([&] { return failure([&] { connect(*o); }).first.empty(); }, 10000))
+      << "the departed caller's object gave the port up";
+  call(*o, "Release");
+  const auto released = Clock::now();
+  EXPECT_TRUE(eventually([&] { return !processRuns(server); }, 15000));
+  EXPECT_GE(Clock::now() - released, std::chrono::milliseconds(4500)) << "it waits its idle time first";
+}
+
+}  // namespace
+}  // namespace vx::script::testing
+
+namespace vx::script::testing {
+namespace {
+
+// The examples as a user runs them: their own process, the session bus
+// from the environment, activation starting the server.
+class ExampleScripts : public ScriptBusTest {
+ protected:
+  int run(const std::string& command) { return std::system((command + " >" + sandbox.runtimeDir() + "/out 2>&1").c_str()); }
+  std::string output() {
+    std::ifstream in(sandbox.runtimeDir() + "/out");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+};
+
+TEST_F(ExampleScripts, PythonAndShellExamplesChangeASettingAndSaveTheFile) {
+  const std::string pythonFile = sandbox.runtimeDir() + "/python.vex";
+  ASSERT_EQ(run(std::string("/usr/bin/python3 ") + EXAMPLES_DIR + "/vxscript_example.py UT1 " + pythonFile), 0) << output();
+  EXPECT_NE(output().find("ESN"), std::string::npos) << output();
+  EXPECT_TRUE(std::filesystem::file_size(pythonFile) > 0);
+  const auto afterPython = sim->nvValue("NV_DEEP_SLEEP_DURATION.T_ULONG");
+
+  const std::string shellFile = sandbox.runtimeDir() + "/shell.vex";
+  ASSERT_EQ(run(std::string("sh ") + EXAMPLES_DIR + "/vxscript_example.sh UT1 " + shellFile + " 25"), 0) << output();
+  EXPECT_NE(output().find("25 minutes"), std::string::npos) << output();
+  EXPECT_EQ(sim->nvValue("NV_DEEP_SLEEP_DURATION.T_ULONG"), 25 * 60);
+  EXPECT_NE(afterPython, 25 * 60);
+  EXPECT_TRUE(std::filesystem::file_size(shellFile) > 0);
+}
+
+}  // namespace
+}  // namespace vx::script::testing
