@@ -1,0 +1,103 @@
+// The pieces of the script server that need no UT: the UT character set,
+// dialled-number text, the registration switches, and what Connect and the
+// other frame members refuse before they touch a port.
+#include <gtest/gtest.h>
+
+#include "dialled_number.h"
+#include "port_claims.h"
+#include "registration.h"
+#include "script_object.h"
+#include "ut_charset.h"
+
+namespace vx::script {
+namespace {
+
+TEST(UtCharset, TheCodePageBothWays) {
+  EXPECT_EQ(encodeUtChar(u'\u00C0'), 0x8F) << "A with grave has a code of its own";
+  EXPECT_EQ(decodeUtChar(0x8F), u'?');
+  EXPECT_EQ(encodeUtChar(u'\u20AC'), kUnmappable) << "no euro sign";
+  EXPECT_EQ(encodeUtChar(u'\u0401'), 0x7F);
+  EXPECT_EQ(encodeUtChar(u'\u0451'), 0xF3);
+  EXPECT_EQ(encodeUtChar(u'\u0400'), kUnmappable);
+  EXPECT_EQ(decodeUtChar(0x100), u'?');
+  // Every code that decodes to a character encodes back to itself.
+  for (uint16_t code = 0; code <= 0xFF; ++code) {
+    const char16_t ch = decodeUtChar(code);
+    if (ch != u'?') {
+      EXPECT_EQ(encodeUtChar(ch), code) << code;
+    }
+  }
+  EXPECT_EQ(encodeUtText(u"Ni\u00F1o \u00C0", false), std::u16string(u"Ni\u00BC" u"o \u008F"));
+  EXPECT_EQ(encodeUtText(u"5 \u20AC", false), std::nullopt);
+  EXPECT_EQ(encodeUtText(u"5 \u20AC", true), std::u16string(u"5 \u20AC")) << "Unicode UTs take text as it is";
+  EXPECT_EQ(decodeUtText(u"\u00D3\u00D4", false), u"\u0430\u0431");
+}
+
+TEST(DialledNumber, LengthPlusAndCharacters) {
+  EXPECT_TRUE(isDialledNumber(u"+" + std::u16string(32, u'1'))) << "33 characters with a leading plus";
+  EXPECT_FALSE(isDialledNumber(std::u16string(33, u'1')));
+  EXPECT_FALSE(isDialledNumber(u"12+34"));
+  EXPECT_FALSE(isDialledNumber(u""));
+  EXPECT_FALSE(isDialledNumber(u"+"));
+  EXPECT_TRUE(isDialledNumber(u"*#-HT0"));
+  EXPECT_FALSE(isDialledNumber(u"12a"));
+
+  emergency_pnumber_type number = toNumberRecord(u"+1-800");
+  EXPECT_EQ(number.international, 1);
+  EXPECT_EQ(number.digits_index, 5);
+  EXPECT_EQ(number.hyphen, 1);
+  EXPECT_EQ(number.digits[5], ' ');
+  EXPECT_EQ(fromNumberRecord(number), u"+1-800");
+  number.digits_index = 999;  // from the UT: clamped, never read past the field
+  EXPECT_EQ(fromNumberRecord(number).size(), 33u);
+}
+
+TEST(Registration, SwitchesAfterDashOrSlashInAnyCase) {
+  EXPECT_EQ(findRegistrationSwitch({"--RegServer"}), RegistrationSwitch::Register);
+  EXPECT_EQ(findRegistrationSwitch({"/regserver"}), RegistrationSwitch::Register);
+  EXPECT_EQ(findRegistrationSwitch({"-UNREGSERVER"}), RegistrationSwitch::Unregister);
+  EXPECT_EQ(findRegistrationSwitch({"RegServer"}), RegistrationSwitch::None) << "a bare word is not a switch";
+  EXPECT_EQ(findRegistrationSwitch({"--bus", "unix:path=/x"}), RegistrationSwitch::None);
+  EXPECT_EQ(PortClaims::mutexName("/dev/ttyUSB0"), "VEX_ttyUSB0");
+  EXPECT_EQ(PortClaims::mutexName("serial/by-id/x"), "VEX_serial_by-id_x");
+}
+
+class NoLoop final : public LoopScheduler {
+ public:
+  TimerId every(int, std::function<void()>) override { return ++count; }
+  TimerId after(int, std::function<void()>) override { return ++count; }
+  void cancel(TimerId) override {}
+  TimerId count = 0;
+};
+
+TEST(ScriptFrame, RefusalsBeforeAnyPortIsTouched) {
+  NoLoop loop;
+  PortClaims claims;
+  auto object = std::make_shared<ScriptObject>(loop, claims, nullptr);
+  auto connect = [&](std::u16string port, int32_t rate, int32_t timeout, std::u16string spc) {
+    HRESULT result = S_OK;
+    object->clearError();
+    object->Connect(port, rate, timeout, spc, [&](HRESULT hr, int16_t) { result = hr; });
+    return result;
+  };
+  EXPECT_EQ(connect(u"UT1", 115200, 30, u"000000"), E_INVALIDARG);
+  EXPECT_EQ(connect(u"UT1", 4800, -1, u"000000"), E_INVALIDARG);
+  EXPECT_EQ(connect(u"", 115200, -1, u"000000"), E_INVALIDARG);
+  EXPECT_EQ(connect(u"UT1", 115200, -1, u"1234567"), SCRIPT_E_SPC);
+  EXPECT_EQ(object->lastError().message, Message::SpcInvalid);
+  EXPECT_EQ(connect(u"UT1", 115200, 0, u"12a4"), SCRIPT_E_SPC);
+  EXPECT_EQ(loop.count, 0u) << "no poll was started";
+
+  object->clearError();
+  EXPECT_EQ(object->CommitChanges(), E_FAIL);
+  EXPECT_EQ(object->lastError().message, Message::None) << "a commit while disconnected reports nothing";
+  EXPECT_EQ(object->SaveSettings(u"/no/such/dir/x.vex"), E_INVALIDARG);
+  EXPECT_EQ(object->ResetUT(), SCRIPT_E_NOT_CONNECTED);
+  int16_t state = 9;
+  EXPECT_EQ(object->ConnectionState(&state), S_OK);
+  EXPECT_EQ(state, 0);
+  EXPECT_EQ(object->Disconnect(), S_OK);
+}
+
+}  // namespace
+}  // namespace vx::script
