@@ -179,11 +179,18 @@ HRESULT getText(ScriptObject& object, const Args&, Value& result) {
   });
 }
 
+// Whether a text to be written goes to the UT as it is. A module UT that
+// the member refuses is not asked for its character set: the prologue
+// refuses it next, and the member then leaves the UT alone.
+inline bool unicodeForPut(ScriptObject& object, bool refusesModule) {
+  return (refusesModule && object.moduleUt()) || object.unicodeUt();
+}
+
 // The text is encoded before the call: an unmappable character is the
 // caller's error, not the setting's.
 template <auto Method, bool RefusesModule>
 HRESULT putText(ScriptObject& object, const Args& args, Value&) {
-  std::optional<std::u16string> codes = encodeUtText(args.text(0), object.unicodeUt());
+  std::optional<std::u16string> codes = encodeUtText(args.text(0), unicodeForPut(object, RefusesModule));
   if (!codes) return E_INVALIDARG;
   return object.settings<InterfaceOf<Method>>(RefusesModule, [&](auto& settings) {
     return (settings.*Method)(SET_PARAM, codes->data(), nullptr);

@@ -1,5 +1,4 @@
 #include "member_table.h"
 namespace vx::script {
-void addUiMembers(MemberRows&) {}
 void addAfutMembers(MemberRows&) {}
 }
