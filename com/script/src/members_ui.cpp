@@ -230,15 +230,15 @@ HRESULT getPhonebookField(ScriptObject& object, const Args& args, Value& result)
 
 enum class TimePart { Hours, Minutes, Seconds };
 
-template <auto Method, TimePart Part, bool RefusesModule>
+template <auto Method, TimePart Which, bool RefusesModule>
 HRESULT getCallTime(ScriptObject& object, const Args&, Value& result) {
   return object.settings<InterfaceOf<Method>>(RefusesModule, [&](auto& settings) {
     nv_calltime_type time{};
     HRESULT hr = (settings.*Method)(GET_PARAM, &time);
     if (FAILED(hr)) return hr;
-    if constexpr (Part == TimePart::Hours) result = static_cast<int32_t>(time.usHours);
-    if constexpr (Part == TimePart::Minutes) result = static_cast<int32_t>(time.ucMinutes);
-    if constexpr (Part == TimePart::Seconds) result = static_cast<int32_t>(time.ucSeconds);
+    if constexpr (Which == TimePart::Hours) result = static_cast<int32_t>(time.usHours);
+    if constexpr (Which == TimePart::Minutes) result = static_cast<int32_t>(time.ucMinutes);
+    if constexpr (Which == TimePart::Seconds) result = static_cast<int32_t>(time.ucSeconds);
     return hr;
   });
 }
