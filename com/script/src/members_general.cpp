@@ -109,7 +109,7 @@ HRESULT getDataServicesBaudRate(ScriptObject& object, const Args&, Value& result
       return S_OK;
     }
   }
-  return object.report(Message::UnexpectedMember, SCRIPT_E_UNEXPECTED_MEMBER);
+  return object.report(Message::UnexpectedMember, UTC_E_UNEXPECTED_MEMBER);
 }
 
 HRESULT putDataServicesBaudRate(ScriptObject& object, const Args& args, Value&) {

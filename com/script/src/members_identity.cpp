@@ -77,7 +77,7 @@ HRESULT getCalibrationDate(ScriptObject& object, const Args&, Value& result) {
 // answers with its format version.
 HRESULT getCalBlockVersion(ScriptObject& object, const Args& args, Value& result) {
   HRESULT hr = getVersionText<&IVexVersionExt::GetCalBlockVersion>(object, args, result);
-  if (FAILED(hr) && hr != SCRIPT_E_NO_DATA) {
+  if (FAILED(hr) && hr != VEX_E_NO_DATA) {
     object.clearError();
     hr = getVersionText<&IVexVersion::GetCalBlockFormatVer>(object, args, result);
   }

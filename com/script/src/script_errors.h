@@ -4,7 +4,10 @@
 
 #include <cstdint>
 
-#include "vxcom.h"
+// The connection and configuration objects' codes (VEX_E_*, UTC_E_*) are
+// passed on as they are; these are the script object's own.
+#include "vxconnect.h"
+#include "vxutconfig.h"
 
 namespace vx::script {
 
@@ -27,17 +30,8 @@ enum class Message : uint32_t {
 
 inline constexpr uint32_t kVersionTextNumber = 61444;
 
-inline constexpr HRESULT SCRIPT_E_NO_DATA = vx::com::detail::hr(0x80040302u);
-inline constexpr HRESULT SCRIPT_E_REFRESH = vx::com::detail::hr(0x80040309u);
-inline constexpr HRESULT SCRIPT_E_NOT_CONNECTED = vx::com::detail::hr(0x80040323u);
-inline constexpr HRESULT SCRIPT_E_SPC = vx::com::detail::hr(0x80040324u);
-inline constexpr HRESULT SCRIPT_E_UNEXPECTED_MEMBER = vx::com::detail::hr(0x80040325u);
-inline constexpr HRESULT SCRIPT_E_SESSION_REFUSED = vx::com::detail::hr(0x80040327u);
-inline constexpr HRESULT SCRIPT_E_OTHER_MODEL = vx::com::detail::hr(0x80040328u);
 inline constexpr HRESULT SCRIPT_E_ALREADY_CONNECTING = vx::com::detail::hr(0x8004032Au);
 inline constexpr HRESULT SCRIPT_E_PORT_HELD = vx::com::detail::hr(0x8004032Bu);
-inline constexpr HRESULT SCRIPT_E_LINK_NOT_STARTED = vx::com::detail::hr(0x8004032Cu);
-inline constexpr HRESULT SCRIPT_E_FINISH_FAILED = vx::com::detail::hr(0x8004032Du);
 inline constexpr HRESULT SCRIPT_E_NO_INTERFACE = vx::com::detail::hr(0x80040331u);
 
 // What the last failing call reported, for the error reply.

@@ -51,7 +51,7 @@ HRESULT ScriptObject::validateConnect(std::u16string_view port, int32_t baudRate
   if (port.empty() || !isAllowedRate(baudRate) || (timeout != -1 && timeout != 0)) return E_INVALIDARG;
   const std::string spc8 = utf8(spc);
   if (spc8.empty() || spc8.size() > 6 || spc8.find_first_not_of("0123456789") != std::string::npos) {
-    return report(Message::SpcInvalid, SCRIPT_E_SPC);
+    return report(Message::SpcInvalid, VEX_E_SPC_REJECTED);
   }
   if (pollTimer_ != LoopScheduler::kNoTimer || connecting_) {
     return report(Message::AlreadyConnecting, SCRIPT_E_ALREADY_CONNECTING);
@@ -106,7 +106,7 @@ void ScriptObject::claimPort(const std::shared_ptr<ConnectRequest>& request) {
 void ScriptObject::connectOnPort(const std::shared_ptr<ConnectRequest>& request) {
   connecting_ = false;
   HRESULT hr = startLink(request->port, request->baudRate, request->timeout);
-  if (hr == SCRIPT_E_LINK_NOT_STARTED) {
+  if (hr == VEX_E_CREATE_CONNECTION) {
     stopPoll();
     report(Message::LinkNotStarted, hr);
     // The pause lets a link server that is just ending go before a retry.
@@ -142,9 +142,9 @@ void ScriptObject::connectOnPort(const std::shared_ptr<ConnectRequest>& request)
       request->done(S_OK, kStateUp);
       return;
     }
-    if (finished == SCRIPT_E_FINISH_FAILED) self->report(Message::FinishFailed, finished);
-    if (finished == SCRIPT_E_SESSION_REFUSED) self->report(Message::SessionRefused, finished);
-    if (finished == SCRIPT_E_SPC) self->report(Message::SpcInvalid, finished);
+    if (finished == VEX_E_NV_DATABASE) self->report(Message::FinishFailed, finished);
+    if (finished == VEX_E_SESSION_REFUSED) self->report(Message::SessionRefused, finished);
+    if (finished == VEX_E_SPC_REJECTED) self->report(Message::SpcInvalid, finished);
     self->stopPoll();
     request->done(finished, 0);
   });
@@ -202,7 +202,7 @@ void ScriptObject::postFinish() {
 
 void ScriptObject::finishConnection(std::function<void(HRESULT)> done) {
   if (!connection_) {
-    done(report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED));
+    done(report(Message::NotConnected, VEX_E_NOT_CONNECTED));
     return;
   }
   finishAttempt(false, std::move(done));
@@ -211,11 +211,11 @@ void ScriptObject::finishConnection(std::function<void(HRESULT)> done) {
 void ScriptObject::finishAttempt(bool retried, std::function<void(HRESULT)> done) {
   if (!connection_) {
     // Disconnected while the retry waited.
-    done(report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED));
+    done(report(Message::NotConnected, VEX_E_NOT_CONNECTED));
     return;
   }
   HRESULT hr = connection_->FinishConnecting(spc_.c_str());
-  if (hr == SCRIPT_E_SESSION_REFUSED && !retried) {
+  if (hr == VEX_E_SESSION_REFUSED && !retried) {
     // The UT refuses a session while it is still busy starting up.
     pendingWait_ = loop_.after(kSessionRetryPauseMs, [self = shared_from_this(), done = std::move(done)]() mutable {
       self->pendingWait_ = LoopScheduler::kNoTimer;
@@ -314,7 +314,7 @@ HRESULT ScriptObject::ConnectionState(int16_t* state) const {
 }
 
 HRESULT ScriptObject::ResetUT() {
-  if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   connection_->SendResetCmd();
   return S_OK;
 }
@@ -335,7 +335,7 @@ HRESULT ScriptObject::CommitChanges() {
 
 HRESULT ScriptObject::IsChanged(int32_t* changed) {
   if (changed == nullptr) return E_INVALIDARG;
-  if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   ComPtr<IVexParams1> params;
   HRESULT hr = connection_.As(&params);
   if (FAILED(hr)) return hr;
@@ -364,16 +364,16 @@ HRESULT ScriptObject::SaveSettings(std::u16string_view settingsFile) {
   if (settingsFile.empty()) return E_INVALIDARG;
   const std::string path = utf8(settingsFile);
   if (!fileWritable(path)) return E_INVALIDARG;
-  if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   ComPtr<IVexFile> file;
   if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
   // The backup is written under a temporary name and renamed into place, so
   // a failed save leaves an earlier file of this name as it was.
   HRESULT hr = file->WriteNVToFile(path.c_str());
-  if (FAILED(hr)) return connected() ? hr : report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  if (FAILED(hr)) return connected() ? hr : report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   if (!connected()) {
     ::unlink(path.c_str());
-    return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+    return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   }
   return S_OK;
 }
@@ -385,19 +385,19 @@ HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16
   const std::string settings = utf8(settingsFile);
   const std::string log = utf8(logFile);
   if (::access(settings.c_str(), R_OK) != 0 || !fileWritable(log)) return E_INVALIDARG;
-  if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   ComPtr<IVexFile> file;
   if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
   HRESULT hr = file->ReadNVFromFile(settings.c_str(), log.c_str(), write);
   if (FAILED(hr)) {
     ::unlink(log.c_str());
-    if (!connected()) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
-    if (hr == SCRIPT_E_OTHER_MODEL) return report(Message::RestoreFailed, hr);
+    if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
+    if (hr == VEX_E_OTHER_MODEL) return report(Message::RestoreFailed, hr);
     return hr;
   }
   if (!connected()) {
     ::unlink(log.c_str());
-    return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+    return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   }
   return S_OK;
 }
@@ -423,15 +423,15 @@ HRESULT ScriptObject::SetExclusivePort(int32_t exclusive) {
 // --- what the settings members share -------------------------------------------------------
 
 HRESULT ScriptObject::version(const VersionCall& call) {
-  if (!connected() || !config_) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
+  if (!connected() || !config_) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   ComPtr<IVexVersionExt> version;
   if (FAILED(connection_.As(&version))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
   HRESULT hr = call(*version.Get());
-  if (hr == SCRIPT_E_NO_DATA) {
+  if (hr == VEX_E_NO_DATA) {
     HRESULT refreshed = version->UpdateAllItems();
-    if (refreshed == SCRIPT_E_REFRESH) return report(Message::VersionRefreshFailed, refreshed);
+    if (refreshed == VEX_E_STATUS_REQUEST) return report(Message::VersionRefreshFailed, refreshed);
     hr = call(*version.Get());
-    if (hr == SCRIPT_E_NO_DATA) return report(Message::SettingFailed, hr);
+    if (hr == VEX_E_NO_DATA) return report(Message::SettingFailed, hr);
   }
   return hr;
 }

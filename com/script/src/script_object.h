@@ -57,11 +57,11 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   // `I` available; then `call(I&)`, whose failure is the setting's.
   template <class I, class Call>
   HRESULT settings(bool refusesModule, Call&& call) {
-    if (!connected() || !config_) return report(Message::NotConnected, SCRIPT_E_NOT_CONNECTED);
-    if (refusesModule && moduleUt_) return report(Message::SettingFailed, SCRIPT_E_NO_DATA);
+    if (!connected() || !config_) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
+    if (refusesModule && moduleUt_) return report(Message::SettingFailed, VEX_E_NO_DATA);
     vx::com::ComPtr<I> settings;
     if (FAILED(config_.As(&settings))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
-    if (FAILED(call(*settings.Get()))) return report(Message::SettingFailed, SCRIPT_E_NO_DATA);
+    if (FAILED(call(*settings.Get()))) return report(Message::SettingFailed, VEX_E_NO_DATA);
     return S_OK;
   }
 

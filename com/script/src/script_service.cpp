@@ -177,8 +177,13 @@ void ScriptService::releaseObject(uint64_t id, sdbus::MethodCall call) {
     return;
   }
   call.createReply().send();
-  // The D-Bus object is dispatching this very call: it goes after the call.
-  loop_.after(0, [this, id] { dropObject(id); });
+  // Gone for every later call at once; the D-Bus object itself, which is
+  // dispatching this very call, is destroyed after it.
+  std::shared_ptr<Entry> entry(std::move(it->second));
+  objects_.erase(it);
+  entry->object->Disconnect();
+  objectsChanged();
+  loop_.after(0, [entry] {});
 }
 
 void ScriptService::dropObject(uint64_t id) {

@@ -83,16 +83,16 @@ TEST(ScriptFrame, RefusalsBeforeAnyPortIsTouched) {
   EXPECT_EQ(connect(u"UT1", 115200, 30, u"000000"), E_INVALIDARG);
   EXPECT_EQ(connect(u"UT1", 4800, -1, u"000000"), E_INVALIDARG);
   EXPECT_EQ(connect(u"", 115200, -1, u"000000"), E_INVALIDARG);
-  EXPECT_EQ(connect(u"UT1", 115200, -1, u"1234567"), SCRIPT_E_SPC);
+  EXPECT_EQ(connect(u"UT1", 115200, -1, u"1234567"), VEX_E_SPC_REJECTED);
   EXPECT_EQ(object->lastError().message, Message::SpcInvalid);
-  EXPECT_EQ(connect(u"UT1", 115200, 0, u"12a4"), SCRIPT_E_SPC);
+  EXPECT_EQ(connect(u"UT1", 115200, 0, u"12a4"), VEX_E_SPC_REJECTED);
   EXPECT_EQ(loop.count, 0u) << "no poll was started";
 
   object->clearError();
   EXPECT_EQ(object->CommitChanges(), E_FAIL);
   EXPECT_EQ(object->lastError().message, Message::None) << "a commit while disconnected reports nothing";
   EXPECT_EQ(object->SaveSettings(u"/no/such/dir/x.vex"), E_INVALIDARG);
-  EXPECT_EQ(object->ResetUT(), SCRIPT_E_NOT_CONNECTED);
+  EXPECT_EQ(object->ResetUT(), VEX_E_NOT_CONNECTED);
   int16_t state = 9;
   EXPECT_EQ(object->ConnectionState(&state), S_OK);
   EXPECT_EQ(state, 0);

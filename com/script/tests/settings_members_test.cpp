@@ -265,7 +265,7 @@ TEST_F(ModuleMembersTest, ModuleRefusesUiMembersWithoutAskingTheUt) {
            {"put_Language", {Long(1)}},
            {"RoamingCallsClear", {}},
            {"get_PacketDataPreferredMode", {Short(2)}}}) {
-    EXPECT_EQ(status(name, args), SCRIPT_E_NO_DATA) << name;
+    EXPECT_EQ(status(name, args), VEX_E_NO_DATA) << name;
     EXPECT_EQ(object->lastError().message, Message::SettingFailed) << name;
   }
   EXPECT_EQ(sim->counters().framesReceived, frames);
