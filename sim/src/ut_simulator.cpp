@@ -1,6 +1,7 @@
 #include "kmx/sim/ut_simulator.h"
 
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -213,6 +214,9 @@ class UtSimulator::Impl {
 
  private:
   void run() {
+    // The default 50 us timer slack would make every paced wake late; a
+    // paced line must deliver its last byte when the wire would.
+    prctl(PR_SET_TIMERSLACK, 1UL);
     for (;;) {
       pollfd fds[3];
       nfds_t count = 0;
