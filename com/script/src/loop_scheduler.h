@@ -19,6 +19,9 @@ class LoopScheduler {
   virtual TimerId after(int delayMs, std::function<void()> fn) = 0;
   // Stops a timer; unknown or finished timers are ignored.
   virtual void cancel(TimerId id) = 0;
+  // Calls `fn` on the loop's thread as soon as it is idle. The only member
+  // that may be called from another thread (a worker's end comes this way).
+  virtual void post(std::function<void()> fn) = 0;
 };
 
 }  // namespace vx::script

@@ -66,8 +66,9 @@ int main(int argc, char** argv) {
     return registration(which);
   }
 
-  // Texts of reported failures come from the English resource library;
-  // without it every failure still carries its HRESULT.
+  // Texts of reported failures and the loader program of downloads come
+  // from the English resource library; without it every failure still
+  // carries its HRESULT, and a software download fails for want of its loader.
   auto resources = std::make_shared<vx::res::ResourceLibrary>(vx::res::ResourceLibrary::load("libVEXResENU.so"));
   if (!resources->loaded()) std::fprintf(stderr, "vxscript: libVEXResENU.so not found; messages are not available\n");
   auto texts = [resources](uint32_t id) { return resources->text(id); };
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
                                                   ? sdbus::createSessionBusConnection()
                                                   : sdbus::createSessionBusConnectionWithAddress(busAddress);
     vx::script::ServiceLoop loop(*bus);
-    vx::script::ScriptService service(*bus, loop, texts, {});
+    vx::script::ScriptService service(*bus, loop, texts, resources, {});
     bus->requestName(vx::script::kBusName);
     const bool ok = loop.run();
     return ok ? 0 : 1;

@@ -51,6 +51,11 @@ HRESULT getExclusive(ScriptObject& object, const Args&, Value& result) {
 
 HRESULT putExclusive(ScriptObject& object, const Args& args, Value&) { return object.SetExclusivePort(args.i32(0)); }
 
+template <DownloadMethod method>
+void download(ScriptObject& object, const Args& args, Reply reply) {
+  object.Download(method, args.text(0), [reply = std::move(reply)](HRESULT hr) { reply(hr, Value()); });
+}
+
 }  // namespace
 
 void addFrameMembers(MemberRows& rows) {
@@ -64,6 +69,11 @@ void addFrameMembers(MemberRows& rows) {
   addMethod(rows, "RestoreSettings", "ssi", "bsSettingsFile,bsLogFile,bWriteToPhone", "", &restoreSettings);
   addProperty(rows, "ScriptObjectVersion", "", "", 's', &scriptObjectVersion, nullptr);
   addProperty(rows, "ExclusiveVEXCOMPort", "", "", 'i', &getExclusive, &putExclusive);
+  rows.push_back(Member{"SoftwareUpgrade", "s", "bsSoftwareFile", "", nullptr, &download<DownloadMethod::Software>});
+  rows.push_back(
+      Member{"BootblockUpgrade", "s", "bsBootblockFile", "", nullptr, &download<DownloadMethod::BootBlock>});
+  rows.push_back(
+      Member{"DownloadRAMProgram", "s", "bsSoftwareFile", "", nullptr, &download<DownloadMethod::RamProgram>});
 }
 
 }  // namespace vx::script

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The connection and configuration objects' codes (VEX_E_*, UTC_E_*) are
 // passed on as they are; these are the script object's own.
@@ -25,6 +26,12 @@ enum class Message : uint32_t {
   FinishFailed = 61580,
   UnexpectedMember = 61581,
   SessionRefused = 61582,
+  FileNotOpened = 61583,
+  NotSoftwareFile = 61584,
+  NotBootBlockFile = 61585,
+  LoaderMissing = 61586,
+  XmodemFailed = 61587,
+  NoLinkHandle = 61588,
   InterfaceMissing = 61589,
 };
 
@@ -38,6 +45,7 @@ inline constexpr HRESULT SCRIPT_E_NO_INTERFACE = vx::com::detail::hr(0x80040331u
 struct ReportedError {
   HRESULT hr = S_OK;
   Message message = Message::None;
+  std::string detail;  // what the link said of a failed step, when it said anything
 };
 
 }  // namespace vx::script

@@ -26,22 +26,26 @@ std::string utf8(std::u16string_view text) { return vx::com::Utf16ToUtf8(text); 
 
 }  // namespace
 
-ScriptObject::ScriptObject(LoopScheduler& loop, PortClaims& claims, TextLookup texts)
-    : loop_(loop), claims_(claims), texts_(std::move(texts)) {}
+ScriptObject::ScriptObject(LoopScheduler& loop, PortClaims& claims, TextLookup texts,
+                           std::shared_ptr<const vx::res::ResourceLibrary> resources)
+    : loop_(loop), claims_(claims), texts_(std::move(texts)), resources_(std::move(resources)) {}
 
 ScriptObject::~ScriptObject() {
   loop_.cancel(pendingWait_);
+  // The worker uses the connection's link: it ends before the connection.
+  download_.reset();
   fullDisconnect();
 }
 
 HRESULT ScriptObject::report(Message message, HRESULT hr) {
-  lastError_ = {hr, message};
+  lastError_ = ReportedError{hr, message, {}};
   return hr;
 }
 
 bool ScriptObject::connected() const {
   UINT flag = 0;
-  return connection_ && SUCCEEDED(connection_->IsConnected(&flag)) && flag == 1;
+  // A running download has the link to itself.
+  return !download_ && connection_ && SUCCEEDED(connection_->IsConnected(&flag)) && flag == 1;
 }
 
 // --- Connect ----------------------------------------------------------------------------
@@ -53,7 +57,7 @@ HRESULT ScriptObject::validateConnect(std::u16string_view port, int32_t baudRate
   if (spc8.empty() || spc8.size() > 6 || spc8.find_first_not_of("0123456789") != std::string::npos) {
     return report(Message::SpcInvalid, VEX_E_SPC_REJECTED);
   }
-  if (pollTimer_ != LoopScheduler::kNoTimer || connecting_) {
+  if (pollTimer_ != LoopScheduler::kNoTimer || connecting_ || download_) {
     return report(Message::AlreadyConnecting, SCRIPT_E_ALREADY_CONNECTING);
   }
   *port8 = utf8(port);
@@ -112,7 +116,7 @@ void ScriptObject::connectOnPort(const std::shared_ptr<ConnectRequest>& request)
     // The pause lets a link server that is just ending go before a retry.
     pendingWait_ = loop_.after(kLinkFailurePauseMs, [self = shared_from_this(), request, hr] {
       self->pendingWait_ = LoopScheduler::kNoTimer;
-      self->lastError_ = {hr, Message::LinkNotStarted};
+      self->lastError_ = ReportedError{hr, Message::LinkNotStarted, {}};
       request->done(hr, 0);
     });
     return;
@@ -292,6 +296,7 @@ void ScriptObject::partialDisconnect() {
 }
 
 HRESULT ScriptObject::Disconnect() {
+  cancelDownload();
   loop_.cancel(pendingWait_);
   pendingWait_ = LoopScheduler::kNoTimer;
   connecting_ = false;

@@ -8,16 +8,22 @@
 // finish run there too, so its state needs no lock.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "download_run.h"
 #include "loop_scheduler.h"
 #include "port_claims.h"
 #include "script_errors.h"
 #include "vxconnect.h"
 #include "vxutconfig.h"
+
+namespace vx::res {
+class ResourceLibrary;
+}
 
 namespace vx::script {
 
@@ -32,7 +38,10 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   // The resource library's text of a string number, when it has one.
   using TextLookup = std::function<std::optional<std::string>(uint32_t)>;
 
-  ScriptObject(LoopScheduler& loop, PortClaims& claims, TextLookup texts);
+  // `resources` holds the loader program of software downloads (none: a
+  // download that needs it fails).
+  ScriptObject(LoopScheduler& loop, PortClaims& claims, TextLookup texts,
+               std::shared_ptr<const vx::res::ResourceLibrary> resources = nullptr);
   ~ScriptObject();
   ScriptObject(const ScriptObject&) = delete;
   ScriptObject& operator=(const ScriptObject&) = delete;
@@ -51,6 +60,18 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   HRESULT ScriptObjectVersion(std::u16string* text) const;
   HRESULT ExclusivePort(int32_t* exclusive) const;
   HRESULT SetExclusivePort(int32_t exclusive);
+
+  // SoftwareUpgrade, BootblockUpgrade and DownloadRAMProgram. The check
+  // and the transfer run on a worker; `done` is called on the loop when the
+  // download has ended. The object stays partially disconnected, and its
+  // poll finishes the connection again when the UT comes back.
+  using DownloadDone = std::function<void(HRESULT)>;
+  void Download(DownloadMethod method, std::u16string_view file, DownloadDone done);
+  bool downloading() const { return download_ != nullptr; }
+  // Shortens the engine's pauses after the loader and the image (tests).
+  void setDownloadPauses(std::chrono::milliseconds afterLoader, std::chrono::milliseconds afterImage) {
+    downloadPauses_ = {afterLoader, afterImage};
+  }
 
   // The prologue of every settings member: connected with a configuration
   // object, not a module UT where the member refuses one, the interface
@@ -110,6 +131,11 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   void partialDisconnect();
   void releaseConfiguration();
   bool fileWritable(const std::string& path) const;
+  HRESULT downloadPrecheck(std::u16string_view file, std::string* file8);
+  void downloadChecked(uint64_t id, bool passed);
+  void downloadTransferred(uint64_t id, vx::download::TransferResult result);
+  void endDownload(HRESULT hr);
+  void cancelDownload();
 
   LoopScheduler& loop_;
   PortClaims& claims_;
@@ -129,6 +155,10 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   bool trimodeUt_ = false;
   int unicodeUt_ = -1;  // unknown until asked
   ReportedError lastError_;
+  std::shared_ptr<const vx::res::ResourceLibrary> resources_;
+  std::unique_ptr<DownloadRun> download_;
+  uint64_t lastDownloadId_ = 0;
+  std::pair<std::chrono::milliseconds, std::chrono::milliseconds> downloadPauses_{1000, 500};
 };
 
 }  // namespace vx::script

@@ -99,8 +99,9 @@ struct ScriptService::Entry {
 };
 
 ScriptService::ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptObject::TextLookup texts,
+                             std::shared_ptr<const vx::res::ResourceLibrary> resources,
                              Options options)
-    : bus_(bus), loop_(loop), texts_(std::move(texts)), options_(options) {
+    : bus_(bus), loop_(loop), texts_(std::move(texts)), resources_(std::move(resources)), options_(options) {
   factory_ = sdbus::createObject(bus_, kFactoryPath);
   factory_->registerMethod(kFactoryInterface, "CreateObject", "", std::vector<std::string>{}, "o",
                            std::vector<std::string>{"object"},
@@ -124,6 +125,8 @@ ScriptService::ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptO
 
 ScriptService::~ScriptService() {
   loop_.cancel(idleTimer_);
+  // A download still running ends here, not in a thread that outlives the loop.
+  for (auto& [id, entry] : objects_) entry->object->Disconnect();
   objects_.clear();
 }
 
@@ -140,13 +143,15 @@ std::string ScriptService::errorText(const ReportedError& error, HRESULT hr) con
     return text;
   }
   std::optional<std::string> text = texts_ ? texts_(static_cast<uint32_t>(error.message)) : std::nullopt;
-  return text.value_or(kUnknownErrorText);
+  std::string whole = text.value_or(kUnknownErrorText);
+  if (!error.detail.empty()) whole += " (" + error.detail + ")";
+  return whole;
 }
 
 void ScriptService::createObject(sdbus::MethodCall call, bool ownedByCaller) {
   const uint64_t id = nextId_++;
   auto entry = std::make_unique<Entry>();
-  entry->object = std::make_shared<ScriptObject>(loop_, claims_, texts_);
+  entry->object = std::make_shared<ScriptObject>(loop_, claims_, texts_, resources_);
   if (ownedByCaller) entry->owner = call.getSender();
   entry->path = std::string(kFactoryPath) + "/" + std::to_string(id);
   entry->dbusObject = sdbus::createObject(bus_, entry->path);

@@ -31,7 +31,9 @@ class ScriptService {
     int idleEndMs = 5000;  // the server ends this long after its last object
   };
 
-  ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptObject::TextLookup texts, Options options);
+  // `resources` holds the loader program that software downloads send.
+  ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptObject::TextLookup texts,
+                std::shared_ptr<const vx::res::ResourceLibrary> resources, Options options);
   ~ScriptService();
   ScriptService(const ScriptService&) = delete;
   ScriptService& operator=(const ScriptService&) = delete;
@@ -56,6 +58,7 @@ class ScriptService {
   sdbus::IConnection& bus_;
   ServiceLoop& loop_;
   ScriptObject::TextLookup texts_;
+  std::shared_ptr<const vx::res::ResourceLibrary> resources_;
   Options options_;
   PortClaims claims_;
   std::unique_ptr<sdbus::IObject> factory_;

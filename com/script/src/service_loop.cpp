@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -21,10 +22,12 @@ ServiceLoop::ServiceLoop(sdbus::IConnection& bus) : bus_(bus) {
   if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0) {
     signalFd_ = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
   }
+  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
 ServiceLoop::~ServiceLoop() {
   if (signalFd_ >= 0) ::close(signalFd_);
+  if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 LoopScheduler::TimerId ServiceLoop::add(int delayMs, int periodMs, std::function<void()> fn) {
@@ -42,6 +45,31 @@ LoopScheduler::TimerId ServiceLoop::after(int delayMs, std::function<void()> fn)
 }
 
 void ServiceLoop::cancel(TimerId id) { timers_.erase(id); }
+
+void ServiceLoop::post(std::function<void()> fn) {
+  {
+    std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(fn));
+  }
+  const uint64_t one = 1;
+  (void)!::write(wakeFd_, &one, sizeof one);
+}
+
+void ServiceLoop::runPosted() {
+  uint64_t count = 0;
+  (void)!::read(wakeFd_, &count, sizeof count);
+  for (;;) {
+    std::function<void()> fn;
+    {
+      std::lock_guard lock(postedMutex_);
+      if (posted_.empty()) return;
+      fn = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    fn();
+    if (quit_) return;
+  }
+}
 
 // Runs each timer that is due once, in the order they fell due; a timer
 // that a callback cancels or adds is seen correctly, since each is looked
@@ -84,16 +112,18 @@ bool ServiceLoop::run() {
     }
     runDueTimers();
     if (quit_) return true;
+    runPosted();
+    if (quit_) return true;
 
     const sdbus::IConnection::PollData data = bus_.getEventLoopPollData();
     int timeout = data.getPollTimeout();
     const int timerWait = msUntilNextTimer();
     if (timerWait >= 0 && (timeout < 0 || timerWait < timeout)) timeout = timerWait;
 
-    pollfd fds[2] = {{data.fd, data.events, 0}, {signalFd_, POLLIN, 0}};
-    const nfds_t count = signalFd_ >= 0 ? 2 : 1;
-    if (::poll(fds, count, timeout) < 0 && errno != EINTR) return false;
-    if (count == 2 && (fds[1].revents & POLLIN) != 0) return true;
+    // A descriptor of -1 is left out by poll().
+    pollfd fds[3] = {{data.fd, data.events, 0}, {wakeFd_, POLLIN, 0}, {signalFd_, POLLIN, 0}};
+    if (::poll(fds, 3, timeout) < 0 && errno != EINTR) return false;
+    if ((fds[2].revents & POLLIN) != 0) return true;
     if ((fds[0].revents & (POLLERR | POLLNVAL)) != 0) return false;
   }
   return true;

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <map>
+#include <mutex>
 
 #include "loop_scheduler.h"
 
@@ -24,6 +26,7 @@ class ServiceLoop final : public LoopScheduler {
   TimerId every(int periodMs, std::function<void()> tick) override;
   TimerId after(int delayMs, std::function<void()> fn) override;
   void cancel(TimerId id) override;
+  void post(std::function<void()> fn) override;
 
   // Runs until quit() or a termination signal; false when the bus failed.
   bool run();
@@ -39,12 +42,16 @@ class ServiceLoop final : public LoopScheduler {
 
   TimerId add(int delayMs, int periodMs, std::function<void()> fn);
   void runDueTimers();
+  void runPosted();
   int msUntilNextTimer() const;
 
   sdbus::IConnection& bus_;
   std::map<TimerId, Timer> timers_;
   TimerId nextId_ = 1;
   int signalFd_ = -1;
+  int wakeFd_ = -1;  // an eventfd that post() makes readable
+  std::mutex postedMutex_;
+  std::deque<std::function<void()>> posted_;
   bool quit_ = false;
 };
 

@@ -8,8 +8,10 @@
 
 #include <chrono>
 #include <functional>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -32,6 +34,10 @@ class ManualLoop final : public LoopScheduler {
   TimerId every(int periodMs, std::function<void()> tick) override { return add(periodMs, periodMs, std::move(tick)); }
   TimerId after(int delayMs, std::function<void()> fn) override { return add(delayMs, 0, std::move(fn)); }
   void cancel(TimerId id) override { timers_.erase(id); }
+  void post(std::function<void()> fn) override {
+    std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(fn));
+  }
 
   // Runs what falls due for `ms` milliseconds.
   void runFor(int ms) {
@@ -61,8 +67,21 @@ class ManualLoop final : public LoopScheduler {
     return id;
   }
 
-  // Runs the earliest due timer; a timer may cancel or add others.
+  // Runs a posted call, else the earliest due timer; a timer may cancel or
+  // add others.
   bool runOneDue() {
+    std::function<void()> posted;
+    {
+      std::lock_guard lock(postedMutex_);
+      if (!posted_.empty()) {
+        posted = std::move(posted_.front());
+        posted_.pop_front();
+      }
+    }
+    if (posted) {
+      posted();
+      return true;
+    }
     auto due = timers_.end();
     for (auto it = timers_.begin(); it != timers_.end(); ++it) {
       if (it->second.due <= Clock::now() && (due == timers_.end() || it->second.due < due->second.due)) due = it;
@@ -80,6 +99,8 @@ class ManualLoop final : public LoopScheduler {
 
   TimerId lastId_ = kNoTimer;
   std::map<TimerId, Timer> timers_;
+  std::mutex postedMutex_;
+  std::deque<std::function<void()>> posted_;
 };
 
 class ScriptMembersTest : public ::testing::Test {

@@ -67,6 +67,7 @@ class NoLoop final : public LoopScheduler {
   TimerId every(int, std::function<void()>) override { return ++count; }
   TimerId after(int, std::function<void()>) override { return ++count; }
   void cancel(TimerId) override {}
+  void post(std::function<void()>) override {}
   TimerId count = 0;
 };
 

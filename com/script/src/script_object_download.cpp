@@ -1,0 +1,120 @@
+// The script object's downloads: the checks on the loop, the file check and
+// the transfer on the run's worker, the connection steps back on the loop.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "script_object.h"
+#include "vx/download/software_file_check.h"
+#include "vx/res/resource_library.h"
+
+namespace vx::script {
+
+using vx::download::CDownload;
+using vx::download::TransferResult;
+
+HRESULT ScriptObject::downloadPrecheck(std::u16string_view file, std::string* file8) {
+  UINT linkState = 0;
+  if (download_ || !connection_ || FAILED(connection_->GetConnectionState(&linkState)) ||
+      (linkState != kStateUp && linkState != kStateEstablishing)) {
+    return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
+  }
+  *file8 = vx::com::Utf16ToUtf8(file);
+  const int fd = file8->empty() ? -1 : ::open(file8->c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return report(Message::FileNotOpened, DOWNLOAD_E_FILE);
+  ::close(fd);
+  return S_OK;
+}
+
+void ScriptObject::Download(DownloadMethod method, std::u16string_view file, DownloadDone done) {
+  std::string file8;
+  if (HRESULT hr = downloadPrecheck(file, &file8); FAILED(hr)) {
+    done(hr);
+    return;
+  }
+  // The poll would ask the link for its state while the worker sends.
+  stopPoll();
+  const uint64_t id = ++lastDownloadId_;
+  download_ = std::make_unique<DownloadRun>(id, method, std::move(file8), std::move(done));
+  download_->engine.setPauses(downloadPauses_.first, downloadPauses_.second);
+  std::weak_ptr<ScriptObject> weak = weak_from_this();
+  DownloadRun& run = *download_;
+  run.worker = std::thread([&loop = loop_, &run, weak, id] {
+    bool passed = true;
+    if (run.method != DownloadMethod::RamProgram) {
+      const auto kind = run.method == DownloadMethod::BootBlock ? vx::download::ImageKind::BootBlock
+                                                                 : vx::download::ImageKind::Software;
+      passed = vx::download::checkSoftwareFile(run.file, kind).passed;
+    }
+    loop.post([weak, id, passed] {
+      if (auto self = weak.lock()) self->downloadChecked(id, passed);
+    });
+  });
+}
+
+void ScriptObject::downloadChecked(uint64_t id, bool passed) {
+  if (!download_ || download_->id != id) return;  // cancelled meanwhile
+  download_->joinWorker();
+  if (!passed) {
+    endDownload(download_->method == DownloadMethod::BootBlock ? report(Message::NotBootBlockFile, DOWNLOAD_E_NOT_BOOTBLOCK)
+                                                               : report(Message::NotSoftwareFile, DOWNLOAD_E_NOT_SOFTWARE));
+    return;
+  }
+  // The link stays; the configuration object goes and the connection object
+  // takes its download state.
+  partialDisconnect();
+  void* link = nullptr;
+  if (FAILED(connection_->GetKMXHandle(&link)) || link == nullptr) {
+    endDownload(report(Message::NoLinkHandle, VEX_E_NOT_CONNECTED));
+    return;
+  }
+  std::weak_ptr<ScriptObject> weak = weak_from_this();
+  DownloadRun& run = *download_;
+  run.worker = std::thread([&loop = loop_, &run, resources = resources_, link, weak, id] {
+    TransferResult result = TransferResult::Done;
+    if (run.method != DownloadMethod::RamProgram) {
+      static const vx::res::ResourceLibrary kNoResources;
+      result = run.engine.sendLoader(link, resources ? *resources : kNoResources);
+    }
+    if (result == TransferResult::Done) result = run.engine.sendFile(link, run.file);
+    loop.post([weak, id, result] {
+      if (auto self = weak.lock()) self->downloadTransferred(id, result);
+    });
+  });
+}
+
+void ScriptObject::downloadTransferred(uint64_t id, TransferResult result) {
+  if (!download_ || download_->id != id) return;
+  download_->joinWorker();
+  switch (result) {
+    case TransferResult::Done: endDownload(S_OK); return;
+    case TransferResult::LoaderMissing: endDownload(report(Message::LoaderMissing, DOWNLOAD_E_LOADER_MISSING)); return;
+    case TransferResult::LinkFailed: {
+      HRESULT hr = report(Message::XmodemFailed, DOWNLOAD_E_XMODEM);
+      lastError_.detail = download_->engine.lastErrorText();
+      endDownload(hr);
+      return;
+    }
+    case TransferResult::Cancelled:
+    case TransferResult::FileFailed: endDownload(E_FAIL); return;
+  }
+}
+
+// Ends the run and answers its caller. The poll resumes: it sees the UT
+// restart and finishes the connection again with the remembered SPC.
+void ScriptObject::endDownload(HRESULT hr) {
+  DownloadDone done = std::move(download_->done);
+  download_.reset();
+  if (connection_) startPoll();
+  done(hr);
+}
+
+void ScriptObject::cancelDownload() {
+  if (!download_) return;
+  download_->engine.requestCancel();
+  download_->joinWorker();
+  endDownload(DOWNLOAD_E_CANCELLED);
+}
+
+}  // namespace vx::script
