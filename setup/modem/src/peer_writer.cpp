@@ -37,7 +37,9 @@ Found inspect(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? Found::Nothing : Found::Unknown;
   if (!S_ISREG(st.st_mode)) return Found::Foreign;
-  if (::access(path.c_str(), R_OK) != 0) return Found::Unknown;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Found::Unknown;
+  ::close(fd);
   return writtenByWizard(path) ? Found::Ours : Found::Foreign;
 }
 
@@ -167,6 +169,12 @@ PeerWriteResult writePeer(const std::string& port, const DnsChoice& dns, const P
         denied = true;
       }
       continue;
+    }
+    if (found[i] == Found::Unknown) {
+      // What cannot be looked at is not replaced here; the staged command
+      // keeps it as a backup.
+      denied = true;
+      break;
     }
     if (auto error = writeAtomically(path, jobs[i].text, jobs[i].mode)) {
       if (!isPermissionError(error->error)) {
