@@ -33,6 +33,7 @@ struct DownloadRun {
   const DownloadMethod method;
   const std::string file;
   std::function<void(HRESULT)> done;
+  bool prepared = false;  // the object has let its configuration go for the transfer
   vx::download::CDownload engine;
   std::thread worker;
 };

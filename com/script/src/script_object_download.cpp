@@ -64,6 +64,7 @@ void ScriptObject::downloadChecked(uint64_t id, bool passed) {
   // The link stays; the configuration object goes and the connection object
   // takes its download state.
   partialDisconnect();
+  download_->prepared = true;
   void* link = nullptr;
   if (FAILED(connection_->GetKMXHandle(&link)) || link == nullptr) {
     endDownload(report(Message::NoLinkHandle, VEX_E_NOT_CONNECTED));
@@ -101,11 +102,16 @@ void ScriptObject::downloadTransferred(uint64_t id, TransferResult result) {
   }
 }
 
-// Ends the run and answers its caller. The poll resumes: it sees the UT
-// restart and finishes the connection again with the remembered SPC.
+// Ends the run and answers its caller. The poll resumes and finishes the
+// connection again with the remembered SPC once the link is up: after the
+// UT restarts with new software, and equally after a download that failed
+// while the UT stayed on the link, so the object is never left without its
+// configuration.
 void ScriptObject::endDownload(HRESULT hr) {
   DownloadDone done = std::move(download_->done);
+  const bool prepared = download_->prepared;
   download_.reset();
+  if (prepared) state_ = kStateDown;
   if (connection_) startPoll();
   done(hr);
 }

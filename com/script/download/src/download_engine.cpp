@@ -94,7 +94,7 @@ bool CDownload::cancelRequested() const {
 // --- the block loop -----------------------------------------------------------------------
 
 bool CDownload::enterXmodem(void* link) {
-  if (KMXXmodemCmd(link, kXmodemEnter, 0, 0, nullptr) == 0) return true;
+  if (KMXXmodemCmd(link, kXmodemEnter, 0, 0, nullptr) != 0) return true;
   captureLinkError();
   return false;
 }
@@ -134,7 +134,7 @@ TransferResult CDownload::sendSource(void* link, uint64_t total, const Reader& r
       abandon();
       return TransferResult::FileFailed;
     }
-    if (KMXXmodemCmd(link, kXmodemSend, kPieceOfImage, static_cast<uint32_t>(got), piece.data()) != 0) {
+    if (KMXXmodemCmd(link, kXmodemSend, kPieceOfImage, static_cast<uint32_t>(got), piece.data()) == 0) {
       if (cancelRequested()) return abandon();
       captureLinkError();
       return TransferResult::LinkFailed;
@@ -146,7 +146,7 @@ TransferResult CDownload::sendSource(void* link, uint64_t total, const Reader& r
       sink->progress(progressAt(kind, total, sent, elapsed));
     }
   }
-  if (KMXXmodemCmd(link, kXmodemSend, kEndOfImage, 0, nullptr) != 0) {
+  if (KMXXmodemCmd(link, kXmodemSend, kEndOfImage, 0, nullptr) == 0) {
     if (cancelRequested()) return abandon();
     captureLinkError();
     return TransferResult::LinkFailed;
