@@ -23,6 +23,7 @@
 #include "member_table.h"
 #include "port_claims.h"
 #include "script_object.h"
+#include "vx/res/resource_library.h"
 
 namespace vx::script::testing {
 
@@ -107,6 +108,8 @@ class ScriptMembersTest : public ::testing::Test {
  protected:
   // The UT software the simulator runs; a fixture for another UT overrides it.
   virtual kmx::sim::CatalogueVariant variant() const { return {}; }
+  // The resource library the object takes its loader program from.
+  virtual std::shared_ptr<const vx::res::ResourceLibrary> resources() const { return nullptr; }
 
   void SetUp() override {
     // A private class table: only the fresh build's libraries serve classes.
@@ -118,7 +121,7 @@ class ScriptMembersTest : public ::testing::Test {
     options.catalogue = variant();
     sim = std::make_unique<kmx::sim::UtSimulator>(options);
     ASSERT_TRUE(sim->start()) << sim->lastError();
-    object = std::make_shared<ScriptObject>(loop, claims, [](uint32_t) { return std::nullopt; });
+    object = std::make_shared<ScriptObject>(loop, claims, [](uint32_t) { return std::nullopt; }, resources());
     connect();
   }
 
