@@ -2,7 +2,9 @@
 // words separated by blanks, numbers in decimal or 0x-hexadecimal, byte
 // strings as one run of hex digits ("-" for none).
 #include <cerrno>
+#include <cinttypes>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -66,6 +68,27 @@ std::string rest(const std::vector<std::string>& w, std::size_t from) {
   return text;
 }
 
+std::string imageText(const std::optional<FlashedImage>& image) {
+  if (!image) return "none";
+  char numbers[96];
+  std::snprintf(numbers, sizeof numbers, " bytes=%" PRIu64 " crc32=0x%08" PRIx32 " start=0x%08" PRIx32, image->dataBytes,
+                image->crc32, image->startAddress);
+  return "\"" + image->header + "\"" + numbers;
+}
+
+std::string flashText(const FlashState& state) {
+  std::string outcome;
+  switch (state.lastImage) {
+    case ImageOutcome::None: outcome = "none"; break;
+    case ImageOutcome::Flashed: outcome = "ok"; break;
+    case ImageOutcome::Failed: outcome = "error " + std::to_string(state.lastImageError); break;
+    case ImageOutcome::Cancelled: outcome = "cancelled"; break;
+    case ImageOutcome::LoaderRefused: outcome = "loader-refused"; break;
+  }
+  return "software " + imageText(state.software) + "; bootblock " + imageText(state.bootBlock) + "; last-image " +
+         outcome;
+}
+
 bool onOff(const std::string& text, bool& value) {
   if (text == "on") value = true;
   else if (text == "off") value = false;
@@ -124,13 +147,29 @@ const char* UtSimulator::controlHelp() {
       "  nv-get <item> <index>           print an NV item element\n"
       "  status-set <item> <bytes>       set a status item's answer\n"
       "  spc <code> | password <text>    set the service programming code or security password\n"
-      "  loader                          go to the loader and wait for software by Xmodem\n"
+      "  loader                          go to the loader and wait for software by Xmodem: a\n"
+      "                                  valid loader image as first transfer runs the loader\n"
+      "                                  program, which takes the S-record image (maybe gzip)\n"
+      "                                  next and flashes it when it checks out; a first transfer\n"
+      "                                  starting like a loader image that does not check out is\n"
+      "                                  refused (CAN CAN); anything else starts a plain download\n"
       "  loader-rate <rate>              the loader's rate (0: it finds the host's rate)\n"
-      "  transfers <n>                   Xmodem transfers in one download (default 2)\n"
+      "  transfers <n>                   Xmodem transfers in one plain download (default 2)\n"
       "  xmodem never-start on|off       the loader sends no NAK to start\n"
       "  xmodem refuse <n>               refuse the next n good blocks with NAK\n"
       "  xmodem cancel                   answer the next block with CAN CAN\n"
       "  xmodem silent-after-eot on|off  do not acknowledge the end of a transfer\n"
+      "  download refuse-loader on|off   answer the EOT of a download's first transfer with\n"
+      "                                  CAN CAN and restart with the old software\n"
+      "  download cancel-image <blocks>  answer the image block after this many accepted ones\n"
+      "                                  with CAN CAN and restart with the old software (0: off)\n"
+      "  download image-never-starts on|off   the loader program never asks for the image\n"
+      "  flashed                         print what downloads flashed, one line:\n"
+      "                                  software <image>; bootblock <image>; last-image <outcome>\n"
+      "                                  image: none (the factory one) or \"<S0 header>\"\n"
+      "                                  bytes=<data bytes> crc32=0x<8 hex> start=0x<8 hex>\n"
+      "                                  outcome: none, ok, error <code> (an S-record error, or\n"
+      "                                  2100: does not inflate), cancelled or loader-refused\n"
       "  counters                        print the simulator's counters\n";
 }
 
@@ -232,6 +271,14 @@ std::string UtSimulator::control(const std::string& line) {
     xmodemCancel();
   } else if (cmd == "xmodem" && w.size() == 3 && w[1] == "silent-after-eot" && onOff(w[2], flag)) {
     xmodemSilentAfterEot(flag);
+  } else if (cmd == "download" && w.size() == 3 && w[1] == "refuse-loader" && onOff(w[2], flag)) {
+    downloadRefuseLoader(flag);
+  } else if (cmd == "download" && w.size() == 3 && w[1] == "cancel-image" && number(w[2], UINT32_MAX, a)) {
+    downloadCancelImage(static_cast<uint32_t>(a));
+  } else if (cmd == "download" && w.size() == 3 && w[1] == "image-never-starts" && onOff(w[2], flag)) {
+    downloadImageNeverStarts(flag);
+  } else if (cmd == "flashed" && w.size() == 1) {
+    return flashText(flashState());
   } else if (cmd == "counters" && w.size() == 1) {
     SimulatorCounters k = counters();
     std::ostringstream out;

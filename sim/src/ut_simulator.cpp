@@ -21,6 +21,8 @@
 #include "link_endpoint.h"
 #include "paced_queue.h"
 #include "kmx/sim/ut_model.h"
+#include "software_image.h"
+#include "vexres_loader_image.h"
 #include "xmodem_receiver.h"
 
 namespace kmx::sim {
@@ -154,6 +156,7 @@ class UtSimulator::Impl {
   void enterLoader() {
     trace("loader: waiting for software");
     inLoader_ = true;
+    awaitingImage_ = false;
     transfers_.clear();
     if (loaderRate_ != 0) {
       utRate_ = loaderRate_;
@@ -161,10 +164,15 @@ class UtSimulator::Impl {
       utRate_ = hostRate_;
     }
     endpoint_.reset();
-    xmodem_.start(nowUs() / 1000);
+    xmodem_.start(nowUs() / 1000, transferPlan());
   }
 
   std::vector<std::vector<uint8_t>> transfers() const { return transfers_; }
+
+  // A download fault changed: the transfer under way follows it at once.
+  void downloadFaultsChanged() {
+    if (inLoader_ && xmodem_.active()) xmodem_.setPlan(transferPlan());
+  }
 
   SimulatorCounters counters() const {
     SimulatorCounters c;
@@ -211,6 +219,10 @@ class UtSimulator::Impl {
   XmodemFaults xmodemFaults_;
   uint32_t loaderRate_ = 0;
   uint32_t transfersPerDownload_ = 2;
+  bool refuseLoader_ = false;
+  uint32_t cancelImageAfter_ = 0;
+  bool imageNeverStarts_ = false;
+  FlashState flash_;
 
  private:
   void run() {
@@ -294,21 +306,96 @@ class UtSimulator::Impl {
     flushToHost(now);
   }
 
+  // What the loader wants of the transfer it is about to take (or is
+  // taking): the image of a running loader program, the first transfer of a
+  // download, or a later plain transfer.
+  XmodemPlan transferPlan() {
+    XmodemPlan plan;
+    if (awaitingImage_) {
+      plan.silentStart = imageNeverStarts_;
+      plan.cancelAfterBlocks = cancelImageAfter_;
+    } else if (transfers_.empty()) {
+      plan.acceptAtEot = [this](const std::vector<uint8_t>& data) { return acceptFirstTransfer(data); };
+    }
+    return plan;
+  }
+
+  // The first transfer is refused when the fault says so, or when it starts
+  // like a loader image but does not check out: the UT will not run a
+  // damaged loader program.
+  bool acceptFirstTransfer(const std::vector<uint8_t>& data) const {
+    if (refuseLoader_) return false;
+    const auto& magic = vx::res::loader_image::kMagic;
+    const bool looksLikeLoader = data.size() >= sizeof magic && std::equal(magic, magic + sizeof magic, data.begin());
+    return !looksLikeLoader || VexLoaderImageIsValid(data.data(), data.size());
+  }
+
   void loaderReceive(std::span<const uint8_t> bytes, int64_t now) {
     bool finished = false;
     sendRaw(xmodem_.receive(bytes, xmodemFaults_, now / 1000, &finished));
-    if (!finished) {
-      if (!xmodem_.active()) xmodem_.start(now / 1000);  // cancelled: wait for a new transfer
-      return;
+    switch (xmodem_.end()) {
+      case XmodemReceiver::End::Open:
+        return;
+      case XmodemReceiver::End::Refused:
+        trace("loader: loader program refused, restarting");
+        flash_.lastImage = ImageOutcome::LoaderRefused;
+        restart();
+        return;
+      case XmodemReceiver::End::Cancelled:
+        if (awaitingImage_) {
+          trace("loader: image cancelled, restarting with the old software");
+          flash_.lastImage = ImageOutcome::Cancelled;
+          restart();
+        } else {
+          xmodem_.start(now / 1000, transferPlan());  // wait for a new transfer
+        }
+        return;
+      case XmodemReceiver::End::Done:
+        break;
     }
     transfers_.push_back(xmodem_.received());
     trace("loader: transfer of " + std::to_string(xmodem_.received().size()) + " bytes done");
+    if (awaitingImage_) {
+      flashImage(transfers_.back());
+      restart();
+      return;
+    }
+    if (transfers_.size() == 1 && VexLoaderImageIsValid(transfers_[0].data(), transfers_[0].size())) {
+      trace("loader: loader program running, waiting for the image");
+      awaitingImage_ = true;
+      xmodem_.start(now / 1000, transferPlan());
+      return;
+    }
     if (transfers_.size() < transfersPerDownload_) {
-      xmodem_.start(now / 1000);
+      xmodem_.start(now / 1000, transferPlan());
       return;
     }
     trace("loader: download complete, restarting");
     restart();
+  }
+
+  // The loader program checks the image and flashes it when it is good;
+  // a bad image leaves the software as it was.
+  void flashImage(std::span<const uint8_t> received) {
+    CheckedImage checked = checkSoftwareImage(received);
+    if (checked.error != 0) {
+      trace("loader: image refused, error " + std::to_string(checked.error));
+      flash_.lastImage = ImageOutcome::Failed;
+      flash_.lastImageError = checked.error;
+      return;
+    }
+    trace(std::string("loader: flashed ") + (checked.bootBlock ? "boot block" : "software") + " \"" +
+          checked.image.header + "\", " + std::to_string(checked.image.dataBytes) + " bytes");
+    flash_.lastImage = ImageOutcome::Flashed;
+    flash_.lastImageError = 0;
+    ++flash_.imagesFlashed;
+    if (checked.bootBlock) {
+      flash_.bootBlock = checked.image;
+      return;
+    }
+    model_.softwareVersionText = checked.image.header;
+    if (auto number = versionNumberIn(checked.image.header)) model_.softwareVersion = *number;
+    flash_.software = std::move(checked.image);
   }
 
   void sendRaw(const std::vector<uint8_t>& bytes) {
@@ -365,6 +452,7 @@ class UtSimulator::Impl {
   // The UT starts again: volatile state back to power-up values, 9600 bit/s.
   void restart() {
     inLoader_ = false;
+    awaitingImage_ = false;
     xmodem_.stop();
     model_.resetVolatileState();
     utRate_ = kPowerUpRate;
@@ -393,6 +481,7 @@ class UtSimulator::Impl {
   LinkEndpoint endpoint_;
   XmodemReceiver xmodem_;
   bool inLoader_ = false;
+  bool awaitingImage_ = false;  // a loader program runs and takes the image next
   std::vector<std::vector<uint8_t>> transfers_;
   HostPort port_;
   PacedQueue toUt_;
@@ -463,6 +552,29 @@ void UtSimulator::xmodemAnswerNextBlock(const std::vector<uint8_t>& bytes) {
 std::vector<std::vector<uint8_t>> UtSimulator::receivedTransfers() const {
   std::lock_guard lock(impl_->mutex);
   return impl_->transfers();
+}
+
+void UtSimulator::downloadRefuseLoader(bool on) {
+  impl_->locked([&] { impl_->refuseLoader_ = on; });
+}
+
+void UtSimulator::downloadCancelImage(uint32_t goodBlocks) {
+  impl_->locked([&] {
+    impl_->cancelImageAfter_ = goodBlocks;
+    impl_->downloadFaultsChanged();
+  });
+}
+
+void UtSimulator::downloadImageNeverStarts(bool on) {
+  impl_->locked([&] {
+    impl_->imageNeverStarts_ = on;
+    impl_->downloadFaultsChanged();
+  });
+}
+
+FlashState UtSimulator::flashState() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->flash_;
 }
 
 void UtSimulator::startLogStream(uint8_t id, double perSecond, uint32_t dataSize, uint32_t gapEvery) {

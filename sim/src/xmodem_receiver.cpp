@@ -7,7 +7,9 @@ constexpr uint8_t kSoh = 0x01, kStx = 0x02, kEot = 0x04, kAck = 0x06, kNak = 0x1
 
 }  // namespace
 
-void XmodemReceiver::start(int64_t nowMs) {
+void XmodemReceiver::start(int64_t nowMs, XmodemPlan plan) {
+  plan_ = std::move(plan);
+  end_ = End::Open;
   active_ = true;
   started_ = false;
   nextNakMs_ = nowMs + kFirstNakMs;
@@ -22,7 +24,7 @@ std::vector<uint8_t> XmodemReceiver::tick(int64_t nowMs, const XmodemFaults& fau
   if (!pending_.empty() && nowMs - lastByteMs_ >= kBlockGapMs) pending_.clear();
   if (!active_ || started_ || nowMs < nextNakMs_) return {};
   nextNakMs_ = nowMs + kNakEveryMs;
-  if (faults.neverStart) return {};
+  if (faults.neverStart || plan_.silentStart) return {};
   ++naksSent_;
   return {kNak};
 }
@@ -44,8 +46,14 @@ std::vector<uint8_t> XmodemReceiver::receive(std::span<const uint8_t> bytes, Xmo
           continue;
         }
         if (!faults.silentAfterEot) {
-          answer.push_back(kAck);
           active_ = false;
+          if (plan_.acceptAtEot && !plan_.acceptAtEot(data_)) {
+            end_ = End::Refused;
+            answer.insert(answer.end(), {kCan, kCan});
+            return answer;
+          }
+          end_ = End::Done;
+          answer.push_back(kAck);
           *finished = true;
           return answer;
         }
@@ -65,10 +73,12 @@ std::vector<uint8_t> XmodemReceiver::receive(std::span<const uint8_t> bytes, Xmo
       started_ = true;
       ++blocksSeen_;
     }
-    if (faults.cancel && intact) {
-      faults.cancel = false;
+    const bool planned = plan_.cancelAfterBlocks > 0 && blocksAccepted_ >= plan_.cancelAfterBlocks;
+    if ((faults.cancel || planned) && intact) {
+      if (!planned) faults.cancel = false;
       answer.insert(answer.end(), {kCan, kCan});
       active_ = false;
+      end_ = End::Cancelled;
       pending_.clear();
       return answer;
     }

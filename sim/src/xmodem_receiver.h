@@ -2,10 +2,13 @@
 // with NAK (8-bit checksum mode) until the first block comes, acknowledges
 // good blocks (1024-byte STX blocks, and 128-byte SOH blocks), refuses bad
 // ones with NAK, and acknowledges EOT. Faults: cancel, refuse blocks, never
-// start, stay silent after EOT.
+// start, stay silent after EOT. The loader may give one transfer a plan of
+// its own: no start NAK, a cancel after some blocks, a check of the whole
+// transfer at its EOT.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -20,18 +23,34 @@ struct XmodemFaults {
   std::vector<uint8_t> answerNext;  // answer the next block with these bytes instead
 };
 
+// What the loader wants of the transfer it starts.
+struct XmodemPlan {
+  bool silentStart = false;        // send no NAK to start
+  uint32_t cancelAfterBlocks = 0;  // answer the block after this many accepted ones with CAN CAN (0: no)
+  // Asked at EOT with the transfer's data: false answers CAN CAN instead
+  // of ACK (the transfer is refused).
+  std::function<bool(const std::vector<uint8_t>&)> acceptAtEot;
+};
+
 class XmodemReceiver {
  public:
+  // How the current transfer ended.
+  enum class End { Open, Done, Cancelled, Refused };
+
   static constexpr int kFirstNakMs = 200;  // the loader's start-up time
   static constexpr int kNakEveryMs = 1000;
 
   // Starts waiting for a transfer.
-  void start(int64_t nowMs);
+  void start(int64_t nowMs, XmodemPlan plan = {});
+  // Changes the plan of the transfer under way.
+  void setPlan(XmodemPlan plan) { plan_ = std::move(plan); }
   void stop() { active_ = false; }
   bool active() const { return active_; }
+  End end() const { return end_; }
 
   // Bytes from the host; returns what the receiver answers. Sets `finished`
-  // when EOT has been acknowledged (the transfer is in received()).
+  // when EOT has been acknowledged (the transfer is in received(); end() is
+  // Done). A transfer cancelled or refused ends with end() saying so.
   std::vector<uint8_t> receive(std::span<const uint8_t> bytes, XmodemFaults& faults, int64_t nowMs,
                                bool* finished);
   // The periodic NAK while no block has come; -1 when nothing is due.
@@ -47,6 +66,8 @@ class XmodemReceiver {
   uint32_t blocksSeen() const { return blocksSeen_; }  // good blocks, repeats included
 
  private:
+  XmodemPlan plan_;
+  End end_ = End::Open;
   bool active_ = false;
   bool started_ = false;  // a good block has arrived: no more start NAKs
   int64_t lastByteMs_ = 0;

@@ -52,6 +52,40 @@ struct SimulatorCounters {
   bool dtr = false;
 };
 
+// One image the loader flashed: its S0 header text (after the address, up
+// to the first NUL or unprintable byte, at most 39 characters), the number
+// of data bytes of its S1/S2/S3 records, the CRC-32 (zlib's crc32) of those
+// bytes in record order, and the start address of its S7/S8/S9 record (0
+// when it has none).
+struct FlashedImage {
+  std::string header;
+  uint64_t dataBytes = 0;
+  uint32_t crc32 = 0;
+  uint32_t startAddress = 0;
+};
+
+// How the last download that got past the loader program ended.
+enum class ImageOutcome {
+  None,           // no such download since the simulator started
+  Flashed,        // the image checked out and was flashed
+  Failed,         // the image did not check out (lastImageError says why)
+  Cancelled,      // the loader cancelled the image transfer
+  LoaderRefused,  // the loader program was refused: no image was taken
+};
+
+// The error of an image that is gzip-compressed but does not inflate; other
+// errors are the S-record parser's (vx::download::SRecordError).
+inline constexpr uint16_t kImageDoesNotInflate = 2100;
+
+// What downloads have flashed: survives restarts and power cycles.
+struct FlashState {
+  std::optional<FlashedImage> software;   // nullopt: the factory software
+  std::optional<FlashedImage> bootBlock;  // nullopt: the factory boot block
+  ImageOutcome lastImage = ImageOutcome::None;
+  uint16_t lastImageError = 0;  // with Failed
+  uint32_t imagesFlashed = 0;   // software and boot-block images together
+};
+
 class UtSimulator {
  public:
   explicit UtSimulator(SimulatorOptions options = {});
@@ -84,9 +118,15 @@ class UtSimulator {
 
   // --- software download ----------------------------------------------------
   // The UT goes to its loader (as after the download command): it leaves the
-  // framed link and waits for Xmodem transfers. A download is
-  // `transfersPerDownload` transfers (a loader, then the image); after the
-  // last one the UT keeps what it received, restarts and comes back on the
+  // framed link and waits for Xmodem transfers. When the first transfer is a
+  // valid loader image, the loader program runs and takes one more transfer,
+  // the software image (S-records, maybe gzip-compressed): a good one is
+  // flashed (see flashState(); software sets the version block's version),
+  // a bad one is not, and the UT restarts either way. A first transfer that
+  // starts like a loader image but does not check out is refused (CAN CAN
+  // in answer to its EOT) and the UT restarts. Any other first transfer
+  // starts a download of `transfersPerDownload` plain transfers, kept as
+  // they came. After the download the UT restarts and comes back on the
   // framed link at 9600.
   void enterLoader();
   void setLoaderRate(uint32_t rate);  // 0: the loader listens at the host's rate
@@ -102,6 +142,17 @@ class UtSimulator {
   // The data of the transfers completed since the loader was entered (SUB
   // padding included).
   std::vector<std::vector<uint8_t>> receivedTransfers() const;
+  // Download faults, standing until switched off. Refuse the loader: the
+  // first transfer of a download, whatever it holds, is answered CAN CAN at
+  // its EOT and the UT restarts.
+  void downloadRefuseLoader(bool on);
+  // Cancel the image: the block after `goodBlocks` accepted blocks of the
+  // image is answered CAN CAN and the UT restarts with its old software (0: off).
+  void downloadCancelImage(uint32_t goodBlocks);
+  // The loader program never asks for the image: the UT stays in the loader
+  // until it is reset or power-cycled.
+  void downloadImageNeverStarts(bool on);
+  FlashState flashState() const;
 
   // --- unsolicited output --------------------------------------------------------
   void startLogStream(uint8_t id, double perSecond, uint32_t dataSize = 16, uint32_t gapEvery = 0);
