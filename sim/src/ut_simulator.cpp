@@ -394,6 +394,8 @@ class UtSimulator::Impl {
       return;
     }
     model_.softwareVersionText = checked.image.header;
+    // The version text the UT reports names the software it now runs.
+    model_.status.setText(kmx::sim::status_item::kVersionText, checked.image.header + "\n");
     if (auto number = versionNumberIn(checked.image.header)) model_.softwareVersion = *number;
     flash_.software = std::move(checked.image);
   }

@@ -2,6 +2,8 @@
 // a file before the link is touched, a missing loader, a RAM program, and a
 // disconnect that cancels a running transfer. After each the object
 // finishes its connection again by itself.
+#include <zlib.h>
+
 #include <filesystem>
 
 #include "../download/tests/image_files.h"
@@ -97,6 +99,45 @@ TEST_F(DownloadMembers, DisconnectCancelsARunningTransfer) {
   int16_t state = -1;
   EXPECT_EQ(object->ConnectionState(&state), S_OK);
   EXPECT_EQ(state, 0);
+}
+
+TEST_F(DownloadMembers, UpgradesFlashTheUtAndItsFaultsKeepTheOldSoftware) {
+  const auto data = randomBytes(30000);
+  const std::string software = gzipCopy(makeImage(sandbox.runtimeDir(), "sw.s3", data, "UT 5.0.1 gz"));
+  const std::string boot = makeImage(sandbox.runtimeDir(), "bb.s2", data, "utbootbloc 7.7", 3);
+  ASSERT_FALSE(software.empty());
+
+  EXPECT_EQ(download(DownloadMethod::Software, software), S_OK);
+  ASSERT_TRUE(settingsWorkAgain());
+  auto flash = sim->flashState();
+  ASSERT_TRUE(flash.software.has_value()) << "the compressed image was flashed";
+  EXPECT_EQ(flash.software->header, "UT 5.0.1 gz");
+  EXPECT_EQ(flash.software->dataBytes, data.size());
+  EXPECT_EQ(flash.software->crc32, crc32(0, data.data(), static_cast<uInt>(data.size())));
+
+  EXPECT_EQ(download(DownloadMethod::BootBlock, boot), S_OK);
+  ASSERT_TRUE(settingsWorkAgain());
+  flash = sim->flashState();
+  ASSERT_TRUE(flash.bootBlock.has_value());
+  EXPECT_EQ(flash.bootBlock->header, "utbootbloc 7.7");
+  EXPECT_EQ(flash.software->header, "UT 5.0.1 gz") << "a boot block leaves the software alone";
+
+  // Each fault fails the Xmodem step, with the link's own words kept, and
+  // the UT keeps what it had.
+  const std::string other = makeImage(sandbox.runtimeDir(), "other.s3", data, "UT 9.9.9");
+  sim->downloadRefuseLoader(true);
+  EXPECT_EQ(download(DownloadMethod::Software, other), DOWNLOAD_E_XMODEM);
+  EXPECT_EQ(object->lastError().message, Message::XmodemFailed);
+  EXPECT_FALSE(object->lastError().detail.empty());
+  sim->downloadRefuseLoader(false);
+  ASSERT_TRUE(settingsWorkAgain());
+
+  sim->downloadCancelImage(3);
+  EXPECT_EQ(download(DownloadMethod::Software, other), DOWNLOAD_E_XMODEM);
+  sim->downloadCancelImage(0);
+  ASSERT_TRUE(settingsWorkAgain());
+  EXPECT_EQ(sim->flashState().lastImage, kmx::sim::ImageOutcome::Cancelled);
+  EXPECT_EQ(sim->flashState().software->header, "UT 5.0.1 gz");
 }
 
 class DownloadWithoutLoader : public DownloadMembers {

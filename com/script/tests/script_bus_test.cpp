@@ -4,9 +4,14 @@
 // servers, a UT reset, and the release of a caller's objects.
 #include <sys/stat.h>
 
+#include <zlib.h>
+
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "../download/tests/image_files.h"
 #include "bus_fixture.h"
 
 namespace vx::script::testing {
@@ -103,6 +108,49 @@ TEST_F(ScriptBus, AUtResetIsFollowedByAReconnectWithTheSameSpc) {
   call(*o, "put_DeepSleepDuration", int32_t{10});
   call(*o, "CommitChanges");
   EXPECT_EQ(sim->nvValue("NV_DEEP_SLEEP_DURATION.T_ULONG"), 600);
+}
+
+TEST_F(ScriptBus, ASoftwareUpgradeReachesTheUtWhichComesBackWithItsNewVersion) {
+  using namespace vx::download::testing;
+  const auto data = randomBytes(1 << 20);
+  const std::string image = makeImage(sandbox.runtimeDir(), "upgrade.s3", data, "UT 5.0.1 upgrade");
+  ASSERT_FALSE(image.empty());
+  auto o = object(createObject());
+  ASSERT_EQ(connect(*o), 1);
+  EXPECT_EQ(get<std::string>(*o, "UTVersion").find("5.0.1"), std::string::npos);
+
+  // Other callers are served while the transfer runs.
+  auto other = object(createObject());
+  std::atomic<bool> done = false;
+  std::string failed;
+  std::thread upgrade([&] {
+    auto ownBus = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    auto proxy = sdbus::createProxy(*ownBus, kService, o->getObjectPath());
+    try {
+      proxy->callMethod("SoftwareUpgrade").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(5))
+          .withArguments(image);
+    } catch (const sdbus::Error& error) {
+      failed = error.getName() + ": " + error.getMessage();
+    }
+    done = true;
+  });
+  EXPECT_TRUE(eventually([&] { return sim->counters().xmodemBlocks > 10 || done; }, 30000));
+  EXPECT_EQ(get<int16_t>(*other, "ConnectionState"), 0) << "an idle object answers during the transfer";
+  upgrade.join();
+  EXPECT_EQ(failed, "");
+
+  const auto flash = sim->flashState();
+  ASSERT_TRUE(flash.software.has_value());
+  EXPECT_EQ(flash.software->dataBytes, data.size());
+  EXPECT_EQ(flash.software->crc32, crc32(0, data.data(), static_cast<uInt>(data.size()))) << "the image arrived intact";
+  // The poll finishes the connection when the restarted UT is back.
+  EXPECT_TRUE(eventually(
+      [&] {
+        return get<int16_t>(*o, "ConnectionState") == 1 &&
+               failure([&] { get<std::string>(*o, "UTVersion"); }).first.empty();
+      },
+      30000));
+  EXPECT_EQ(get<std::string>(*o, "UTVersion"), "UT 5.0.1 upgrade\r\n");
 }
 
 TEST_F(ScriptBus, AnExclusivePortIsRefusedToAServerInAnotherProcess) {
