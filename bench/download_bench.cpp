@@ -1,0 +1,169 @@
+// A software upgrade of a 1 MiB image through the script server, over a
+// private D-Bus daemon, to a simulated UT paced at 115200 bit/s: the image's
+// bytes as a share of what the line could have carried in the time the whole
+// upgrade took (loader, pauses, Xmodem framing and turnarounds included).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include "kmx/sim/ut_simulator.h"
+#include "private_bus.h"
+#include "private_runtime.h"
+
+namespace {
+
+constexpr double kLineRate = 115200.0;
+constexpr std::size_t kImageBytes = 1 << 20;
+constexpr const char* kService = "UTVEX.Script";
+constexpr const char* kScriptInterface = "UTVEX.IVexScript";
+
+double gLineShare = 0;
+double gSeconds = 0;
+
+// An S-record file of `size` bytes (one less when the last record cannot
+// be made to fit exactly): a header, S3 records of 32 data bytes, and S7.
+std::string writeImage(const std::string& path, std::size_t size) {
+  std::mt19937 random(11);
+  std::string text;
+  auto record = [&](char type, uint32_t address, int addressBytes, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> bytes;
+    for (int i = addressBytes - 1; i >= 0; --i) bytes.push_back(static_cast<uint8_t>(address >> (8 * i)));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    uint8_t sum = static_cast<uint8_t>(bytes.size() + 1);
+    char line[200];
+    int at = std::snprintf(line, sizeof line, "S%c%02X", type, static_cast<unsigned>(bytes.size() + 1));
+    for (uint8_t b : bytes) {
+      at += std::snprintf(line + at, sizeof line - static_cast<std::size_t>(at), "%02X", b);
+      sum = static_cast<uint8_t>(sum + b);
+    }
+    std::snprintf(line + at, sizeof line - static_cast<std::size_t>(at), "%02X\n", static_cast<uint8_t>(~sum));
+    text += line;
+  };
+  record('0', 0, 2, std::vector<uint8_t>{'U', 'T', ' ', '6', '.', '0', '.', '0'});
+  const std::size_t trailer = 15;  // "S70500001000EA\n"
+  uint32_t address = 0x10000;
+  while (text.size() + trailer < size) {
+    const std::size_t room = size - trailer - text.size();
+    // A record of n data bytes takes 2 * n + 15 characters, and needs one.
+    if (room < 17) break;
+    const std::size_t n = room >= 79 + 17 ? 32 : (room - 15) / 2;
+    std::vector<uint8_t> data(n);
+    for (auto& b : data) b = static_cast<uint8_t>(random());
+    record('3', address, 4, data);
+    address += static_cast<uint32_t>(n);
+  }
+  record('7', 0x1000, 4, {});
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+struct Session {
+  std::unique_ptr<kmx::sim::UtSimulator> sim;
+  std::unique_ptr<vx::script::testing::PrivateBus> bus;
+  std::unique_ptr<sdbus::IConnection> connection;
+  std::unique_ptr<sdbus::IProxy> object;
+  std::string image;
+};
+Session* gSession = nullptr;
+
+void BM_SoftwareUpgradePaced(benchmark::State& state) {
+  auto& object = *gSession->object;
+  std::ifstream file(gSession->image, std::ios::binary | std::ios::ate);
+  const double imageBytes = static_cast<double>(file.tellg());
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      object.callMethod("SoftwareUpgrade")
+          .onInterface(kScriptInterface)
+          .withTimeout(std::chrono::minutes(10))
+          .withArguments(gSession->image);
+    } catch (const sdbus::Error& error) {
+      state.SkipWithError(error.getMessage().c_str());
+      return;
+    }
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.SetIterationTime(elapsed);
+    gSeconds = elapsed;
+  }
+  const auto flash = gSession->sim->flashState();
+  if (!flash.software || flash.software->header != "UT 6.0.0") {
+    state.SkipWithError("the UT did not flash the image");
+    return;
+  }
+  gLineShare = imageBytes * 10.0 / kLineRate / gSeconds;
+  state.counters["image_bytes"] = imageBytes;
+  state.counters["wire_s"] = imageBytes * 10.0 / kLineRate;
+  state.counters["share_of_line"] = gLineShare;
+}
+BENCHMARK(BM_SoftwareUpgradePaced)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kmx::bench::PrivateRuntime runtime("kmx-download-bench");
+  if (!runtime.ready()) return 1;
+  const std::string dir = std::getenv("KMX_RUNTIME_DIR");
+  const std::string data = dir + "/data";
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  setenv("XDG_DATA_DIRS", data.c_str(), 1);
+  if (std::system((std::string(VXSCRIPT_PROGRAM) + " --RegServer >/dev/null").c_str()) != 0) {
+    std::fprintf(stderr, "download_bench: vxscript --RegServer failed\n");
+    return 1;
+  }
+  Session session;
+  session.image = writeImage(dir + "/image.s3", kImageBytes);
+  session.bus = std::make_unique<vx::script::testing::PrivateBus>(dir, data + "/dbus-1/services");
+  if (session.bus->address().empty()) {
+    std::fprintf(stderr, "download_bench: dbus-daemon did not start\n");
+    return 1;
+  }
+  setenv("DBUS_SESSION_BUS_ADDRESS", session.bus->address().c_str(), 1);
+  kmx::sim::SimulatorOptions options;
+  options.portName = "DOWNLOADBENCH";
+  options.pacing = true;
+  session.sim = std::make_unique<kmx::sim::UtSimulator>(options);
+  if (!session.sim->start()) {
+    std::fprintf(stderr, "download_bench: %s\n", session.sim->lastError().c_str());
+    return 1;
+  }
+  try {
+    session.connection = sdbus::createSessionBusConnectionWithAddress(session.bus->address());
+    auto factory = sdbus::createProxy(*session.connection, kService, "/UTVEX/Script");
+    sdbus::ObjectPath path;
+    factory->callMethod("CreateObject").onInterface("UTVEX.ScriptFactory").storeResultsTo(path);
+    session.object = sdbus::createProxy(*session.connection, kService, path);
+    int16_t state = 0;
+    session.object->callMethod("Connect")
+        .onInterface(kScriptInterface)
+        .withTimeout(std::chrono::seconds(120))
+        .withArguments(std::string("DOWNLOADBENCH"), int32_t{115200}, int32_t{-1}, std::string("000000"))
+        .storeResultsTo(state);
+    if (state != 1) {
+      std::fprintf(stderr, "download_bench: Connect answered state %d\n", state);
+      return 1;
+    }
+  } catch (const sdbus::Error& error) {
+    std::fprintf(stderr, "download_bench: %s: %s\n", error.getName().c_str(), error.getMessage().c_str());
+    return 1;
+  }
+  gSession = &session;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  gSession = nullptr;
+  if (gLineShare > 0) {
+    std::printf("ratio: a 1 MiB image's line time to the whole paced software upgrade, %.3f "
+                "(target >= 0.95; %.1f s)\n",
+                gLineShare, gSeconds);
+  }
+  return 0;
+}
