@@ -15,23 +15,17 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include "kmx/sim/ut_simulator.h"
-#include "private_bus.h"
 #include "private_runtime.h"
+#include "script_session.h"
 
 namespace {
 
 constexpr double kLineRate = 115200.0;
-constexpr const char* kService = "UTVEX.Script";
-constexpr const char* kScriptInterface = "UTVEX.IVexScript";
+using kmx::bench::kScriptInterface;
 
 // One connected script object on a paced simulated UT, shared by the
 // benchmarks of the run.
-struct Session {
-  std::unique_ptr<kmx::sim::UtSimulator> sim;
-  std::unique_ptr<vx::script::testing::PrivateBus> bus;
-  std::unique_ptr<sdbus::IConnection> connection;
-  std::unique_ptr<sdbus::IProxy> object;
-};
+using Session = kmx::bench::ScriptSession;
 Session* gSession = nullptr;
 
 double gPingSeconds = 0;
@@ -114,49 +108,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   kmx::bench::PrivateRuntime runtime("kmx-script-bench");
   if (!runtime.ready()) return 1;
-  const std::string dir = std::getenv("KMX_RUNTIME_DIR");
-  // Activation finds only the freshly built server.
-  const std::string data = dir + "/data";
-  setenv("XDG_DATA_HOME", data.c_str(), 1);
-  setenv("XDG_DATA_DIRS", data.c_str(), 1);
-  if (std::system((std::string(VXSCRIPT_PROGRAM) + " --RegServer >/dev/null").c_str()) != 0) {
-    std::fprintf(stderr, "script_bench: vxscript --RegServer failed\n");
-    return 1;
-  }
-
   Session session;
-  session.bus = std::make_unique<vx::script::testing::PrivateBus>(dir, data + "/dbus-1/services");
-  if (session.bus->address().empty()) {
-    std::fprintf(stderr, "script_bench: dbus-daemon did not start\n");
-    return 1;
-  }
-  setenv("DBUS_SESSION_BUS_ADDRESS", session.bus->address().c_str(), 1);
-  kmx::sim::SimulatorOptions options;
-  options.portName = "SCRIPTBENCH";
-  options.pacing = true;
-  session.sim = std::make_unique<kmx::sim::UtSimulator>(options);
-  if (!session.sim->start()) {
-    std::fprintf(stderr, "script_bench: %s\n", session.sim->lastError().c_str());
-    return 1;
-  }
-  try {
-    session.connection = sdbus::createSessionBusConnectionWithAddress(session.bus->address());
-    auto factory = sdbus::createProxy(*session.connection, kService, "/UTVEX/Script");
-    sdbus::ObjectPath path;
-    factory->callMethod("CreateObject").onInterface("UTVEX.ScriptFactory").storeResultsTo(path);
-    session.object = sdbus::createProxy(*session.connection, kService, path);
-    int16_t state = 0;
-    session.object->callMethod("Connect")
-        .onInterface(kScriptInterface)
-        .withTimeout(std::chrono::seconds(120))
-        .withArguments(std::string("SCRIPTBENCH"), int32_t{115200}, int32_t{-1}, std::string("000000"))
-        .storeResultsTo(state);
-    if (state != 1) {
-      std::fprintf(stderr, "script_bench: Connect answered state %d\n", state);
-      return 1;
-    }
-  } catch (const sdbus::Error& error) {
-    std::fprintf(stderr, "script_bench: %s: %s\n", error.getName().c_str(), error.getMessage().c_str());
+  if (const std::string failed = session.start("SCRIPTBENCH"); !failed.empty()) {
+    std::fprintf(stderr, "script_bench: %s\n", failed.c_str());
     return 1;
   }
   gSession = &session;

@@ -59,6 +59,27 @@ bool fits(NVNodeDataType type, int64_t value) {
   }
 }
 
+// A leaf as IVexParams1 gives it: its data type, raw value and, for an
+// enumerated leaf, its constant's name.
+struct LeafRead {
+  NVNodeDataType type = NV_UNKNOWN;
+  UI4 raw = 0;
+  bool enumerated = false;
+  std::string constant;
+};
+
+// Reads the leaf at `path`; E_INVALIDARG when the path names no leaf.
+HRESULT readLeaf(IVexParams1& params, const std::u16string& path, LeafRead* leaf) {
+  if (FAILED(params.ReadNode32BitValue(path.c_str(), &leaf->type, &leaf->raw)) || leaf->type == NV_UNKNOWN) {
+    return E_INVALIDARG;
+  }
+  TaskText name;
+  UI4 enumValue = 0;
+  leaf->enumerated = SUCCEEDED(params.ReadNodeEnumValue(path.c_str(), &name.text, &enumValue));
+  leaf->constant = name.utf8();
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT ScriptObject::NvItemNames(std::vector<std::string>* names) {
@@ -109,18 +130,13 @@ HRESULT ScriptObject::NvLeaves(std::string_view item, std::vector<NvLeaf>* leave
 HRESULT ScriptObject::NvRead(std::string_view path, std::string* type, std::string* value) {
   ComPtr<IVexParams1> params;
   if (!connected() || FAILED(connection_.As(&params))) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
-  const std::u16string path16 = wide(path);
-  NVNodeDataType dataType = NV_UNKNOWN;
-  UI4 raw = 0;
-  if (FAILED(params->ReadNode32BitValue(path16.c_str(), &dataType, &raw)) || dataType == NV_UNKNOWN) {
-    return E_INVALIDARG;  // no such leaf
-  }
-  TaskText name;
-  UI4 enumValue = 0;
-  if (SUCCEEDED(params->ReadNodeEnumValue(path16.c_str(), &name.text, &enumValue))) {
+  LeafRead leaf;
+  if (HRESULT hr = readLeaf(*params.Get(), wide(path), &leaf); FAILED(hr)) return hr;
+  const UI4 raw = leaf.raw;
+  const NVNodeDataType dataType = leaf.type;
+  if (leaf.enumerated) {
     *type = "enum";
-    const std::string constant = name.utf8();
-    *value = constant.empty() ? std::to_string(static_cast<int32_t>(raw)) : constant;
+    *value = leaf.constant.empty() ? std::to_string(static_cast<int32_t>(raw)) : leaf.constant;
     return S_OK;
   }
   *type = VexNodeTypeName(dataType);
@@ -132,21 +148,15 @@ HRESULT ScriptObject::NvWrite(std::string_view path, std::string_view value) {
   ComPtr<IVexParams1> params;
   if (!connected() || FAILED(connection_.As(&params))) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   const std::u16string path16 = wide(path);
-  NVNodeDataType dataType = NV_UNKNOWN;
-  UI4 raw = 0;
-  if (FAILED(params->ReadNode32BitValue(path16.c_str(), &dataType, &raw)) || dataType == NV_UNKNOWN) {
-    return E_INVALIDARG;
-  }
-  TaskText name;
-  UI4 enumValue = 0;
-  const bool enumerated = SUCCEEDED(params->ReadNodeEnumValue(path16.c_str(), &name.text, &enumValue));
+  LeafRead leaf;
+  if (HRESULT hr = readLeaf(*params.Get(), path16, &leaf); FAILED(hr)) return hr;
   const std::optional<int64_t> number = parseNumber(value);
   HRESULT hr = E_INVALIDARG;
-  if (enumerated) {
+  if (leaf.enumerated) {
     // An enumerated leaf takes one of its constants, by name or by value.
     hr = number ? params->WriteNodeEnumValue(path16.c_str(), static_cast<UI4>(*number))
                 : params->WriteNodeEnumString(path16.c_str(), wide(value).c_str());
-  } else if (number && fits(dataType, *number)) {
+  } else if (number && fits(leaf.type, *number)) {
     hr = params->WriteNode32BitValue(path16.c_str(), static_cast<UI4>(*number));
   }
   return FAILED(hr) ? E_INVALIDARG : S_OK;

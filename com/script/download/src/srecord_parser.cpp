@@ -57,6 +57,19 @@ bool SRecordParser::hexNibble(uint8_t b, uint8_t* value) {
   return true;
 }
 
+bool SRecordParser::hexByte(uint8_t b, uint8_t* value) {
+  uint8_t nibble = 0;
+  if (!hexNibble(b, &nibble)) return false;
+  if (!highNibblePending_) {
+    highNibble_ = nibble;
+    highNibblePending_ = true;
+    return false;
+  }
+  highNibblePending_ = false;
+  *value = static_cast<uint8_t>(highNibble_ << 4 | nibble);
+  return true;
+}
+
 void SRecordParser::byte(uint8_t b) {
   switch (state_) {
     case State::Idle:
@@ -84,30 +97,16 @@ void SRecordParser::byte(uint8_t b) {
       }
       return;
     case State::Count: {
-      uint8_t nibble = 0;
-      if (!hexNibble(b, &nibble)) return;
-      if (!highNibblePending_) {
-        highNibble_ = nibble;
-        highNibblePending_ = true;
-        return;
-      }
-      highNibblePending_ = false;
-      startData(static_cast<uint8_t>(highNibble_ << 4 | nibble));
+      uint8_t value = 0;
+      if (hexByte(b, &value)) startData(value);
       return;
     }
     case State::BinaryCount:
       startData(b);
       return;
     case State::Data: {
-      uint8_t nibble = 0;
-      if (!hexNibble(b, &nibble)) return;
-      if (!highNibblePending_) {
-        highNibble_ = nibble;
-        highNibblePending_ = true;
-        return;
-      }
-      highNibblePending_ = false;
-      store(static_cast<uint8_t>(highNibble_ << 4 | nibble));
+      uint8_t value = 0;
+      if (hexByte(b, &value)) store(value);
       return;
     }
     case State::BinaryData:

@@ -63,6 +63,8 @@ class SRecordParser {
   void byte(uint8_t b);
   void fail(SRecordError error) { error_ = error; }
   bool hexNibble(uint8_t b, uint8_t* value);
+  // Takes one hex digit; true when it completed a byte, which is in `value`.
+  bool hexByte(uint8_t b, uint8_t* value);
   void startData(uint8_t count);
   void store(uint8_t value);
   void recordComplete();
