@@ -643,7 +643,8 @@ class UtvexTest : public QObject {
     DownloadDialog* dialog = window->downloadDialog();
     bool shot = false;
     connect(dialog, &DownloadDialog::progressShown, this, [&](int percent) {
-      if (shot || percent < 30) return;
+      // A picture of the software image on its way.
+      if (shot || percent < 30 || percent >= 100 || dialog->phaseLabel()->text() != texts_->text(61524)) return;
       shot = true;
       screenshot(dialog, QStringLiteral("download-progress"));
     });
