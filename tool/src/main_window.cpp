@@ -21,6 +21,7 @@
 
 #include "connect_dialog.h"
 #include "download_dialog.h"
+#include "nv_browser.h"
 #include "options_dialog.h"
 #include "swap_wizard.h"
 #include "ut_records.h"
@@ -59,6 +60,7 @@ const std::vector<CommandInfo>& commandTable() {
       {C::DownloadSoftware, 61382, QKeySequence(Qt::CTRL | Qt::Key_L), QStyle::SP_ArrowDown, true, true},
       {C::CallTimers, 61383, QKeySequence(Qt::CTRL | Qt::Key_T), QStyle::SP_FileDialogInfoView, true, true},
       {C::AppendRecord, 61384, QKeySequence(Qt::CTRL | Qt::Key_E), QStyle::SP_FileDialogNewFolder, true, false},
+      {C::NvBrowser, text::kNvBrowserMenu, QKeySequence(Qt::CTRL | Qt::Key_N), QStyle::SP_FileDialogContentsView, true, true},
       {C::Toolbar, 61385, QKeySequence(Qt::CTRL | Qt::Key_B), QStyle::SP_TitleBarShadeButton, false, false},
       {C::Options, 61386, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), QStyle::SP_FileDialogListView, false, false},
       {C::About, 61388, QKeySequence(Qt::Key_F1), QStyle::SP_MessageBoxInformation, false, false},
@@ -173,6 +175,7 @@ void MainWindow::buildActions() {
         break;
       case Command::CallTimers: connect(a, &QAction::triggered, this, &MainWindow::callTimers); ut->addAction(a); break;
       case Command::AppendRecord: connect(a, &QAction::triggered, this, &MainWindow::appendUtRecord); ut->addAction(a); break;
+      case Command::NvBrowser: connect(a, &QAction::triggered, this, &MainWindow::openNvBrowser); ut->addAction(a); break;
       case Command::Options: connect(a, &QAction::triggered, this, &MainWindow::options); view->addAction(a); break;
       case Command::Toolbar:
         a->setCheckable(true);
@@ -213,6 +216,8 @@ void MainWindow::updateState() {
 
 void MainWindow::setConnected(bool connected, const QString& utText) {
   connected_ = connected;
+  // The browser shows one connection's tree; it goes with it.
+  if (!connected && browser_) browser_->close();
   if (connected) {
     const QStringList parts = utText.split(QLatin1Char('|'));
     const QString model = parts.value(0), esn = parts.value(1), software = parts.value(2);
@@ -568,6 +573,21 @@ void MainWindow::restoreSettings() {
 
 DownloadDialog* MainWindow::downloadDialog() const { return download_.data(); }
 SwapWizard* MainWindow::swapWizard() const { return swap_.data(); }
+NvBrowser* MainWindow::nvBrowser() const { return browser_.data(); }
+
+void MainWindow::openNvBrowser() {
+  if (busy() || !connected_) return;
+  if (browser_) {
+    browser_->raise();
+    browser_->activateWindow();
+    return;
+  }
+  auto* browser = new NvBrowser(texts_, *session_, prompter_, this);
+  browser->setAttribute(Qt::WA_DeleteOnClose);
+  browser_ = browser;
+  browser->show();
+  browser->load();
+}
 
 void MainWindow::setDownloadPauses(int afterLoaderMs, int afterImageMs) {
   pauseAfterLoaderMs_ = afterLoaderMs;

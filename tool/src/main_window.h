@@ -21,6 +21,7 @@ namespace utvex {
 
 class Prompter;
 class DownloadDialog;
+class NvBrowser;
 class SettingsSheet;
 class SwapWizard;
 class Texts;
@@ -35,7 +36,7 @@ class MainWindow : public QMainWindow {
   // The commands, by what they do (for the menus, the tool bar and tests).
   enum class Command {
     Connect, Disconnect, ConfigureUt, WriteChanges, SaveSettings, SaveSettingsAs, RestoreSettings,
-    SwapPhone, DownloadSoftware, CallTimers, AppendRecord, Toolbar, Options, About, Exit,
+    SwapPhone, DownloadSoftware, CallTimers, AppendRecord, NvBrowser, Toolbar, Options, About, Exit,
   };
   QAction* action(Command command) const;
 
@@ -51,6 +52,7 @@ class MainWindow : public QMainWindow {
   // The open download dialog and swap wizard, if any.
   DownloadDialog* downloadDialog() const;
   SwapWizard* swapWizard() const;
+  NvBrowser* nvBrowser() const;
   // The pauses the download engine makes after the loader and the image.
   void setDownloadPauses(int afterLoaderMs, int afterImageMs);
 
@@ -71,6 +73,7 @@ class MainWindow : public QMainWindow {
   void downloadSoftware();
   void callTimers();
   void appendUtRecord();
+  void openNvBrowser();
   void options();
 
  protected:
@@ -106,6 +109,7 @@ class MainWindow : public QMainWindow {
   QPointer<SettingsSheet> sheet_;
   QPointer<DownloadDialog> download_;
   QPointer<SwapWizard> swap_;
+  QPointer<NvBrowser> browser_;
   int pauseAfterLoaderMs_ = 1000;
   int pauseAfterImageMs_ = 500;
   int busyCount_ = 0;

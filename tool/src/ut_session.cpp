@@ -140,7 +140,6 @@ SessionThread::SessionThread() {
   context_ = new QObject;
   context_->moveToThread(&thread_);
   thread_.start();
-  runAndWait([this](Session&) {});
   // The session object is made on its own thread, where it is also ended.
   QSemaphore made;
   QMetaObject::invokeMethod(context_, [this, &made] {

@@ -4,6 +4,7 @@
 // the port's exclusion, the settings sheet for every UT model, writing
 // changes and reading them back, save and restore with the report.
 #include <QCheckBox>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QComboBox>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "connect_dialog.h"
 #include "desktop_entry.h"
 #include "download_dialog.h"
+#include "nv_browser.h"
 #include "image_files.h"
 #include "swap_wizard.h"
 #include "ut_records.h"
@@ -758,6 +760,66 @@ class UtvexTest : public QObject {
     QCOMPARE(fields.size(), lines[0].split(QLatin1Char('\t')).size());
     QVERIFY(!fields[2].isEmpty());  // the ESN
     QCOMPARE(lines[2].split(QLatin1Char('\t'))[2], fields[2]);
+  }
+
+  // --- the NV browser ---------------------------------------------------------------------------
+
+  void nvBrowserEditsByPath() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::NvBrowser)->trigger();
+    NvBrowser* browser = window->nvBrowser();
+    QVERIFY(browser != nullptr);
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy() && browser->items()->count() > 0; }, kWaitMs));
+    QList<QListWidgetItem*> found =
+        browser->items()->findItems(QStringLiteral("NV_UI_WARRANTY_DATE_CODE"), Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    browser->items()->setCurrentItem(found.first());
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy() && browser->leaves()->topLevelItemCount() > 0; }, kWaitMs));
+    // A numeric leaf: its path and value fill the edit fields.
+    QTreeWidgetItem* leaf = nullptr;
+    for (int i = 0; i < browser->leaves()->topLevelItemCount() && leaf == nullptr; ++i) {
+      bool number = false;
+      browser->leaves()->topLevelItem(i)->text(2).toLongLong(&number);
+      if (number) leaf = browser->leaves()->topLevelItem(i);
+    }
+    QVERIFY(leaf != nullptr);
+    QVERIFY(leaf->text(3).isEmpty());
+    const QString path = leaf->text(0);
+    browser->leaves()->setCurrentItem(leaf);
+    QCOMPARE(browser->pathEdit()->text(), path);
+    const QString value = leaf->text(2) == QLatin1String("1") ? QStringLiteral("2") : QStringLiteral("1");
+    browser->valueEdit()->setText(value);
+    QTest::keyClick(browser->valueEdit(), Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy(); }, kWaitMs));
+    QTreeWidgetItem* changed = browser->leaves()->findItems(path, Qt::MatchExactly).value(0);
+    QVERIFY(changed != nullptr);
+    QCOMPARE(changed->text(2), value);
+    QCOMPARE(changed->text(3), QStringLiteral("*"));
+    QVERIFY(QTest::qWaitForWindowExposed(browser));
+    screenshot(browser, QStringLiteral("nv-browser"));
+    // Not in the UT before Write Changes; there after.
+    QVERIFY(sim_->nvValue(path.toStdString()) != std::optional<int64_t>(value.toLongLong()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(window->nvBrowser() == nullptr);
+    QCOMPARE(sim_->nvValue(path.toStdString()), std::optional<int64_t>(value.toLongLong()));
+  }
+
+  void nvBrowserRefusesAnUnknownPath() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::NvBrowser)->trigger();
+    NvBrowser* browser = window->nvBrowser();
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy(); }, kWaitMs));
+    browser->pathEdit()->setText(QStringLiteral("NV_NO_SUCH_ITEM.x"));
+    browser->valueEdit()->setText(QStringLiteral("3"));
+    browser->writeValue();
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy(); }, kWaitMs));
+    QVERIFY(!prompter_->messages.empty());
+    QVERIFY(prompter_->messages.back().warning);
   }
 };
 
