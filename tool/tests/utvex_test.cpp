@@ -821,6 +821,51 @@ class UtvexTest : public QObject {
     QVERIFY(!prompter_->messages.empty());
     QVERIFY(prompter_->messages.back().warning);
   }
+
+  // --- small pieces -----------------------------------------------------------------------------
+
+  void textsAndNames() {
+    QCOMPARE(substitute(QStringLiteral("error 0x%08X in %s, %d%% done"), {"8004032C", "UT1", "50"}),
+             QStringLiteral("error 0x8004032C in UT1, 50% done"));
+    QCOMPARE(substitute(QStringLiteral("%s and %s"), {"one"}), QStringLiteral("one and "));
+    QCOMPARE(hex8(static_cast<int32_t>(0x80040328u)), QStringLiteral("80040328"));
+    QCOMPARE(texts_->text(99999), QStringLiteral("#99999"));
+    QCOMPARE(texts_->plain(61376), QStringLiteral("Configure UT"));
+    QCOMPARE(portMutexName("/dev/ttyUSB0"), std::string("VEX_ttyUSB0"));
+    QCOMPARE(portMutexName("/dev/serial/by-id/usb-X"), std::string("VEX_serial_by-id_usb-X"));
+    QCOMPARE(portMutexName("UT1"), std::string("VEX_UT1"));
+  }
+
+  void unknownModelOpensNoSheet() {
+    startSimulator(0x10);
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::ConfigureUt)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QVERIFY(window->sheet() == nullptr);
+    QCOMPARE(prompter_->lastText(), texts_->text(61275));
+  }
+
+  void disconnectAsksAboutWaitingChanges() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* slot = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::General, text::kCdmaSlotCycle));
+    slot->setText(QString::number((slot->text().toInt() + 1) % 8));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    prompter_->answers = {false};
+    window->action(MainWindow::Command::Disconnect)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->questions.last(), texts_->text(61486));
+    QVERIFY(window->connected());
+    prompter_->answers = {true};
+    window->action(MainWindow::Command::Disconnect)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QCOMPARE(prompter_->questions.size(), 2);
+  }
 };
 
 QTEST_MAIN(UtvexTest)
