@@ -1,0 +1,161 @@
+#include "download_dialog.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "prompter.h"
+#include "text_ids.h"
+#include "texts.h"
+#include "ut_session.h"
+
+namespace utvex {
+
+namespace {
+
+// Hears of the engine's pieces on the session thread and hands them to
+// the dialog on its own thread.
+class QueuedSink : public vx::download::ProgressSink {
+ public:
+  QueuedSink(QObject* target, std::function<void(const vx::download::ProgressReport&)> show)
+      : target_(target), show_(std::move(show)) {}
+  void progress(const vx::download::ProgressReport& report) override {
+    QMetaObject::invokeMethod(target_, [show = show_, report] { show(report); }, Qt::QueuedConnection);
+  }
+
+ private:
+  QObject* target_;
+  std::function<void(const vx::download::ProgressReport&)> show_;
+};
+
+struct Outcome {
+  HRESULT hr = S_OK;
+  QString detail;
+};
+
+}  // namespace
+
+DownloadDialog::DownloadDialog(const Texts& texts, SessionThread& session, Prompter& prompter, QString file,
+                               QWidget* parent)
+    : QDialog(parent),
+      texts_(texts),
+      session_(session),
+      prompter_(prompter),
+      file_(std::move(file)),
+      engine_(std::make_unique<vx::download::CDownload>()) {
+  setWindowTitle(texts_.text(61397));
+  auto* layout = new QVBoxLayout(this);
+  auto* name = new QLabel(QFileInfo(file_).fileName());
+  QFont bold = name->font();
+  bold.setBold(true);
+  name->setFont(bold);
+  layout->addWidget(name);
+  phase_ = new QLabel(texts_.text(vx::download::kTextSendingLoader));
+  phase_->setObjectName(QStringLiteral("phase"));
+  layout->addWidget(phase_);
+  bar_ = new QProgressBar;
+  bar_->setRange(0, 100);
+  bar_->setValue(0);
+  bar_->setFormat(texts_.format(vx::download::kTextPercent, {QStringLiteral("%p")}));
+  layout->addWidget(bar_);
+  bytes_ = new QLabel;
+  time_ = new QLabel;
+  layout->addWidget(bytes_);
+  layout->addWidget(time_);
+  cancel_ = new QPushButton(texts_.text(text::kCancel));
+  cancel_->setObjectName(QStringLiteral("cancel"));
+  connect(cancel_, &QPushButton::clicked, this, &DownloadDialog::reject);
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(cancel_);
+  layout->addLayout(row);
+  setMinimumWidth(520);
+}
+
+DownloadDialog::~DownloadDialog() {
+  // The engine is used on the session thread until the transfer ends.
+  if (running_) {
+    engine_->requestCancel();
+    session_.runAndWait([](Session&) {});
+  }
+}
+
+void DownloadDialog::setPauses(std::chrono::milliseconds afterLoader, std::chrono::milliseconds afterImage) {
+  engine_->setPauses(afterLoader, afterImage);
+}
+
+void DownloadDialog::start() {
+  running_ = true;
+  vx::download::CDownload* engine = engine_.get();
+  const std::string path = QFile::encodeName(file_).toStdString();
+  auto resources = texts_.shared();
+  QPointer<DownloadDialog> self(this);
+  session_.run<Outcome>(
+      this,
+      [engine, path, resources, this](Session& s) {
+        Outcome outcome;
+        // The settings object goes; the link stays for the transfer.
+        s.disconnect(true);
+        void* link = nullptr;
+        if (s.connection() == nullptr || FAILED(s.connection()->GetKMXHandle(&link)) || link == nullptr) {
+          outcome.hr = VEX_E_NOT_CONNECTED;
+          outcome.detail = texts_.text(61588);
+          s.disconnect(false);
+          return outcome;
+        }
+        QueuedSink sink(this, [this](const vx::download::ProgressReport& report) { show(report); });
+        outcome.hr = engine->softwareUpgrade(link, path, false, *resources, sink);
+        if (FAILED(outcome.hr)) outcome.detail = QString::fromStdString(engine->lastErrorText());
+        // The UT restarts after a download: the connection is made anew.
+        s.disconnect(false);
+        return outcome;
+      },
+      [this](Outcome outcome) { finished(outcome.hr, outcome.detail); });
+}
+
+void DownloadDialog::show(const vx::download::ProgressReport& report) {
+  if (cancelling_) return;
+  phase_->setText(texts_.text(report.phaseText));
+  bar_->setValue(report.percent);
+  bytes_->setText(texts_.format(vx::download::kTextBytesLeft, {QString::number(report.bytesLeft)}));
+  if (report.secondsLeft) {
+    const uint32_t seconds = *report.secondsLeft;
+    time_->setText(seconds >= 60 ? texts_.format(vx::download::kTextMinutesLeft,
+                                                 {QString::number(seconds / 60), QString::number(seconds % 60)})
+                                 : texts_.format(vx::download::kTextSecondsLeft, {QString::number(seconds)}));
+  }
+  emit progressShown(report.percent);
+}
+
+void DownloadDialog::reject() {
+  if (!running_) {
+    QDialog::reject();
+    return;
+  }
+  if (cancelling_ || !prompter_.ask(this, texts_.text(61533), true)) return;
+  cancelling_ = true;
+  phase_->setText(texts_.text(61534));
+  cancel_->setEnabled(false);
+  engine_->requestCancel();
+}
+
+void DownloadDialog::finished(HRESULT hr, const QString& detail) {
+  running_ = false;
+  result_ = hr;
+  if (SUCCEEDED(hr)) {
+    bar_->setValue(100);
+    prompter_.inform(this, texts_.text(text::kDownloadDone));
+    accept();
+    return;
+  }
+  if (hr == DOWNLOAD_E_CANCELLED) {
+    prompter_.warn(this, texts_.text(text::kDownloadCancelled));
+  } else {
+    prompter_.warn(this, texts_.format(text::kDownloadFailed, {hex8(hr), detail}));
+  }
+  QDialog::reject();
+}
+
+}  // namespace utvex

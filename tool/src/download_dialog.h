@@ -1,0 +1,63 @@
+// The software download's progress dialog: sends the loader program and the
+// software image through the shared download engine on the session thread,
+// shows the phase, the bar, the bytes and the time left as the engine
+// reports them, and cancels on request (after asking).
+#pragma once
+
+#include <QDialog>
+#include <chrono>
+#include <memory>
+
+#include "vx/download/download_engine.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace utvex {
+
+class Prompter;
+class SessionThread;
+class Texts;
+
+class DownloadDialog : public QDialog {
+  Q_OBJECT
+ public:
+  DownloadDialog(const Texts& texts, SessionThread& session, Prompter& prompter, QString file, QWidget* parent);
+  ~DownloadDialog() override;
+
+  // Starts the transfer; the dialog closes itself when it has ended and its
+  // outcome was shown.
+  void start();
+  void setPauses(std::chrono::milliseconds afterLoader, std::chrono::milliseconds afterImage);
+  bool running() const { return running_; }
+  HRESULT result() const { return result_; }
+  QProgressBar* bar() const { return bar_; }
+  QLabel* phaseLabel() const { return phase_; }
+
+ public slots:
+  void reject() override;  // the cancel button and Escape: cancel the transfer
+
+ signals:
+  void progressShown(int percent);
+
+ private:
+  void show(const vx::download::ProgressReport& report);
+  void finished(HRESULT hr, const QString& detail);
+
+  const Texts& texts_;
+  SessionThread& session_;
+  Prompter& prompter_;
+  QString file_;
+  std::unique_ptr<vx::download::CDownload> engine_;
+  QLabel* phase_ = nullptr;
+  QLabel* bytes_ = nullptr;
+  QLabel* time_ = nullptr;
+  QProgressBar* bar_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  bool running_ = false;
+  bool cancelling_ = false;
+  HRESULT result_ = S_OK;
+};
+
+}  // namespace utvex

@@ -1,0 +1,28 @@
+// The options: the record log's file, whether a UT record is appended after
+// writing changes, and whether the swap wizard offers to save a copy.
+#pragma once
+
+#include <QDialog>
+
+#include "tool_settings.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace utvex {
+
+class Texts;
+
+class OptionsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  OptionsDialog(const Texts& texts, const ToolSettings& settings, QWidget* parent);
+  void applyTo(ToolSettings& settings) const;
+
+ private:
+  QLineEdit* logFile_ = nullptr;
+  QCheckBox* append_ = nullptr;
+  QCheckBox* copyOnSwap_ = nullptr;
+};
+
+}  // namespace utvex

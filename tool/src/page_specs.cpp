@@ -1,0 +1,855 @@
+#include "page_specs.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "text_ids.h"
+#include "ut_session.h"
+#include "vxutconfig.h"
+
+namespace utvex {
+
+using vx::com::ComPtr;
+using Value = std::optional<QString>;
+
+namespace lists {
+const QStringList kBaudRates{"BAUDRATE_9600", "BAUDRATE_19200", "BAUDRATE_38400", "BAUDRATE_57600",
+                             "BAUDRATE_115200"};
+const QStringList kRingerTypes{"UI_RINGER_TYPE_STANDARD",      "UI_RINGER_TYPE_OPTION1",
+                               "UI_RINGER_TYPE_OPTION2",       "UI_RINGER_TYPE_OPTION3",
+                               "UI_RINGER_TYPE_OPTION4",       "UI_RINGER_TYPE_STAR_SPANGLED",
+                               "UI_RINGER_TYPE_MARSEILLAISE", "UI_RINGER_TYPE_BACH__JESU"};
+const QStringList kKeySounds{"UI_TONE_DISPLAY", "UI_CLICK_DISPLAY"};
+const QStringList kKeyLengths{"UI_NORMAL_DISPLAY", "UI_LONG_DISPLAY"};
+const QStringList kCarkitVolumes{"CKIT_VC_VOLUME_MUTE",    "CKIT_VC_VOLUME_LEVEL_LO", "CKIT_VC_VOLUME_LEVEL_0",
+                                 "CKIT_VC_VOLUME_LEVEL_1", "CKIT_VC_VOLUME_LEVEL_2",  "CKIT_VC_VOLUME_LEVEL_3",
+                                 "CKIT_VC_VOLUME_LEVEL_4", "CKIT_VC_VOLUME_LEVEL_5",  "CKIT_VC_VOLUME_LEVEL_6",
+                                 "CKIT_VC_VOLUME_LEVEL_7", "CKIT_VC_VOLUME_LEVEL_8",  "CKIT_VC_VOLUME_LEVEL_9",
+                                 "CKIT_VC_VOLUME_LEVEL_HI"};
+const QStringList kAutoAnswer{"UI_AUTOANSWER_OFF_DISPLAY", "UI_AUTOANSWER_1RING_DISPLAY",
+                              "UI_AUTOANSWER_2RING_DISPLAY", "UI_AUTOANSWER_CARKIT_ONLY_AFTER_1_RING",
+                              "UI_AUTOANSWER_CARKIT_ONLY_AFTER_2_RINGS"};
+const QStringList kEnableDisable{"UI_ENABLE_DISPLAY", "UI_DISABLE_DISPLAY"};
+const QStringList kAutoRetry{"UI_AUTORETRY_OFF_DISPLAY", "UI_AUTORETRY_10SEC_DISPLAY", "UI_AUTORETRY_30SEC_DISPLAY",
+                             "UI_AUTORETRY_60SEC_DISPLAY"};
+const QStringList kShowTime{"UI_SHOWTIME_OFF", "UI_SHOWTIME_12HR", "UI_SHOWTIME_24HR", "UI_SHOWTIME_UTC_ONLY"};
+const QStringList kBacklight{"UI_ALWAYS_OFF_DISPLAY", "UI_7SECONDS_DISPLAY", "UI_15SECONDS_DISPLAY",
+                             "UI_30SECONDS_DISPLAY", "UI_ALWAYS_ON_DISPLAY"};
+const QStringList kLanguages{"UI_LANGUAGE_ENGLISH",         "UI_LANGUAGE_SPANISH_LATIN",
+                             "UI_LANGUAGE_PORTUGESE_LATIN", "UI_LANGUAGE_FRENCH_CANADIAN",
+                             "UI_LANGUAGE_RUSSIAN",         "UI_LANGUAGE_CHINESE_SIMPLIFIED"};
+const QStringList kPhoneBookOrder{"UI_ALPHABETIC_DISPLAY", "UI_LOCATION_DISPLAY"};
+const QStringList kLockModes{"UI_LOCK_NEVER_DISPLAY", "UI_LOCK_ONPOWERUP_DISPLAY", "UI_LOCK_NOW_DISPLAY"};
+const QStringList kSmsAlerts{"UI_DISABLE_SMS_ALERT", "UI_ENABLE_SINGLE_SMS_ALERT", "UI_ENABLE_PERIODIC_SMS_ALERT"};
+const QStringList kPacketDataModes{"UI_AUTO_PPP_NONE", "UI_AUTO_PPP_CURRENT", "UI_AUTO_PPP_DIG_ONLY",
+                                   "UI_AUTO_PPP_OBNET_ONLY"};
+}  // namespace lists
+
+namespace {
+
+// Fixed-width character fields of the records: up to the first NUL.
+QString fromChars(const char* chars, std::size_t size) {
+  std::size_t length = 0;
+  while (length < size && chars[length] != '\0') ++length;
+  return QString::fromLatin1(chars, static_cast<qsizetype>(length));
+}
+bool toChars(const QString& text, char* chars, std::size_t size) {
+  const QByteArray bytes = text.trimmed().toLatin1();
+  if (static_cast<std::size_t>(bytes.size()) > size) return false;
+  std::memset(chars, 0, size);
+  std::memcpy(chars, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  return true;
+}
+QString fromUnits(const int16_t* units, std::size_t size) {
+  QString text;
+  for (std::size_t i = 0; i < size && units[i] != 0; ++i) text += QChar(static_cast<char16_t>(units[i]));
+  return text;
+}
+// Comma- or space-separated parts of a record field's text.
+QStringList parts(const QString& text, QChar separator = QLatin1Char(',')) {
+  QStringList out;
+  for (const QString& part : text.split(separator)) out << part.trimmed();
+  return out;
+}
+bool toNumber(const QString& text, int64_t minimum, int64_t maximum, int64_t* value) {
+  bool ok = false;
+  const qlonglong number = text.trimmed().toLongLong(&ok);
+  if (!ok || number < minimum || number > maximum) return false;
+  *value = number;
+  return true;
+}
+
+template <class I>
+Field choice(uint32_t label, QStringList values,
+             HRESULT (I::*method)(GetSetType, LPWSTR, uint32_t, uint32_t*, LPWSTR*)) {
+  Field f;
+  f.label = label;
+  f.kind = FieldKind::Choice;
+  f.choices = std::move(values);
+  f.read = [method](Session& s) -> Value {
+    auto i = s.configAs<I>();
+    if (!i) return std::nullopt;
+    uint32_t number = 0;
+    LPWSTR name = nullptr;
+    const HRESULT hr = (i.Get()->*method)(GET_PARAM, nullptr, 0, &number, &name);
+    QString text = takeText(name);
+    if (FAILED(hr)) return std::nullopt;
+    return text;
+  };
+  f.write = [method](Session& s, const QString& value) -> HRESULT {
+    auto i = s.configAs<I>();
+    if (!i) return E_NOINTERFACE;
+    std::u16string name = value.toStdU16String();
+    uint32_t number = 0;
+    LPWSTR echoed = nullptr;
+    const HRESULT hr = (i.Get()->*method)(SET_PARAM, name.data(), 0, &number, &echoed);
+    takeText(echoed);
+    return hr;
+  };
+  return f;
+}
+
+template <class I>
+Field flag(uint32_t label, HRESULT (I::*method)(GetSetType, int32_t, int32_t*)) {
+  Field f;
+  f.label = label;
+  f.kind = FieldKind::Flag;
+  f.read = [method](Session& s) -> Value {
+    auto i = s.configAs<I>();
+    int32_t on = 0;
+    if (!i || FAILED((i.Get()->*method)(GET_PARAM, 0, &on))) return std::nullopt;
+    return QString::number(on != 0 ? 1 : 0);
+  };
+  f.write = [method](Session& s, const QString& value) -> HRESULT {
+    auto i = s.configAs<I>();
+    if (!i) return E_NOINTERFACE;
+    int32_t unused = 0;
+    return (i.Get()->*method)(SET_PARAM, value == QLatin1String("1") ? 1 : 0, &unused);
+  };
+  return f;
+}
+
+template <class I, class T>
+Field number(uint32_t label, int64_t minimum, int64_t maximum, HRESULT (I::*method)(GetSetType, T, T*)) {
+  Field f;
+  f.label = label;
+  f.kind = FieldKind::Number;
+  f.minimum = minimum;
+  f.maximum = maximum;
+  f.read = [method](Session& s) -> Value {
+    auto i = s.configAs<I>();
+    T value{};
+    if (!i || FAILED((i.Get()->*method)(GET_PARAM, T{}, &value))) return std::nullopt;
+    return QString::number(static_cast<qlonglong>(value));
+  };
+  f.write = [method, minimum, maximum](Session& s, const QString& text) -> HRESULT {
+    auto i = s.configAs<I>();
+    if (!i) return E_NOINTERFACE;
+    int64_t value = 0;
+    if (!toNumber(text, minimum, maximum, &value)) return E_INVALIDARG;
+    T unused{};
+    return (i.Get()->*method)(SET_PARAM, static_cast<T>(value), &unused);
+  };
+  return f;
+}
+
+// A time kept in seconds, shown in minutes (15 when it cannot be read).
+template <class I>
+Field minutes(uint32_t label, HRESULT (I::*method)(GetSetType, uint32_t, uint32_t*)) {
+  Field f;
+  f.label = label;
+  f.kind = FieldKind::Number;
+  f.minimum = 0;
+  f.maximum = 71582788;  // minutes whose seconds fit 32 bits
+  f.fallback = QStringLiteral("15");
+  f.disableUnread = false;
+  f.read = [method](Session& s) -> Value {
+    auto i = s.configAs<I>();
+    uint32_t seconds = 0;
+    if (!i || FAILED((i.Get()->*method)(GET_PARAM, 0, &seconds))) return std::nullopt;
+    return QString::number(seconds / 60);
+  };
+  f.write = [method](Session& s, const QString& text) -> HRESULT {
+    auto i = s.configAs<I>();
+    if (!i) return E_NOINTERFACE;
+    int64_t value = 0;
+    if (!toNumber(text, 0, 71582788, &value)) return E_INVALIDARG;
+    uint32_t unused = 0;
+    return (i.Get()->*method)(SET_PARAM, static_cast<uint32_t>(value * 60), &unused);
+  };
+  return f;
+}
+
+template <class I>
+Field text(uint32_t label, HRESULT (I::*method)(GetSetType, LPWSTR, LPWSTR*)) {
+  Field f;
+  f.label = label;
+  f.kind = FieldKind::Text;
+  f.read = [method](Session& s) -> Value {
+    auto i = s.configAs<I>();
+    if (!i) return std::nullopt;
+    LPWSTR result = nullptr;
+    const HRESULT hr = (i.Get()->*method)(GET_PARAM, nullptr, &result);
+    QString value = takeText(result);
+    if (FAILED(hr)) return std::nullopt;
+    return value;
+  };
+  f.write = [method](Session& s, const QString& value) -> HRESULT {
+    auto i = s.configAs<I>();
+    if (!i) return E_NOINTERFACE;
+    std::u16string wide = value.toStdU16String();
+    LPWSTR echoed = nullptr;
+    const HRESULT hr = (i.Get()->*method)(SET_PARAM, wide.data(), &echoed);
+    takeText(echoed);
+    return hr;
+  };
+  return f;
+}
+
+Field custom(uint32_t label, FieldKind kind, std::function<Value(Session&)> read,
+             std::function<HRESULT(Session&, const QString&)> write) {
+  Field f;
+  f.label = label;
+  f.kind = kind;
+  f.read = std::move(read);
+  f.write = std::move(write);
+  return f;
+}
+
+// The home service provider, "country,network".
+Field homeSp() {
+  return custom(
+      text::kHomeSp, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IOrbitnetSettings>();
+        last_sp_reg_type sp{};
+        if (!i || FAILED(i->HomeSP(GET_PARAM, &sp)) || sp.valid == 0) return std::nullopt;
+        return fromChars(sp.mcc, 3) + QLatin1Char(',') + fromChars(sp.mnc, 3);
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IOrbitnetSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QStringList p = parts(value);
+        last_sp_reg_type sp{};
+        sp.valid = 1;
+        if (p.size() != 2 || !toChars(p[0], sp.mcc, 3) || !toChars(p[1], sp.mnc, 3)) return E_INVALIDARG;
+        return i->HomeSP(SET_PARAM, &sp);
+      });
+}
+
+Field packetDataMode(int nam) {
+  Field f;
+  f.label = text::kPacketDataMode;
+  f.kind = FieldKind::Choice;
+  f.choices = lists::kPacketDataModes;
+  f.read = [nam](Session& s) -> Value {
+    auto i = s.configAs<ITerrestrialSettings_1_5>();
+    if (!i) return std::nullopt;
+    uint32_t number = 0;
+    LPWSTR name = nullptr;
+    const HRESULT hr = i->CDMA_PacketDataPreferredMode(GET_PARAM, nam, nullptr, 0, &number, &name);
+    QString value = takeText(name);
+    if (FAILED(hr)) return std::nullopt;
+    return value;
+  };
+  f.write = [nam](Session& s, const QString& value) -> HRESULT {
+    auto i = s.configAs<ITerrestrialSettings_1_5>();
+    if (!i) return E_NOINTERFACE;
+    std::u16string name = value.toStdU16String();
+    uint32_t number = 0;
+    LPWSTR echoed = nullptr;
+    const HRESULT hr = i->CDMA_PacketDataPreferredMode(SET_PARAM, nam, name.data(), 0, &number, &echoed);
+    takeText(echoed);
+    return hr;
+  };
+  return f;
+}
+
+std::vector<Field> cellularNam(int nam) {
+  std::vector<Field> fields;
+  fields.push_back(custom(
+      text::kCellularImsi, FieldKind::Text,
+      [nam](Session& s) -> Value {
+        auto i = s.configAs<ITerrestrialSettings>();
+        cellular_imsi_type imsi{};
+        if (!i || FAILED(i->CellularIMSI(GET_PARAM, nam, &imsi))) return std::nullopt;
+        return fromChars(imsi.mcc, 3) + QLatin1Char(',') + fromChars(imsi.i11_12, 2) + QLatin1Char(',') +
+               fromChars(imsi.min2, 3) + fromChars(imsi.min1, 7);
+      },
+      [nam](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<ITerrestrialSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QStringList p = parts(value);
+        cellular_imsi_type imsi{};
+        imsi.valid = 1;
+        if (p.size() != 3 || p[2].size() != 10 || !toChars(p[0], imsi.mcc, 3) || !toChars(p[1], imsi.i11_12, 2) ||
+            !toChars(p[2].left(3), imsi.min2, 3) || !toChars(p[2].mid(3), imsi.min1, 7)) {
+          return E_INVALIDARG;
+        }
+        return i->CellularIMSI(SET_PARAM, nam, &imsi);
+      }));
+  fields.push_back(custom(
+      text::kAmpsMin, FieldKind::Text,
+      [nam](Session& s) -> Value {
+        auto i = s.configAs<ITerrestrialSettings>();
+        amps_min_type min{};
+        if (!i || FAILED(i->AmpsMIN(GET_PARAM, nam, &min))) return std::nullopt;
+        return fromChars(min.min2, 3) + fromChars(min.min1, 7);
+      },
+      [nam](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<ITerrestrialSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QString digits = value.trimmed();
+        amps_min_type min{};
+        min.valid = 1;
+        if (digits.size() != 10 || !toChars(digits.left(3), min.min2, 3) || !toChars(digits.mid(3), min.min1, 7)) {
+          return E_INVALIDARG;
+        }
+        return i->AmpsMIN(SET_PARAM, nam, &min);
+      }));
+  Field accolc = custom(
+      text::kAccolc, FieldKind::Number,
+      [nam](Session& s) -> Value {
+        auto i = s.configAs<ITerrestrialSettings>();
+        uint8_t value = 0;
+        if (!i || FAILED(i->ACCOLC(GET_PARAM, nam, 1, 0, &value))) return std::nullopt;
+        return QString::number(value);
+      },
+      [nam](Session& s, const QString& text) -> HRESULT {
+        auto i = s.configAs<ITerrestrialSettings>();
+        if (!i) return E_NOINTERFACE;
+        int64_t value = 0;
+        if (!toNumber(text, 0, 15, &value)) return E_INVALIDARG;
+        uint8_t unused = 0;
+        return i->ACCOLC(SET_PARAM, nam, 1, static_cast<uint8_t>(value), &unused);
+      });
+  accolc.maximum = 15;
+  fields.push_back(accolc);
+  fields.push_back(custom(
+      text::kSmsTimeStamp, FieldKind::Flag,
+      [nam](Session& s) -> Value {
+        auto i = s.configAs<ITerrestrialSettings>();
+        int32_t on = 0;
+        if (!i || FAILED(i->CDMA_SMSTimeStampAdjust(GET_PARAM, 0, nam, &on))) return std::nullopt;
+        return QString::number(on != 0 ? 1 : 0);
+      },
+      [nam](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<ITerrestrialSettings>();
+        if (!i) return E_NOINTERFACE;
+        int32_t unused = 0;
+        return i->CDMA_SMSTimeStampAdjust(SET_PARAM, value == QLatin1String("1") ? 1 : 0, nam, &unused);
+      }));
+  fields.push_back(packetDataMode(nam));
+  return fields;
+}
+
+std::vector<Field> orbitnetNam() {
+  std::vector<Field> fields;
+  fields.push_back(custom(
+      text::kDirectoryNumber, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IOrbitnetSettings>();
+        if (!i) return std::nullopt;
+        LPWSTR number = nullptr;
+        const HRESULT hr = i->DirectoryNumber(GET_PARAM, -1, nullptr, &number);
+        QString value = takeText(number);
+        if (FAILED(hr)) return std::nullopt;
+        return value;
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IOrbitnetSettings>();
+        if (!i) return E_NOINTERFACE;
+        std::u16string wide = value.trimmed().toStdU16String();
+        LPWSTR echoed = nullptr;
+        const HRESULT hr = i->DirectoryNumber(SET_PARAM, -1, wide.data(), &echoed);
+        takeText(echoed);
+        return hr;
+      }));
+  fields.push_back(custom(
+      text::kSatImsi, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IOrbitnetSettings>();
+        orbitnet_imsi_type imsi{};
+        if (!i || FAILED(i->OBIMSI(GET_PARAM, &imsi))) return std::nullopt;
+        return fromChars(imsi.mcc, 3) + QLatin1Char(',') + fromChars(imsi.mnc, 3) + QLatin1Char(',') +
+               fromChars(imsi.msin, 10);
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IOrbitnetSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QStringList p = parts(value);
+        orbitnet_imsi_type imsi{};
+        imsi.valid = 1;
+        imsi.imsi_type = OB_TRUE_IMSI;
+        if (p.size() != 3 || !toChars(p[0], imsi.mcc, 3) || !toChars(p[1], imsi.mnc, 3) ||
+            !toChars(p[2], imsi.msin, 10)) {
+          return E_INVALIDARG;
+        }
+        return i->OBIMSI(SET_PARAM, &imsi);
+      }));
+  fields.push_back(number<IOrbitnetSettings, uint16_t>(text::kLossOfCoverage, 0, 65535,
+                                                       &IOrbitnetSettings::LossOfCoverageTimer));
+  fields.push_back(number<IOrbitnetSettings, uint32_t>(text::kLastGateway, 0, 4294967295LL,
+                                                       &IOrbitnetSettings::LastGWRegistration));
+  Field lastSp = custom(
+      text::kLastSp, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IOrbitnetSettings>();
+        last_sp_reg_type sp{};
+        if (!i || FAILED(i->LastSPRegistration(GET_PARAM, &sp))) return std::nullopt;
+        return fromChars(sp.mcc, 3) + QLatin1Char(',') + fromChars(sp.mnc, 3);
+      },
+      nullptr);
+  fields.push_back(lastSp);
+  fields.push_back(custom(
+      text::kHomeGateway, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IOrbitnetSettings>();
+        int16_t channel = 0;
+        int32_t gateway = 0;
+        if (!i || FAILED(i->HomeGatewayInfo(GET_PARAM, &channel, &gateway))) return std::nullopt;
+        return QStringLiteral("%1,%2").arg(channel).arg(gateway);
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IOrbitnetSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QStringList p = parts(value);
+        int64_t channel = 0, gateway = 0;
+        if (p.size() != 2 || !toNumber(p[0], INT16_MIN, INT16_MAX, &channel) ||
+            !toNumber(p[1], INT32_MIN, INT32_MAX, &gateway)) {
+          return E_INVALIDARG;
+        }
+        int16_t c = static_cast<int16_t>(channel);
+        int32_t g = static_cast<int32_t>(gateway);
+        return i->HomeGatewayInfo(SET_PARAM, &c, &g);
+      }));
+  fields.push_back(homeSp());
+  fields.push_back(number<IOrbitnetSettings, uint16_t>(text::kSatAccolc, 0, 65535, &IOrbitnetSettings::OBACCOLC));
+  fields.push_back(custom(
+      text::kAcList, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IOrbitnetSettings>();
+        aclist_type list{};
+        if (!i || FAILED(i->ACList(GET_PARAM, &list))) return std::nullopt;
+        QStringList numbers;
+        for (int16_t entry : list.acl) numbers << QString::number(entry);
+        return numbers.join(QLatin1Char(','));
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IOrbitnetSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QStringList p = parts(value);
+        aclist_type list{};
+        list.valid = 1;
+        if (p.size() != 13) return E_INVALIDARG;
+        for (int k = 0; k < 13; ++k) {
+          int64_t entry = 0;
+          if (!toNumber(p[k], INT16_MIN, INT16_MAX, &entry)) return E_INVALIDARG;
+          list.acl[k] = static_cast<int16_t>(entry);
+        }
+        return i->ACList(SET_PARAM, &list);
+      }));
+  fields.push_back(flag<IOrbitnetSettings>(text::kSmsTimeStamp, &IOrbitnetSettings::OB_SMSTimeStampAdjust));
+  fields.push_back(choice<IOrbitnetSettings_1_5>(text::kPacketDataMode, lists::kPacketDataModes,
+                                                 &IOrbitnetSettings_1_5::OB_PacketDataPreferredMode));
+  return fields;
+}
+
+std::vector<Field> general() {
+  std::vector<Field> f;
+  f.push_back(flag<IGeneralSettings>(text::kAutoNam, &IGeneralSettings::AutoNAM));
+  f.push_back(number<IGeneralSettings, uint8_t>(text::kCurrentNam, 0, 2, &IGeneralSettings::CurrentNAM));
+  f.push_back(number<IGeneralSettings, uint8_t>(text::kCdmaSlotCycle, 0, 7, &IGeneralSettings::CDMASlotCycleIndex));
+  f.push_back(number<IGeneralSettings_1_3, uint8_t>(text::kSatSlotCycle, 0, 7,
+                                                    &IGeneralSettings_1_3::OrbitnetSlotCycleIndex));
+  f.push_back(number<IGeneralSettings_1_3, uint8_t>(text::kSatSlottedMode, 0, 255,
+                                                    &IGeneralSettings_1_3::OrbitnetSlottedMode));
+  f.push_back(minutes<IGeneralSettings>(text::kNoServiceSleep, &IGeneralSettings::NoServiceTimeUntilSleep));
+  f.push_back(minutes<IGeneralSettings>(text::kDeepSleep, &IGeneralSettings::DeepSleepDuration));
+  f.push_back(number<IGeneralSettings_1_2, uint16_t>(text::kSleepScan, 0, 65535,
+                                                     &IGeneralSettings_1_2::SleepServiceScanInterval));
+  f.push_back(choice<IGeneralSettings_1_2>(text::kDataBaud, lists::kBaudRates,
+                                           &IGeneralSettings_1_2::DataServicesBaudRate));
+  return f;
+}
+
+std::vector<Field> sounds() {
+  std::vector<Field> f;
+  Field earpiece = choice<IUISettings>(text::kEarpieceVolume, {}, &IUISettings::EarPieceVolume);
+  earpiece.enumPath = QStringLiteral("NV_UI_EARPIECE_VOLUME.ui_volume_display_type");
+  Field keyBeep = choice<IUISettings>(text::kKeyBeepVolume, {}, &IUISettings::KeyBeepVolume);
+  keyBeep.enumPath = QStringLiteral("NV_UI_KEYBEEP_VOLUME.ui_volume_display_type");
+  Field ringer = choice<IUISettings>(text::kRingerVolume, {}, &IUISettings::RingerVolume);
+  ringer.enumPath = QStringLiteral("NV_UI_RINGER_VOLUME.ui_volume_display_type");
+  f.push_back(earpiece);
+  f.push_back(keyBeep);
+  f.push_back(ringer);
+  f.push_back(choice<IUISettings>(text::kCarkitHandset, lists::kCarkitVolumes, &IUISettings::CarkitHandset));
+  f.push_back(choice<IUISettings>(text::kCarkitHandsfree, lists::kCarkitVolumes, &IUISettings::CarkitHandsfree));
+  f.push_back(choice<IUISettings>(text::kRingerType, lists::kRingerTypes, &IUISettings::RingerType));
+  f.push_back(choice<IUISettings>(text::kKeyBeepSound, lists::kKeySounds, &IUISettings::KeyBeepSound));
+  f.push_back(choice<IUISettings>(text::kKeyBeepLength, lists::kKeyLengths, &IUISettings::KeyBeepLength));
+  return f;
+}
+
+std::vector<Field> features() {
+  std::vector<Field> f;
+  f.push_back(choice<IUISettings>(text::kAutoAnswer, lists::kAutoAnswer, &IUISettings::AutoAnswer));
+  f.push_back(choice<IUISettings>(text::kOneTouchDial, lists::kEnableDisable, &IUISettings::OneTouchDial));
+  Field anyKey = flag<IUISettings>(text::kAnyKeyAnswer, &IUISettings::AnyKeyAnswer);
+  anyKey.write = nullptr;  // shown, not written back
+  f.push_back(anyKey);
+  f.push_back(choice<IUISettings>(text::kAutoRetry, lists::kAutoRetry, &IUISettings::AutoRetry));
+  f.push_back(number<IUISettings, uint16_t>(text::kTimezone, 0, 65535, &IUISettings::Timezone));
+  f.push_back(choice<IUISettings>(text::kShowTime, lists::kShowTime, &IUISettings::ShowTime));
+  f.push_back(choice<IUISettings>(text::kBacklight, lists::kBacklight, &IUISettings::Backlight));
+  f.push_back(flag<IUISettings>(text::kAutoHyphen, &IUISettings::AutoHyphen));
+  f.push_back(text<IUISettings>(text::kBanner, &IUISettings::Banner));
+  // The languages offered are those the UT says it has.
+  Field language = choice<IUISettings_1_1>(text::kLanguage, lists::kLanguages, &IUISettings_1_1::Language);
+  language.enumPath = QStringLiteral("?IsLanguage");
+  f.push_back(language);
+  f.push_back(choice<IUISettings_1_5>(text::kSortPhonebook, lists::kPhoneBookOrder, &IUISettings_1_5::SortPhonebook));
+  return f;
+}
+
+std::vector<Field> securityAlerts() {
+  std::vector<Field> f;
+  f.push_back(flag<IGeneralSettings>(text::kServiceAlert, &IGeneralSettings::ServiceAlert));
+  f.push_back(flag<IGeneralSettings>(text::kCallFade, &IGeneralSettings::CallFade));
+  f.push_back(flag<IGeneralSettings>(text::kMinuteAlert, &IGeneralSettings::MinuteAlert));
+  f.push_back(flag<IGeneralSettings>(text::kRestrictUt, &IGeneralSettings::RestrictUT));
+  f.push_back(choice<IGeneralSettings>(text::kLockMode, lists::kLockModes, &IGeneralSettings::LockMode));
+  f.push_back(text<IGeneralSettings>(text::kFieldServiceCode, &IGeneralSettings::FieldServiceHiddenCode));
+  f.push_back(text<IGeneralSettings>(text::kUserLockCode, &IGeneralSettings::UserLockCode));
+  f.push_back(text<IGeneralSettings>(text::kHiddenMenuCode, &IGeneralSettings::SystemHiddenMenuCode));
+  f.push_back(choice<IGeneralSettings_1_4>(text::kSmsAlert, lists::kSmsAlerts, &IGeneralSettings_1_4::SMSMessageAlert));
+  f.push_back(custom(
+      text::kUserEmergency, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IGeneralSettings>();
+        emergency_pnumber_type number{};
+        if (!i || FAILED(i->UserEmergencyNumber(GET_PARAM, 0, &number))) return std::nullopt;
+        const int used = std::clamp(number.digits_index, 0, 32);
+        return QString::fromLatin1(reinterpret_cast<const char*>(number.digits), used).trimmed();
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IGeneralSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QByteArray digits = value.trimmed().toLatin1();
+        if (digits.size() > 32) return E_INVALIDARG;
+        emergency_pnumber_type number{};
+        i->UserEmergencyNumber(GET_PARAM, 0, &number);
+        std::memset(number.digits, ' ', sizeof number.digits);
+        std::memcpy(number.digits, digits.constData(), static_cast<std::size_t>(digits.size()));
+        number.digits_index = static_cast<int32_t>(digits.size());
+        return i->UserEmergencyNumber(SET_PARAM, 0, &number);
+      }));
+  return f;
+}
+
+// Two numbers in one field: "order,reason".
+Field orderReason(uint32_t label, HRESULT (IGeneralSettings::*method)(GetSetType, uint8_t*, uint8_t*)) {
+  return custom(
+      label, FieldKind::Text,
+      [method](Session& s) -> Value {
+        auto i = s.configAs<IGeneralSettings>();
+        uint8_t order = 0, reason = 0;
+        if (!i || FAILED((i.Get()->*method)(GET_PARAM, &order, &reason))) return std::nullopt;
+        return QStringLiteral("%1,%2").arg(order).arg(reason);
+      },
+      [method](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IGeneralSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QStringList p = parts(value);
+        int64_t order = 0, reason = 0;
+        if (p.size() != 2 || !toNumber(p[0], 0, 255, &order) || !toNumber(p[1], 0, 255, &reason)) return E_INVALIDARG;
+        uint8_t o = static_cast<uint8_t>(order), r = static_cast<uint8_t>(reason);
+        return (i.Get()->*method)(SET_PARAM, &o, &r);
+      });
+}
+
+std::vector<Field> maintenance() {
+  std::vector<Field> f;
+  f.push_back(number<IGeneralSettings, uint8_t>(text::kSatLockOrder, 0, 255, &IGeneralSettings::OBLockOrderReason));
+  f.push_back(number<IGeneralSettings, uint8_t>(text::kSatMaintOrder, 0, 255, &IGeneralSettings::OBMaintOrderReason));
+  f.push_back(orderReason(text::kCdmaLockOrder, &IGeneralSettings::CDMALockOrderReason));
+  f.push_back(orderReason(text::kCdmaMaintOrder, &IGeneralSettings::CDMAMaintOrderReason));
+  return f;
+}
+
+QString joinNumbers(const uint16_t* values, int count) {
+  QStringList out;
+  for (int k = 0; k < count; ++k) out << QString::number(values[k]);
+  return out.join(QLatin1Char(' '));
+}
+bool splitNumbers(const QString& text, uint16_t* values, int count) {
+  const QStringList p = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  if (p.size() != count) return false;
+  for (int k = 0; k < count; ++k) {
+    int64_t value = 0;
+    if (!toNumber(p[k], 0, 65535, &value)) return false;
+    values[k] = static_cast<uint16_t>(value);
+  }
+  return true;
+}
+
+std::vector<Field> afut() {
+  std::vector<Field> f;
+  f.push_back(number<IAFUTSettings, uint8_t>(text::kNoDigitsTimeout, 0, 255, &IAFUTSettings::NoDialedDigitsTimeout));
+  f.push_back(number<IAFUTSettings, uint8_t>(text::kDialEndTimeout, 0, 255, &IAFUTSettings::DialingEndTimeout));
+  f.push_back(custom(
+      text::kToneIndex, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IAFUTSettings>();
+        if (!i) return std::nullopt;
+        QStringList values;
+        for (int tone = AFUT_RING; tone < AFUT_END_OF_ENUMS; ++tone) {
+          uint8_t index = 0;
+          if (FAILED(i->ToneIndex(GET_PARAM, static_cast<AFUTToneIDs>(tone), &index))) return std::nullopt;
+          values << QString::number(index);
+        }
+        return values.join(QLatin1Char(' '));
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IAFUTSettings>();
+        if (!i) return E_NOINTERFACE;
+        uint16_t indexes[AFUT_END_OF_ENUMS];
+        if (!splitNumbers(value, indexes, AFUT_END_OF_ENUMS)) return E_INVALIDARG;
+        for (int tone = AFUT_RING; tone < AFUT_END_OF_ENUMS; ++tone) {
+          if (indexes[tone] > 255) return E_INVALIDARG;
+          uint8_t index = static_cast<uint8_t>(indexes[tone]);
+          const HRESULT hr = i->ToneIndex(SET_PARAM, static_cast<AFUTToneIDs>(tone), &index);
+          if (FAILED(hr)) return hr;
+        }
+        return S_OK;
+      }));
+  f.push_back(custom(
+      text::kCustomTone, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IAFUTSettings>();
+        nv_afut_custom_tone_type tone{};
+        if (!i || FAILED(i->CustomTone(GET_PARAM, &tone))) return std::nullopt;
+        return QStringLiteral("%1; %2; %3")
+            .arg(static_cast<int>(tone.toneType))
+            .arg(joinNumbers(tone.tone, 8), joinNumbers(tone.duration_ms, 8));
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IAFUTSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QStringList p = parts(value, QLatin1Char(';'));
+        nv_afut_custom_tone_type tone{};
+        tone.valid = 1;
+        int64_t type = 0;
+        if (p.size() != 3 || !toNumber(p[0], 0, AFUT_END_OF_ENUMS - 1, &type) || !splitNumbers(p[1], tone.tone, 8) ||
+            !splitNumbers(p[2], tone.duration_ms, 8)) {
+          return E_INVALIDARG;
+        }
+        tone.toneType = static_cast<AFUTToneIDs>(type);
+        return i->CustomTone(SET_PARAM, &tone);
+      }));
+  f.push_back(custom(
+      text::kCustomDtmf, FieldKind::Text,
+      [](Session& s) -> Value {
+        auto i = s.configAs<IAFUTSettings>();
+        nv_afut_custom_dtmf_tone_type dtmf{};
+        if (!i || FAILED(i->CustomDTMF(GET_PARAM, &dtmf))) return std::nullopt;
+        return joinNumbers(dtmf.index_hi, 10) + QStringLiteral("; ") + joinNumbers(dtmf.index_lo, 10);
+      },
+      [](Session& s, const QString& value) -> HRESULT {
+        auto i = s.configAs<IAFUTSettings>();
+        if (!i) return E_NOINTERFACE;
+        const QStringList p = parts(value, QLatin1Char(';'));
+        nv_afut_custom_dtmf_tone_type dtmf{};
+        dtmf.valid = 1;
+        if (p.size() != 2 || !splitNumbers(p[0], dtmf.index_hi, 10) || !splitNumbers(p[1], dtmf.index_lo, 10)) {
+          return E_INVALIDARG;
+        }
+        return i->CustomDTMF(SET_PARAM, &dtmf);
+      }));
+  f.push_back(number<IAFUTSettings_1_3, uint16_t>(text::kEndCallWink, 0, 65535, &IAFUTSettings_1_3::EndCallWink));
+  return f;
+}
+
+// The value list the UT gives for an enumeration, "name,value,\r\n" lines.
+QStringList enumEntries(Session& session, const QString& path) {
+  QStringList names;
+  auto params = session.connectionAs<IVexParams1>();
+  if (!params) return names;
+  const std::u16string wide = path.toStdU16String();
+  LPWSTR entries = nullptr;
+  UI4 count = 0;
+  if (FAILED(params->ReadNodeEnumEntries(wide.c_str(), &entries, &count))) {
+    takeText(entries);
+    return names;
+  }
+  for (const QString& line : takeText(entries).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+    names << line.section(QLatin1Char(','), 0, 0);
+  }
+  return names;
+}
+
+QStringList utLanguages(Session& session) {
+  QStringList offered;
+  auto ui = session.configAs<IUISettings_1_3>();
+  if (!ui) return offered;
+  for (const QString& name : lists::kLanguages) {
+    std::u16string wide = name.toStdU16String();
+    std::vector<int16_t> units(wide.begin(), wide.end());
+    units.push_back(0);
+    int32_t has = 0;
+    if (SUCCEEDED(ui->IsLanguage(units.data(), &has)) && has != 0) offered << name;
+  }
+  return offered;
+}
+
+}  // namespace
+
+std::vector<PageId> pagesForModel(UTMainModel model) {
+  std::vector<PageId> pages;
+  if (model == UTM_UNKNOWN) return pages;
+  pages.push_back(PageId::OrbitnetNam);
+  if (model == UTM_TRIMODE_PORTABLE) {
+    pages.push_back(PageId::CellularNam1);
+    pages.push_back(PageId::CellularNam2);
+  }
+  pages.push_back(PageId::General);
+  if (model != UTM_ANALOG_FIXED && model != UTM_MODULE) {
+    pages.push_back(PageId::Features);
+    pages.push_back(PageId::Sounds);
+    pages.push_back(PageId::SecurityAlerts);
+    pages.push_back(PageId::PhoneBook);
+  }
+  if (model == UTM_ANALOG_FIXED) pages.push_back(PageId::Afut);
+  pages.push_back(PageId::ServiceProviders);
+  pages.push_back(PageId::Maintenance);
+  return pages;
+}
+
+uint32_t pageTitle(PageId page) {
+  switch (page) {
+    case PageId::OrbitnetNam: return 61367;
+    case PageId::CellularNam1: return 61366;
+    case PageId::CellularNam2: return 61254;
+    case PageId::General: return 61360;
+    case PageId::Features: return 61362;
+    case PageId::Sounds: return 61361;
+    case PageId::SecurityAlerts: return 61363;
+    case PageId::PhoneBook: return 61365;
+    case PageId::Afut: return 61369;
+    case PageId::ServiceProviders: return 61364;
+    case PageId::Maintenance: return 61368;
+  }
+  return 0;
+}
+
+std::vector<Field> pageFields(PageId page) {
+  switch (page) {
+    case PageId::OrbitnetNam: return orbitnetNam();
+    case PageId::CellularNam1: return cellularNam(0);
+    case PageId::CellularNam2: return cellularNam(1);
+    case PageId::General: return general();
+    case PageId::Features: return features();
+    case PageId::Sounds: return sounds();
+    case PageId::SecurityAlerts: return securityAlerts();
+    case PageId::Afut: return afut();
+    case PageId::Maintenance: return maintenance();
+    case PageId::ServiceProviders: return {homeSp()};
+    case PageId::PhoneBook: return {};
+  }
+  return {};
+}
+
+PageValues readPage(Session& session, const std::vector<Field>& fields) {
+  PageValues out;
+  for (const Field& field : fields) {
+    out.values.push_back(field.read ? field.read(session) : std::nullopt);
+    QStringList choices;
+    if (field.kind == FieldKind::Choice) {
+      if (field.enumPath == QLatin1String("?IsLanguage")) {
+        choices = utLanguages(session);
+      } else if (!field.enumPath.isEmpty()) {
+        choices = enumEntries(session, field.enumPath);
+      } else {
+        choices = field.choices;
+      }
+    }
+    out.choices.push_back(choices);
+  }
+  return out;
+}
+
+std::vector<ListRow> readPhoneBook(Session& session) {
+  std::vector<ListRow> rows;
+  auto ui = session.configAs<IUISettings_1_3>();
+  if (!ui) return rows;
+  int32_t valid = 0;
+  if (FAILED(ui->IsValidPB(&valid)) || valid == 0) return rows;
+  for (int index = 1; index <= 99; ++index) {
+    phonebook_entry_unicode_type entry{};
+    if (FAILED(ui->PhoneBookEntryUnicode(GET_PARAM, index, &entry)) || entry.allocated == 0) continue;
+    const int used = std::clamp(entry.digits_index, 0, 32);
+    const QString number = QString::fromLatin1(reinterpret_cast<const char*>(entry.digits), used).trimmed();
+    const QString name = fromUnits(entry.unicode_alpha, 12).trimmed();
+    if (entry.valid == 0 && number.isEmpty() && name.isEmpty()) continue;
+    rows.push_back({index, {QString::number(index), name, number, entry.secret != 0 ? QStringLiteral("*") : QString()}});
+  }
+  return rows;
+}
+
+std::vector<ListRow> readServiceProviders(Session& session) {
+  std::vector<ListRow> rows;
+  auto general = session.configAs<IGeneralSettings_1_3>();
+  if (!general) return rows;
+  for (int index = 0; index <= 66; ++index) {
+    knownsp_entry_unicode_type entry{};
+    if (FAILED(general->KnownSPEntryUnicode(GET_PARAM, index, &entry)) || entry.valid == 0) continue;
+    rows.push_back({index,
+                    {QString::number(index), fromChars(entry.mcc, 3), fromChars(entry.mnc, 3),
+                     fromUnits(entry.u_mcc_name, 12).trimmed(), fromUnits(entry.u_mnc_name, 12).trimmed(),
+                     QString::number(entry.pos_in_pref_list), entry.is_prohibited != 0 ? QStringLiteral("*") : QString()}});
+  }
+  return rows;
+}
+
+HRESULT writePhoneBookEntry(Session& session, int index, const QString& name, const QString& number, bool secret) {
+  auto ui = session.configAs<IUISettings_1_3>();
+  if (!ui) return E_NOINTERFACE;
+  phonebook_entry_unicode_type entry{};
+  HRESULT hr = ui->PhoneBookEntryUnicode(GET_PARAM, index, &entry);
+  if (FAILED(hr)) return hr;
+  const QByteArray digits = number.trimmed().toLatin1();
+  const std::u16string alpha = name.toStdU16String();
+  if (digits.size() > 32 || alpha.size() > 12) return E_INVALIDARG;
+  std::memset(entry.digits, ' ', sizeof entry.digits);
+  std::memcpy(entry.digits, digits.constData(), static_cast<std::size_t>(digits.size()));
+  entry.digits_index = static_cast<int32_t>(digits.size());
+  for (std::size_t k = 0; k < 12; ++k) {
+    entry.unicode_alpha[k] = k < alpha.size() ? static_cast<int16_t>(alpha[k]) : static_cast<int16_t>(' ');
+  }
+  entry.secret = secret ? 1 : 0;
+  entry.valid = 1;
+  entry.pb_position = index;
+  return ui->PhoneBookEntryUnicode(SET_PARAM, index, &entry);
+}
+
+HRESULT writeServiceProvider(Session& session, int index, const QString& countryName, const QString& networkName,
+                             int preference, bool prohibited) {
+  auto general = session.configAs<IGeneralSettings_1_3>();
+  if (!general) return E_NOINTERFACE;
+  knownsp_entry_unicode_type entry{};
+  HRESULT hr = general->KnownSPEntryUnicode(GET_PARAM, index, &entry);
+  if (FAILED(hr)) return hr;
+  const std::u16string country = countryName.toStdU16String();
+  const std::u16string network = networkName.toStdU16String();
+  if (country.size() > 12 || network.size() > 12 || preference < 0 || preference > 255) return E_INVALIDARG;
+  for (std::size_t k = 0; k < 12; ++k) {
+    entry.u_mcc_name[k] = k < country.size() ? static_cast<int16_t>(country[k]) : 0;
+    entry.u_mnc_name[k] = k < network.size() ? static_cast<int16_t>(network[k]) : 0;
+  }
+  entry.pos_in_pref_list = static_cast<uint8_t>(preference);
+  entry.is_prohibited = prohibited ? 1 : 0;
+  return general->KnownSPEntryUnicode(SET_PARAM, index, &entry);
+}
+
+}  // namespace utvex

@@ -1,0 +1,372 @@
+#include "settings_sheet.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "prompter.h"
+#include "text_ids.h"
+#include "texts.h"
+#include "ut_session.h"
+
+namespace utvex {
+
+namespace {
+constexpr int kLinkCheckMs = 1000;
+bool isListPage(PageId id) { return id == PageId::PhoneBook || id == PageId::ServiceProviders; }
+}  // namespace
+
+SheetData readSheet(Session& session) {
+  SheetData data;
+  auto version = session.connectionAs<IVexVersionExt>();
+  if (!version) {
+    data.hr = E_NOINTERFACE;
+    data.failureText = 61230;
+    return data;
+  }
+  HRESULT hr = version->UpdateAllItems();
+  if (FAILED(hr)) {
+    data.hr = hr;
+    data.failureText = 61231;
+    return data;
+  }
+  hr = version->GetUTMainModel(&data.model);
+  if (FAILED(hr)) {
+    data.hr = hr;
+    data.failureText = 61274;
+    return data;
+  }
+  for (PageId id : pagesForModel(data.model)) {
+    SheetPage page{id, pageFields(id), {}, {}};
+    page.values = readPage(session, page.fields);
+    if (id == PageId::PhoneBook) page.rows = readPhoneBook(session);
+    if (id == PageId::ServiceProviders) page.rows = readServiceProviders(session);
+    data.pages.push_back(std::move(page));
+  }
+  return data;
+}
+
+SettingsSheet::SettingsSheet(const Texts& texts, SessionThread& session, Prompter& prompter, SheetData sheetData,
+                             QWidget* parent)
+    : QDialog(parent), texts_(texts), session_(session), prompter_(prompter) {
+  setWindowTitle(texts_.text(61250));
+  auto* layout = new QVBoxLayout(this);
+  tabs_ = new QTabWidget(this);
+  tabs_->setUsesScrollButtons(true);
+  layout->addWidget(tabs_);
+  pages_.reserve(sheetData.pages.size());
+  for (const SheetPage& page : sheetData.pages) {
+    pages_.push_back(PageUi{page.id, page.fields, {}, {}, nullptr});
+    PageUi& ui = pages_.back();
+    QWidget* widget = isListPage(page.id) ? makeListPage(ui, page) : makeFormPage(ui, page);
+    tabs_->addTab(widget, texts_.text(pageTitle(page.id)));
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(texts_.text(text::kOk));
+  buttons->button(QDialogButtonBox::Cancel)->setText(texts_.text(text::kCancel));
+  connect(buttons, &QDialogButtonBox::accepted, this, &SettingsSheet::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &SettingsSheet::reject);
+  layout->addWidget(buttons);
+  resize(900, 640);
+
+  // The link is checked while the sheet is open; a lost UT closes it.
+  linkTimer_ = new QTimer(this);
+  linkTimer_->setInterval(kLinkCheckMs);
+  connect(linkTimer_, &QTimer::timeout, this, &SettingsSheet::checkConnection);
+  linkTimer_->start();
+}
+
+QWidget* SettingsSheet::makeFormPage(PageUi& ui, const SheetPage& page) {
+  auto* scroll = new QScrollArea;
+  scroll->setWidgetResizable(true);
+  auto* inner = new QWidget;
+  auto* form = new QFormLayout(inner);
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  for (std::size_t i = 0; i < ui.fields.size(); ++i) {
+    const Field& field = ui.fields[i];
+    const std::optional<QString>& value = page.values.values[i];
+    const QString shown = value.value_or(field.fallback);
+    QWidget* widget = nullptr;
+    switch (field.kind) {
+      case FieldKind::Choice: {
+        auto* combo = new QComboBox;
+        combo->addItems(page.values.choices[i]);
+        const int at = combo->findText(shown);
+        if (at >= 0) {
+          combo->setCurrentIndex(at);
+        } else if (!shown.isEmpty() && value) {
+          // A name the list lacks still shows what the UT holds.
+          combo->addItem(shown);
+          combo->setCurrentIndex(combo->count() - 1);
+        }
+        widget = combo;
+        break;
+      }
+      case FieldKind::Flag: {
+        auto* check = new QCheckBox;
+        check->setChecked(shown == QLatin1String("1"));
+        widget = check;
+        break;
+      }
+      case FieldKind::Number: {
+        auto* edit = new QLineEdit(shown);
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,11}")), edit));
+        edit->setToolTip(QStringLiteral("%1 .. %2").arg(field.minimum).arg(field.maximum));
+        widget = edit;
+        break;
+      }
+      case FieldKind::Text: widget = new QLineEdit(shown); break;
+    }
+    widget->setObjectName(QStringLiteral("field_%1").arg(field.label));
+    if (!field.write) widget->setEnabled(false);
+    if (!value && field.disableUnread) widget->setEnabled(false);
+    auto* label = new QLabel(texts_.text(field.label));
+    label->setBuddy(widget);
+    form->addRow(label, widget);
+    ui.widgets.push_back(widget);
+    ui.initial.push_back(valueOf(ui, i));
+  }
+  scroll->setWidget(inner);
+  if (!isListPage(page.id)) return scroll;
+  return scroll;
+}
+
+QWidget* SettingsSheet::makeListPage(PageUi& ui, const SheetPage& page) {
+  auto* widget = new QWidget;
+  auto* layout = new QVBoxLayout(widget);
+  auto* list = new QTreeWidget;
+  list->setObjectName(QStringLiteral("list"));
+  list->setRootIsDecorated(false);
+  list->setAllColumnsShowFocus(true);
+  QStringList headers;
+  if (page.id == PageId::PhoneBook) {
+    headers << texts_.text(text::kPosition) << texts_.text(text::kName) << texts_.text(text::kNumber)
+            << texts_.text(text::kSecret);
+  } else {
+    headers << texts_.text(text::kPosition) << texts_.text(text::kMcc) << texts_.text(text::kMnc)
+            << texts_.text(text::kCountryName) << texts_.text(text::kNetworkName) << texts_.text(text::kPreference)
+            << texts_.text(text::kProhibited);
+  }
+  list->setHeaderLabels(headers);
+  for (const ListRow& row : page.rows) {
+    auto* item = new QTreeWidgetItem(row.columns);
+    item->setData(0, Qt::UserRole, row.index);
+    list->addTopLevelItem(item);
+  }
+  for (int c = 0; c < headers.size(); ++c) list->resizeColumnToContents(c);
+  if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
+  list->installEventFilter(this);
+  ui.list = list;
+  layout->addWidget(list);
+  auto* edit = new QPushButton(texts_.text(text::kEditEntry));
+  edit->setAutoDefault(false);
+  const PageId id = page.id;
+  connect(edit, &QPushButton::clicked, this, [this, id] { editEntry(id); });
+  connect(list, &QTreeWidget::itemDoubleClicked, this, [this, id] { editEntry(id); });
+  auto* row = new QHBoxLayout;
+  row->addWidget(edit);
+  row->addStretch();
+  layout->addLayout(row);
+  // The service providers page also holds the home service provider.
+  if (!ui.fields.empty()) {
+    QWidget* form = makeFormPage(ui, page);
+    form->setMaximumHeight(90);
+    layout->addWidget(form);
+  }
+  return widget;
+}
+
+QString SettingsSheet::valueOf(const PageUi& ui, std::size_t field) const {
+  QWidget* widget = ui.widgets[field];
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText();
+  if (auto* check = qobject_cast<QCheckBox*>(widget)) return check->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+  return {};
+}
+
+QWidget* SettingsSheet::fieldWidget(PageId page, uint32_t label) const {
+  for (const PageUi& ui : pages_) {
+    if (ui.id != page) continue;
+    for (std::size_t i = 0; i < ui.fields.size(); ++i) {
+      if (ui.fields[i].label == label) return ui.widgets[i];
+    }
+  }
+  return nullptr;
+}
+
+QTreeWidget* SettingsSheet::listOf(PageId page) const {
+  for (const PageUi& ui : pages_) {
+    if (ui.id == page) return ui.list;
+  }
+  return nullptr;
+}
+
+bool SettingsSheet::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      for (const PageUi& ui : pages_) {
+        if (ui.list == watched) {
+          editEntry(ui.id);
+          return true;
+        }
+      }
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void SettingsSheet::editEntry(PageId page) {
+  QTreeWidget* list = listOf(page);
+  if (list == nullptr || list->currentItem() == nullptr || busy_) return;
+  QTreeWidgetItem* item = list->currentItem();
+  const int index = item->data(0, Qt::UserRole).toInt();
+
+  QDialog dialog(this);
+  dialog.setWindowTitle(texts_.plain(text::kEditEntry));
+  auto* form = new QFormLayout(&dialog);
+  QLineEdit* first = nullptr;
+  QLineEdit* second = nullptr;
+  QSpinBox* preference = nullptr;
+  auto* flag = new QCheckBox;
+  if (page == PageId::PhoneBook) {
+    first = new QLineEdit(item->text(1));
+    first->setMaxLength(12);
+    second = new QLineEdit(item->text(2));
+    second->setMaxLength(32);
+    flag->setChecked(!item->text(3).isEmpty());
+    form->addRow(texts_.text(text::kName), first);
+    form->addRow(texts_.text(text::kNumber), second);
+    form->addRow(texts_.text(text::kSecret), flag);
+  } else {
+    first = new QLineEdit(item->text(3));
+    first->setMaxLength(12);
+    second = new QLineEdit(item->text(4));
+    second->setMaxLength(12);
+    preference = new QSpinBox;
+    preference->setRange(0, 255);
+    preference->setValue(item->text(5).toInt());
+    flag->setChecked(!item->text(6).isEmpty());
+    form->addRow(texts_.text(text::kCountryName), first);
+    form->addRow(texts_.text(text::kNetworkName), second);
+    form->addRow(texts_.text(text::kPreference), preference);
+    form->addRow(texts_.text(text::kProhibited), flag);
+  }
+  first->setObjectName(QStringLiteral("entryFirst"));
+  second->setObjectName(QStringLiteral("entrySecond"));
+  flag->setObjectName(QStringLiteral("entryFlag"));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  buttons->button(QDialogButtonBox::Ok)->setText(texts_.text(text::kOk));
+  buttons->button(QDialogButtonBox::Cancel)->setText(texts_.text(text::kCancel));
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return;
+
+  const QString a = first->text(), b = second->text();
+  const bool on = flag->isChecked();
+  const int pref = preference != nullptr ? preference->value() : 0;
+  busy_ = true;
+  session_.run<HRESULT>(
+      this,
+      [page, index, a, b, on, pref](Session& s) {
+        return page == PageId::PhoneBook ? writePhoneBookEntry(s, index, a, b, on)
+                                         : writeServiceProvider(s, index, a, b, pref, on);
+      },
+      [this, page, item, a, b, on, pref](HRESULT hr) {
+        busy_ = false;
+        if (FAILED(hr)) {
+          prompter_.warn(this, texts_.format(text::kEntryNotWritten, {hex8(hr)}));
+        } else if (page == PageId::PhoneBook) {
+          item->setText(1, a);
+          item->setText(2, b);
+          item->setText(3, on ? QStringLiteral("*") : QString());
+        } else {
+          item->setText(3, a);
+          item->setText(4, b);
+          item->setText(5, QString::number(pref));
+          item->setText(6, on ? QStringLiteral("*") : QString());
+        }
+        emit settled();
+      });
+}
+
+void SettingsSheet::accept() {
+  if (busy_) return;
+  struct Change {
+    Field field;
+    QString value;
+  };
+  std::vector<Change> changes;
+  for (const PageUi& ui : pages_) {
+    for (std::size_t i = 0; i < ui.fields.size(); ++i) {
+      if (!ui.fields[i].write || !ui.widgets[i]->isEnabled()) continue;
+      const QString value = valueOf(ui, i);
+      if (value != ui.initial[i]) changes.push_back({ui.fields[i], value});
+    }
+  }
+  if (changes.empty()) {
+    linkTimer_->stop();
+    QDialog::accept();
+    return;
+  }
+  busy_ = true;
+  setEnabled(false);
+  struct Failure {
+    uint32_t label;
+    QString value;
+    HRESULT hr;
+  };
+  session_.run<std::vector<Failure>>(
+      this,
+      [changes](Session& s) {
+        std::vector<Failure> failures;
+        for (const Change& change : changes) {
+          const HRESULT hr = change.field.write(s, change.value);
+          if (FAILED(hr)) failures.push_back({change.field.label, change.value, hr});
+        }
+        return failures;
+      },
+      [this](std::vector<Failure> failures) {
+        busy_ = false;
+        setEnabled(true);
+        for (const Failure& failure : failures) {
+          const QString message = failure.hr == E_INVALIDARG
+                                      ? texts_.format(text::kValueNotAccepted,
+                                                      {failure.value, texts_.text(failure.label)})
+                                      : texts_.format(61253, {hex8(failure.hr)});
+          prompter_.warn(this, message);
+        }
+        emit settled();
+        if (failures.empty()) {
+          linkTimer_->stop();
+          QDialog::accept();
+        }
+      });
+}
+
+void SettingsSheet::checkConnection() {
+  session_.run<bool>(this, [](Session& s) { return s.linkAlive(); },
+                     [this](bool alive) {
+                       if (alive || !linkTimer_->isActive()) return;
+                       linkTimer_->stop();
+                       prompter_.warn(this, texts_.text(61452));
+                       reject();
+                     });
+}
+
+}  // namespace utvex

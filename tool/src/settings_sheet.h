@@ -1,0 +1,87 @@
+// The settings sheet: one tab per page, chosen by the UT's main model. Form
+// pages edit the settings their table lists; the phone book and service
+// provider pages show a list whose entries are edited one at a time (Enter
+// on the list edits the selected entry). OK stages the changed values in
+// the connection object's item cache; Write Changes sends them to the UT.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <vector>
+
+#include "page_specs.h"
+
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+class QWidget;
+
+namespace utvex {
+
+class Prompter;
+class SessionThread;
+class Texts;
+
+struct SheetPage {
+  PageId id;
+  std::vector<Field> fields;
+  PageValues values;
+  std::vector<ListRow> rows;  // the list pages
+};
+
+struct SheetData {
+  HRESULT hr = S_OK;
+  uint32_t failureText = 0;  // with hr: the message to show
+  UTMainModel model = UTM_UNKNOWN;
+  std::vector<SheetPage> pages;
+};
+
+// Reads everything the sheet shows (on the session thread).
+SheetData readSheet(Session& session);
+
+class SettingsSheet : public QDialog {
+  Q_OBJECT
+ public:
+  SettingsSheet(const Texts& texts, SessionThread& session, Prompter& prompter, SheetData data, QWidget* parent);
+
+  QTabWidget* tabs() const { return tabs_; }
+  // The field widget of a page (QComboBox, QLineEdit or QCheckBox).
+  QWidget* fieldWidget(PageId page, uint32_t label) const;
+  QTreeWidget* listOf(PageId page) const;
+  // True while staged writes are on their way.
+  bool busy() const { return busy_; }
+
+ public slots:
+  void accept() override;
+  // Edits the selected entry of a list page (what Enter on its list does).
+  void editEntry(PageId page);
+
+ signals:
+  void settled();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct PageUi {
+    PageId id;
+    std::vector<Field> fields;
+    std::vector<QWidget*> widgets;
+    std::vector<QString> initial;
+    QTreeWidget* list = nullptr;
+  };
+  QWidget* makeFormPage(PageUi& ui, const SheetPage& page);
+  QWidget* makeListPage(PageUi& ui, const SheetPage& page);
+  QString valueOf(const PageUi& ui, std::size_t field) const;
+  void checkConnection();
+
+  const Texts& texts_;
+  SessionThread& session_;
+  Prompter& prompter_;
+  QTabWidget* tabs_ = nullptr;
+  QTimer* linkTimer_ = nullptr;
+  std::vector<PageUi> pages_;
+  bool busy_ = false;
+};
+
+}  // namespace utvex

@@ -1,0 +1,179 @@
+#include "ut_session.h"
+
+#include <QSemaphore>
+#include <chrono>
+#include <thread>
+
+#include "kmx/platform/named_mutex.h"
+
+namespace utvex {
+
+using vx::com::ComPtr;
+
+namespace {
+constexpr int kPortWaitMs = 500;
+constexpr int kLinkPollMs = 50;
+}  // namespace
+
+std::string portMutexName(const std::string& port) {
+  std::string name = port;
+  if (name.rfind("/dev/", 0) == 0) name.erase(0, 5);
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  return "VEX_" + name;
+}
+
+QString takeText(LPWSTR text) {
+  if (text == nullptr) return {};
+  QString copy = QString::fromUtf16(text);
+  CoTaskMemFree(text);
+  return copy;
+}
+
+Session::~Session() { disconnect(false); }
+
+UINT Session::linkState() const {
+  UINT state = 0;
+  if (!connection_ || FAILED(connection_->GetConnectionState(&state))) return 0;
+  return state;
+}
+
+bool Session::linkAlive() const {
+  const UINT state = linkState();
+  return state == kLinkUp || state == kLinkEstablishing;
+}
+
+ConnectResult Session::connect(const ConnectRequest& request, const std::atomic<bool>& cancel) {
+  ConnectResult result;
+  if (linkAlive()) {
+    result.outcome = ConnectOutcome::AlreadyConnected;
+    return result;
+  }
+  disconnect(false);
+
+  // The port's mutex, waited for at most 500 ms: held by another instance,
+  // the port is refused.
+  auto mutex = kmx::NamedMutex::create(portMutexName(request.port));
+  if (!mutex || mutex->lock(kPortWaitMs) == kmx::NamedMutex::LockResult::TimedOut) {
+    result.outcome = ConnectOutcome::PortInUse;
+    return result;
+  }
+  portMutex_ = std::move(mutex);
+  port_ = request.port;
+
+  auto fail = [&](ConnectOutcome outcome, HRESULT hr) {
+    disconnect(false);
+    result.outcome = outcome;
+    result.hr = hr;
+    return result;
+  };
+
+  HRESULT hr = vx::com::CreateInstance(CLSID_VexConnection, &connection_);
+  if (FAILED(hr)) return fail(ConnectOutcome::CreateFailed, hr);
+  // The port name field holds at most 19 characters and the NUL.
+  const std::string name = request.port.substr(0, kVexPortNameSize - 1);
+  hr = connection_->SetComPortName(name.c_str());
+  if (FAILED(hr)) return fail(ConnectOutcome::PortNameFailed, hr);
+  connection_->SetMessagesEnabled(0);
+  hr = connection_->SetTimeout(static_cast<UINT>(request.timeoutSeconds));
+  if (SUCCEEDED(hr)) hr = connection_->SetSpeed(static_cast<ComPortSpeedType>(request.baudRate));
+  if (FAILED(hr)) return fail(ConnectOutcome::SettingsFailed, hr);
+  hr = connection_->StartConnection();
+  if (hr == VEX_E_CREATE_CONNECTION) return fail(ConnectOutcome::LinkServerFailed, hr);
+  if (FAILED(hr)) return fail(ConnectOutcome::StartFailed, hr);
+
+  // The link comes up on the client library's thread; wait for it here, off
+  // the window's thread, so that the window can offer a cancel.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(request.waitForLinkMs);
+  while (linkState() != kLinkUp) {
+    if (cancel) return fail(ConnectOutcome::Cancelled, E_ABORT);
+    if (std::chrono::steady_clock::now() > deadline) return fail(ConnectOutcome::NoAnswer, VEX_E_NOT_CONNECTED);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLinkPollMs));
+  }
+  hr = connection_->FinishConnecting(request.spc.c_str());
+  if (FAILED(hr)) return fail(ConnectOutcome::FinishFailed, hr);
+
+  hr = vx::com::CreateInstance(CLSID_UTConfig, &config_);
+  if (SUCCEEDED(hr)) hr = config_.As(&attach_);
+  if (SUCCEEDED(hr)) hr = attach_->AttachConnection(connection_.Get());
+  if (FAILED(hr)) return fail(ConnectOutcome::AttachFailed, hr);
+
+  result.utText = describe();
+  return result;
+}
+
+QString Session::describe() const {
+  auto version = connectionAs<IVexVersionExt>();
+  if (!version || !linkAlive()) return {};
+  // The version data is read from the UT once per connection.
+  version->UpdateAllItems();
+  LPWSTR model = nullptr, esn = nullptr, software = nullptr, wdc = nullptr;
+  version->GetUTModel(&model);
+  version->GetESN(&esn);
+  version->GetUTFirmwareRev(&software);
+  version->GetWarrantyDateCode(&wdc);
+  QStringList parts{takeText(model), takeText(esn), takeText(software), takeText(wdc)};
+  for (QString& part : parts) part = part.simplified().remove(QLatin1Char('|'));
+  return parts.join(QLatin1Char('|'));
+}
+
+void Session::disconnect(bool keepLink) {
+  if (attach_) attach_->DetachConnection();
+  attach_.Reset();
+  config_.Reset();
+  if (connection_) {
+    if (keepLink) {
+      connection_->PrepareForDownload();
+      return;
+    }
+    connection_->CloseConnection();
+  }
+  connection_.Reset();
+  if (portMutex_) portMutex_->unlock();
+  portMutex_.reset();
+  port_.clear();
+}
+
+SessionThread::SessionThread() {
+  thread_.setObjectName(QStringLiteral("ut-session"));
+  context_ = new QObject;
+  context_->moveToThread(&thread_);
+  thread_.start();
+  // The session object is made on its own thread, where it is also ended.
+  QSemaphore made;
+  QMetaObject::invokeMethod(context_, [this, &made] {
+    session_ = std::make_unique<Session>();
+    made.release();
+  }, Qt::QueuedConnection);
+  made.acquire();
+}
+
+SessionThread::~SessionThread() {
+  cancel_ = true;
+  QSemaphore ended;
+  QMetaObject::invokeMethod(context_, [this, &ended] {
+    session_.reset();
+    delete context_;
+    context_ = nullptr;
+    ended.release();
+  }, Qt::QueuedConnection);
+  ended.acquire();
+  thread_.quit();
+  thread_.wait();
+}
+
+void SessionThread::post(std::function<void(Session&)> job) {
+  QMetaObject::invokeMethod(context_, [this, job = std::move(job)] { job(*session_); }, Qt::QueuedConnection);
+}
+
+void SessionThread::runAndWait(const std::function<void(Session&)>& job) {
+  QSemaphore done;
+  QMetaObject::invokeMethod(context_, [this, &job, &done] {
+    if (session_) job(*session_);
+    done.release();
+  }, Qt::QueuedConnection);
+  done.acquire();
+}
+
+}  // namespace utvex

@@ -1,0 +1,872 @@
+// The service tool driven as a service engineer drives it, on the offscreen
+// platform, against simulated UTs served through the real link server:
+// start-up pieces (locale, stored settings, desktop entry), connecting and
+// the port's exclusion, the settings sheet for every UT model, writing
+// changes and reading them back, save and restore with the report.
+#include <QCheckBox>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "connect_dialog.h"
+#include "desktop_entry.h"
+#include "download_dialog.h"
+#include "nv_browser.h"
+#include "image_files.h"
+#include "swap_wizard.h"
+#include "ut_records.h"
+#include "kmx/testing/runtime_sandbox.h"
+#include "main_window.h"
+#include "page_specs.h"
+#include "settings_sheet.h"
+#include "test_support.h"
+#include "text_ids.h"
+#include "tool_settings.h"
+
+using namespace utvex;
+using namespace utvex::testing;
+
+namespace {
+constexpr int kWaitMs = 60000;
+}
+
+class UtvexTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir home_;
+  std::unique_ptr<kmx::testing::RuntimeSandbox> sandbox_;
+  std::unique_ptr<kmx::sim::UtSimulator> sim_;
+  std::shared_ptr<vx::res::ResourceLibrary> library_;
+  std::unique_ptr<Texts> texts_;
+  std::unique_ptr<TestPrompter> prompter_;
+
+  void startSimulator(uint8_t model = kmx::sim::main_model::kTrimodePortable, const char* port = "UT1") {
+    kmx::sim::SimulatorOptions options;
+    options.portName = port;
+    options.catalogue.mainModel = model;
+    sim_ = std::make_unique<kmx::sim::UtSimulator>(options);
+    QVERIFY2(sim_->start(), sim_->lastError().c_str());
+  }
+
+  void useLanguage(const char* file) {
+    library_ = loadLanguage(file);
+    QVERIFY(library_->loaded());
+    texts_ = std::make_unique<Texts>(library_);
+    prompter_ = std::make_unique<TestPrompter>(*texts_);
+  }
+
+  std::unique_ptr<MainWindow> makeWindow() {
+    auto window = std::make_unique<MainWindow>(*texts_, openSettings(*texts_), *prompter_);
+    window->resize(1280, 800);
+    window->show();
+    return window;
+  }
+
+  static bool connectWindow(MainWindow& window, const QString& port = QStringLiteral("UT1")) {
+    window.connectTo(port, 115200, QStringLiteral("000000"));
+    return QTest::qWaitFor([&] { return !window.busy(); }, kWaitMs) && window.connected();
+  }
+
+  static SettingsSheet* openSheet(MainWindow& window) {
+    window.action(MainWindow::Command::ConfigureUt)->trigger();
+    if (!QTest::qWaitFor([&] { return !window.busy(); }, kWaitMs)) return nullptr;
+    return window.sheet();
+  }
+
+  QStringList tabTitles(SettingsSheet* sheet) {
+    QStringList titles;
+    for (int i = 0; i < sheet->tabs()->count(); ++i) titles << sheet->tabs()->tabText(i);
+    return titles;
+  }
+
+  QStringList titlesOf(const std::vector<PageId>& pages) {
+    QStringList titles;
+    for (PageId page : pages) titles << texts_->text(pageTitle(page));
+    return titles;
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(home_.isValid());
+    qputenv("XDG_CONFIG_HOME", home_.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", home_.filePath(QStringLiteral("data")).toUtf8());
+  }
+
+  void init() {
+    sandbox_ = std::make_unique<kmx::testing::RuntimeSandbox>();
+    // The class table of this build only.
+    const QByteArray data = QByteArray::fromStdString(sandbox_->runtimeDir() + "/data");
+    qputenv("XDG_DATA_HOME", data);
+    qputenv("XDG_DATA_DIRS", data);
+    useLanguage("libVEXResENU.so");
+    // Each case starts from the default settings.
+    openSettings(*texts_)->clear();
+  }
+
+  void cleanup() {
+    sim_.reset();
+    sandbox_.reset();
+  }
+
+  // --- start-up ------------------------------------------------------------------------
+
+  void localeChoosesLibrary() {
+    QCOMPARE(vx::res::resourceFileForLocale("fr_CA.UTF-8"), std::string("libVEXResENU.so"));
+    QCOMPARE(vx::res::resourceFileForLocale("fr_FR.UTF-8"), std::string("libVEXResFRA.so"));
+    QCOMPARE(vx::res::resourceFileForLocale("es_ES"), std::string("libVEXResESN.so"));
+    QCOMPARE(vx::res::resourceFileForLocale("pt_BR"), std::string("libVEXResPTB.so"));
+    struct Case {
+      const char* locale;
+      const char* language;
+    };
+    for (const Case& c : {Case{"fr_CA.UTF-8", "ENU"}, Case{"fr_FR.UTF-8", "FRA"}, Case{"es_ES.UTF-8", "ESN"},
+                          Case{"pt_BR.UTF-8", "PTB"}}) {
+      qputenv("LC_ALL", c.locale);
+      const vx::res::ResourceLibrary library = vx::res::loadForUser();
+      QCOMPARE(QString::fromStdString(library.language()), QString::fromLatin1(c.language));
+    }
+    qputenv("LC_ALL", "C.UTF-8");
+    // The window's commands carry the chosen library's texts.
+    QStringList connectTexts;
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      auto window = makeWindow();
+      QCOMPARE(window->action(MainWindow::Command::Connect)->text(), texts_->text(61374));
+      QCOMPARE(window->menuBar()->actions().first()->text(), texts_->text(61370));
+      connectTexts << texts_->text(61370);
+      screenshot(window.get(), QStringLiteral("main-disconnected-") + QString::fromStdString(library_->language()));
+    }
+    connectTexts.removeDuplicates();
+    QCOMPARE(connectTexts.size(), 4);  // the File menu in four languages
+  }
+
+  void everyCommandHasAShortcut() {
+    auto window = makeWindow();
+    QSet<QString> keys;
+    const QAction* toolbarToggle = window->findChild<QToolBar*>(QStringLiteral("toolbar"))->toggleViewAction();
+    for (QAction* a : window->findChildren<QAction*>()) {
+      if (a->text().isEmpty() || a->menu() != nullptr || a == toolbarToggle) continue;
+      QVERIFY2(!a->shortcut().isEmpty(), qPrintable(a->text()));
+      keys.insert(a->shortcut().toString());
+    }
+    QVERIFY(keys.size() >= 10);
+    // Without a UT the commands that need one are off.
+    QVERIFY(window->action(MainWindow::Command::Connect)->isEnabled());
+    QVERIFY(!window->action(MainWindow::Command::ConfigureUt)->isEnabled());
+    QVERIFY(!window->action(MainWindow::Command::WriteChanges)->isEnabled());
+  }
+
+  void settingsKeepTheirValues() {
+    {
+      auto store = openSettings(*texts_);
+      store->clear();
+      // No port name: the port number picks among the default names.
+      store->setValue(texts_->text(61307), 3);
+      // A value of the wrong kind keeps the default.
+      store->setValue(texts_->text(61308), QStringLiteral("fast"));
+      const ToolSettings loaded = loadSettings(*store, *texts_);
+      QCOMPARE(loaded.portName, QStringLiteral("COM3"));
+      QCOMPARE(loaded.baudRate, 115200);
+      store->setValue(texts_->text(61307), 9);
+      QCOMPARE(loadSettings(*store, *texts_).portName, QStringLiteral("COM1"));
+    }
+    {
+      auto store = openSettings(*texts_);
+      ToolSettings settings;
+      settings.portName = QStringLiteral("ttyUSB3");
+      settings.baudRate = 38400;
+      settings.recordLogFile = QStringLiteral("/tmp/records.txt");
+      settings.showToolbar = 0;
+      saveSettings(*store, *texts_, settings);
+    }
+    // The values are kept under the company and program names, "Config".
+    QSettings raw(QStringLiteral("UTVEX"), QStringLiteral("Utvex"));
+    QCOMPARE(raw.value(QStringLiteral("Config/PortName")).toString(), QStringLiteral("ttyUSB3"));
+    QCOMPARE(raw.value(QStringLiteral("Config/BaudRate")).toInt(), 38400);
+    auto window = makeWindow();
+    QCOMPARE(window->settings().portName, QStringLiteral("ttyUSB3"));
+    QCOMPARE(window->settings().recordLogFile, QStringLiteral("/tmp/records.txt"));
+    QVERIFY(!window->findChild<QToolBar*>(QStringLiteral("toolbar"))->isVisibleTo(window.get()));
+    window->action(MainWindow::Command::Toolbar)->trigger();
+    QVERIFY(window->findChild<QToolBar*>(QStringLiteral("toolbar"))->isVisibleTo(window.get()));
+  }
+
+  void registrationWritesTheDesktopEntry() {
+    QCOMPARE(registrationSwitch({"Utvex", "/RegServer"}), Registration::Register);
+    QCOMPARE(registrationSwitch({"Utvex", "--unregserver"}), Registration::Unregister);
+    QCOMPARE(registrationSwitch({"Utvex", "-regserver"}), Registration::Register);
+    QCOMPARE(registrationSwitch({"Utvex", "RegServerX"}), Registration::None);
+    QString error;
+    QVERIFY(registerDesktopEntry(QStringLiteral("/opt/my tools/Utvex"), QStringLiteral("UTVEX Service Tool"), &error));
+    QVERIFY(desktopEntryPath().startsWith(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/")));
+    QFile entry(desktopEntryPath());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    QVERIFY(text.contains(QStringLiteral("Exec=\"/opt/my tools/Utvex\"\n")));
+    QVERIFY(text.contains(QStringLiteral("Name=UTVEX Service Tool\n")));
+    QVERIFY(unregisterDesktopEntry(&error));
+    QVERIFY(!QFile::exists(desktopEntryPath()));
+    QVERIFY(unregisterDesktopEntry(&error));
+  }
+
+  // --- connecting ----------------------------------------------------------------------
+
+  void connectDialogListsPorts() {
+    startSimulator();
+    ConnectDialog dialog(*texts_, QStringLiteral("UT1"), 57600, 0, nullptr);
+    QVERIFY(dialog.portBox()->findText(QStringLiteral("UT1")) >= 0);
+    QCOMPARE(dialog.baudRate(), 57600);
+    QVERIFY(dialog.problemLabel()->isHidden());
+    // A device node the user may not open says why.
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("ttyFAKE"));
+    QFile file(node);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QFile::setPermissions(node, QFileDevice::Permissions());
+    dialog.portBox()->setCurrentText(node);
+    if (::geteuid() != 0) {
+      QVERIFY(!dialog.problemLabel()->text().isEmpty());
+      QVERIFY(dialog.problemLabel()->text().contains(node));
+    }
+    dialog.portBox()->setCurrentText(QStringLiteral("UT1"));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    screenshot(&dialog, QStringLiteral("connect-dialog"));
+  }
+
+  void connectsAndDisconnects() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    QVERIFY(window->utLabel()->text().contains(QStringLiteral("ESN")));
+    // The ESN the simulated UT reports is shown.
+    QVERIFY(window->findChild<QLabel*>(QStringLiteral("detail_61238"))->text().startsWith(QStringLiteral("0x")));
+    QVERIFY(window->action(MainWindow::Command::ConfigureUt)->isEnabled());
+    QVERIFY(!window->action(MainWindow::Command::Connect)->isEnabled());
+    screenshot(window.get(), QStringLiteral("main-connected"));
+    window->action(MainWindow::Command::Disconnect)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QVERIFY(!window->connected());
+    QCOMPARE(window->utLabel()->text(), texts_->text(61395));
+    // The port is free again.
+    QVERIFY(connectWindow(*window));
+  }
+
+  void secondInstanceRefusedOnSamePort() {
+    startSimulator();
+    auto first = makeWindow();
+    QVERIFY(connectWindow(*first));
+    auto second = makeWindow();
+    QVERIFY(!connectWindow(*second));
+    QCOMPARE(prompter_->lastText(), texts_->format(text::kPortInUse, {QStringLiteral("UT1")}));
+    QVERIFY(first->connected());
+    first->action(MainWindow::Command::Disconnect)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !first->busy(); }, kWaitMs));
+    QVERIFY(connectWindow(*second));
+  }
+
+  void wrongSpcIsRefused() {
+    startSimulator();
+    auto window = makeWindow();
+    window->connectTo(QStringLiteral("UT1"), 115200, QStringLiteral("1234567"));
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QVERIFY(!window->connected());
+    QVERIFY(!prompter_->messages.empty());
+    QVERIFY(prompter_->messages.back().warning);
+  }
+
+  // --- the settings sheet ---------------------------------------------------------------
+
+  void sheetPagesFollowTheModel_data() {
+    QTest::addColumn<int>("simModel");
+    QTest::addColumn<int>("utModel");
+    QTest::newRow("trimode") << int(kmx::sim::main_model::kTrimodePortable) << int(UTM_TRIMODE_PORTABLE);
+    QTest::newRow("singlemode") << int(kmx::sim::main_model::kSinglemodePortable) << int(UTM_SINGLEMODE_PORTABLE);
+    QTest::newRow("digital-fixed") << int(kmx::sim::main_model::kDigitalFixed) << int(UTM_DIGITAL_FIXED);
+    QTest::newRow("analog-fixed") << int(kmx::sim::main_model::kAnalogFixed) << int(UTM_ANALOG_FIXED);
+    QTest::newRow("module") << int(kmx::sim::main_model::kModule) << int(UTM_MODULE);
+  }
+
+  void sheetPagesFollowTheModel() {
+    QFETCH(int, simModel);
+    QFETCH(int, utModel);
+    startSimulator(static_cast<uint8_t>(simModel));
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    const QStringList expected = titlesOf(pagesForModel(static_cast<UTMainModel>(utModel)));
+    QCOMPARE(tabTitles(sheet), expected);
+    QCOMPARE(sheet->windowTitle(), texts_->text(61250));
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    sheet->tabs()->setCurrentIndex(sheet->tabs()->count() - 1);
+    screenshot(sheet, QStringLiteral("sheet-") + QString::fromLatin1(QTest::currentDataTag()));
+    sheet->reject();
+  }
+
+  void pageOrderRules() {
+    const std::vector<PageId> trimode{PageId::OrbitnetNam, PageId::CellularNam1, PageId::CellularNam2,
+                                      PageId::General, PageId::Features, PageId::Sounds, PageId::SecurityAlerts,
+                                      PageId::PhoneBook, PageId::ServiceProviders, PageId::Maintenance};
+    QVERIFY(pagesForModel(UTM_TRIMODE_PORTABLE) == trimode);
+    const std::vector<PageId> analog{PageId::OrbitnetNam, PageId::General, PageId::Afut, PageId::ServiceProviders,
+                                     PageId::Maintenance};
+    QVERIFY(pagesForModel(UTM_ANALOG_FIXED) == analog);
+    const std::vector<PageId> module{PageId::OrbitnetNam, PageId::General, PageId::ServiceProviders,
+                                     PageId::Maintenance};
+    QVERIFY(pagesForModel(UTM_MODULE) == module);
+    QVERIFY(pagesForModel(UTM_UNKNOWN).empty());
+  }
+
+  void sheetPagesInEveryLanguage() {
+    startSimulator();
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      auto window = makeWindow();
+      QVERIFY(connectWindow(*window));
+      screenshot(window.get(), QStringLiteral("main-connected-") + QString::fromStdString(library_->language()));
+      SettingsSheet* sheet = openSheet(*window);
+      QVERIFY(sheet != nullptr);
+      QVERIFY(QTest::qWaitForWindowExposed(sheet));
+      for (int i = 0; i < sheet->tabs()->count(); ++i) {
+        sheet->tabs()->setCurrentIndex(i);
+        screenshot(sheet, QStringLiteral("page-%1-%2").arg(QString::fromStdString(library_->language())).arg(i));
+      }
+      sheet->reject();
+      window.reset();
+    }
+  }
+
+  // Changes one setting on every page, writes them and reads them back
+  // through a new connection from the simulated UT.
+  void changesOnEveryPageReachTheUt() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+
+    auto edit = [&](PageId page, uint32_t label) { return qobject_cast<QLineEdit*>(sheet->fieldWidget(page, label)); };
+    auto combo = [&](PageId page, uint32_t label) { return qobject_cast<QComboBox*>(sheet->fieldWidget(page, label)); };
+    auto check = [&](PageId page, uint32_t label) { return qobject_cast<QCheckBox*>(sheet->fieldWidget(page, label)); };
+    auto bump = [](QLineEdit* field, int modulo) {
+      const int next = (field->text().toInt() + 1) % modulo;
+      field->setText(QString::number(next));
+      return field->text();
+    };
+    auto other = [](QComboBox* field) {
+      field->setCurrentIndex((field->currentIndex() + 1) % field->count());
+      return field->currentText();
+    };
+    QVERIFY(edit(PageId::OrbitnetNam, text::kLossOfCoverage) && edit(PageId::CellularNam1, text::kAccolc) &&
+            edit(PageId::CellularNam2, text::kAccolc) && edit(PageId::General, text::kCdmaSlotCycle) &&
+            combo(PageId::Features, text::kBacklight) && combo(PageId::Sounds, text::kRingerType) &&
+            check(PageId::SecurityAlerts, text::kMinuteAlert) && edit(PageId::Maintenance, text::kSatLockOrder) &&
+            edit(PageId::ServiceProviders, text::kHomeSp));
+    QVERIFY(edit(PageId::General, text::kCdmaSlotCycle)->isEnabled());
+    const QString coverage = bump(edit(PageId::OrbitnetNam, text::kLossOfCoverage), 600);
+    const QString accolc1 = bump(edit(PageId::CellularNam1, text::kAccolc), 16);
+    const QString accolc2 = bump(edit(PageId::CellularNam2, text::kAccolc), 16);
+    const QString slot = bump(edit(PageId::General, text::kCdmaSlotCycle), 8);
+    const QString backlight = other(combo(PageId::Features, text::kBacklight));
+    const QString ringer = other(combo(PageId::Sounds, text::kRingerType));
+    QCheckBox* minute = check(PageId::SecurityAlerts, text::kMinuteAlert);
+    minute->setChecked(!minute->isChecked());
+    const bool minuteOn = minute->isChecked();
+    const QString lockOrder = bump(edit(PageId::Maintenance, text::kSatLockOrder), 256);
+    edit(PageId::ServiceProviders, text::kHomeSp)->setText(QStringLiteral("310,410"));
+
+    // Enter on the phone book list edits the selected entry.
+    QTreeWidget* book = sheet->listOf(PageId::PhoneBook);
+    QVERIFY(book != nullptr);
+    QVERIFY2(book->topLevelItemCount() > 0, "the simulated UT's phone book is empty");
+    sheet->tabs()->setCurrentIndex(sheet->tabs()->indexOf(book->parentWidget()));
+    book->setFocus();
+    book->setCurrentItem(book->topLevelItem(0));
+    const int position = book->topLevelItem(0)->text(0).toInt();
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr && dialog != sheet);
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryFirst"))->setText(QStringLiteral("Service"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("entrySecond"))->setText(QStringLiteral("5551234"));
+      screenshot(dialog, QStringLiteral("phonebook-entry"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    QTest::keyClick(book, Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([&] { return !sheet->busy(); }, kWaitMs));
+    QCOMPARE(book->topLevelItem(0)->text(1), QStringLiteral("Service"));
+    QVERIFY(sheet->isVisible());  // Enter ran the page's action, not the sheet's OK
+
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61294));
+
+    QVERIFY(connectWindow(*window));
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QCOMPARE(edit(PageId::OrbitnetNam, text::kLossOfCoverage)->text(), coverage);
+    QCOMPARE(edit(PageId::CellularNam1, text::kAccolc)->text(), accolc1);
+    QCOMPARE(edit(PageId::CellularNam2, text::kAccolc)->text(), accolc2);
+    QCOMPARE(edit(PageId::General, text::kCdmaSlotCycle)->text(), slot);
+    QCOMPARE(combo(PageId::Features, text::kBacklight)->currentText(), backlight);
+    QCOMPARE(combo(PageId::Sounds, text::kRingerType)->currentText(), ringer);
+    QCOMPARE(check(PageId::SecurityAlerts, text::kMinuteAlert)->isChecked(), minuteOn);
+    QCOMPARE(edit(PageId::Maintenance, text::kSatLockOrder)->text(), lockOrder);
+    QCOMPARE(edit(PageId::ServiceProviders, text::kHomeSp)->text(), QStringLiteral("310,410"));
+    book = sheet->listOf(PageId::PhoneBook);
+    QTreeWidgetItem* entry = nullptr;
+    for (int i = 0; i < book->topLevelItemCount(); ++i) {
+      if (book->topLevelItem(i)->text(0).toInt() == position) entry = book->topLevelItem(i);
+    }
+    QVERIFY(entry != nullptr);
+    QCOMPARE(entry->text(1), QStringLiteral("Service"));
+    QCOMPARE(entry->text(2), QStringLiteral("5551234"));
+    sheet->reject();
+  }
+
+  void fixedUnitPageWrites() {
+    startSimulator(kmx::sim::main_model::kAnalogFixed);
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* wink = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::Afut, text::kEndCallWink));
+    QVERIFY(wink != nullptr && wink->isEnabled());
+    const QString value = QString::number((wink->text().toInt() + 25) % 1000);
+    wink->setText(value);
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window));
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QCOMPARE(qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::Afut, text::kEndCallWink))->text(), value);
+    sheet->reject();
+  }
+
+  void badValueIsReportedAndKeepsTheSheet() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::General, text::kCdmaSlotCycle))->setText(QStringLiteral("99"));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !sheet->busy(); }, kWaitMs));
+    QVERIFY(window->sheet() != nullptr);
+    QCOMPARE(prompter_->lastText(), texts_->format(text::kValueNotAccepted, {"99", texts_->text(text::kCdmaSlotCycle)}));
+    sheet->reject();
+  }
+
+  void lostConnectionClosesTheSheet() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    sim_->stop();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61452));
+  }
+
+  // --- save and restore ------------------------------------------------------------------
+
+  void saveAndRestoreWithReport() {
+    startSimulator();
+    QTemporaryDir dir;
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    const QString file = dir.filePath(QStringLiteral("old-ut.vex"));
+    prompter_->nextFile = file;
+    window->action(MainWindow::Command::SaveSettings)->trigger();  // no file yet: asks for one
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61421));
+    QVERIFY(QFileInfo(file).size() > 0);
+    QCOMPARE(window->settings().settingsFile, file);
+
+    // Change a setting in the UT, then restore the saved file into the tool
+    // and write it: the UT has the saved value again.
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* slot = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::General, text::kCdmaSlotCycle));
+    const QString saved = slot->text();
+    slot->setText(QString::number((saved.toInt() + 3) % 8));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window));
+
+    prompter_->answers = {true};  // show the report
+    window->action(MainWindow::Command::RestoreSettings)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !prompter_->reports.isEmpty(); }, kWaitMs));
+    QCOMPARE(prompter_->questions.last(), texts_->text(61432));
+    QVERIFY(!prompter_->reports.last().trimmed().isEmpty());
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window));
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QCOMPARE(qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::General, text::kCdmaSlotCycle))->text(), saved);
+    sheet->reject();
+  }
+
+  void restoreRefusesWhatIsNoSettingsFile() {
+    startSimulator();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("junk.vex"));
+    QFile junk(file);
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a settings file\n");
+    junk.close();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = file;
+    window->action(MainWindow::Command::RestoreSettings)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !prompter_->messages.empty(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61424));
+    QVERIFY(window->connected());
+  }
+
+  void failedSaveRemovesTheFile() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = QStringLiteral("/nonexistent-folder/x.vex");
+    window->action(MainWindow::Command::SaveSettingsAs)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !prompter_->messages.empty(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61420));
+    QVERIFY(window->settings().settingsFile.isEmpty());
+    QVERIFY(!window->connected());
+  }
+
+  // --- swap phone ---------------------------------------------------------------------------
+
+  void swapPhoneMovesTheSettings() {
+    startSimulator();
+    kmx::sim::SimulatorOptions options;
+    options.portName = "UT2";
+    kmx::sim::UtSimulator newUt(options);
+    QVERIFY2(newUt.start(), newUt.lastError().c_str());
+    auto window = makeWindow();
+    // Give the old UT a value the new one does not have.
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* slot = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::General, text::kCdmaSlotCycle));
+    const QString moved = QString::number((slot->text().toInt() + 5) % 8);
+    slot->setText(moved);
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window));
+
+    window->settings().saveCopyOnSwap = 1;
+    QTemporaryDir dir;
+    prompter_->nextFile = dir.filePath(QStringLiteral("copy.vex"));
+    window->action(MainWindow::Command::SwapPhone)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() != nullptr; }, kWaitMs));
+    SwapWizard* wizard = window->swapWizard();
+    QVERIFY(QTest::qWaitForWindowExposed(wizard));
+    screenshot(wizard, QStringLiteral("swap-start"));
+    wizard->next();
+    QVERIFY(QTest::qWaitFor([&] { return wizard->currentId() == SwapWizard::TypePage; }, kWaitMs));
+    screenshot(wizard, QStringLiteral("swap-copy"));
+    wizard->next();
+    QVERIFY(QTest::qWaitFor([&] { return wizard->currentId() == SwapWizard::TargetPage; }, kWaitMs));
+    QVERIFY(QFileInfo(prompter_->nextFile).size() > 0);
+    wizard->targetPort()->setCurrentText(QStringLiteral("UT2"));
+    screenshot(wizard, QStringLiteral("swap-target"));
+    prompter_->answers = {true};  // show the report
+    wizard->button(QWizard::FinishButton)->click();
+    QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() == nullptr && !window->busy(); }, kWaitMs));
+    QVERIFY2(prompter_->lastText() == texts_->text(61435), qPrintable(prompter_->lastText()));
+    QCOMPARE(prompter_->reports.size(), 1);
+    QVERIFY(window->connected());
+    // The window is on the new UT, which now has the old UT's value.
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QCOMPARE(qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::General, text::kCdmaSlotCycle))->text(), moved);
+    sheet->reject();
+    QVERIFY(newUt.counters().hostConnected);
+  }
+
+  void swapPhoneStopsWhenTheOldUtIsGone() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::SwapPhone)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() != nullptr; }, kWaitMs));
+    SwapWizard* wizard = window->swapWizard();
+    sim_->stop();
+    QVERIFY(QTest::qWaitFor([&] {
+      window->session().runAndWait([](Session&) {});
+      bool alive = true;
+      window->session().runAndWait([&](Session& s) { alive = s.linkAlive(); });
+      return !alive;
+    }, kWaitMs));
+    wizard->next();
+    QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() == nullptr && !window->busy(); }, kWaitMs));
+    QVERIFY(std::any_of(prompter_->messages.begin(), prompter_->messages.end(),
+                        [&](const RecordedMessage& m) { return m.text == texts_->text(61471); }));
+  }
+
+  // --- download ------------------------------------------------------------------------------
+
+  void downloadShowsProgressAndFlashes() {
+    startSimulator();
+    QTemporaryDir dir;
+    const std::string image = vx::download::testing::makeImage(
+        dir.path().toStdString(), "sw.s3", vx::download::testing::randomBytes(40000), "UT 5.0.1");
+    QVERIFY(!image.empty());
+    auto window = makeWindow();
+    window->setDownloadPauses(50, 50);
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = QString::fromStdString(image);
+    window->action(MainWindow::Command::DownloadSoftware)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
+    DownloadDialog* dialog = window->downloadDialog();
+    bool shot = false;
+    connect(dialog, &DownloadDialog::progressShown, this, [&](int percent) {
+      // A picture of the software image on its way.
+      if (shot || percent < 30 || percent >= 100 || dialog->phaseLabel()->text() != texts_->text(61524)) return;
+      shot = true;
+      screenshot(dialog, QStringLiteral("download-progress"));
+    });
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
+    QVERIFY(shot);
+    QCOMPARE(prompter_->lastText(), texts_->text(text::kDownloadDone));
+    const kmx::sim::FlashState flash = sim_->flashState();
+    QVERIFY(flash.software.has_value());
+    QCOMPARE(QString::fromStdString(flash.software->header), QStringLiteral("UT 5.0.1"));
+    QVERIFY(!window->connected());
+    QVERIFY(window->action(MainWindow::Command::Connect)->isEnabled());
+  }
+
+  void downloadCancels() {
+    startSimulator();
+    sim_->setPacing(true);
+    QTemporaryDir dir;
+    const std::string image = vx::download::testing::makeImage(
+        dir.path().toStdString(), "sw.s3", vx::download::testing::randomBytes(300000), "UT 6.0.0");
+    QVERIFY(!image.empty());
+    auto window = makeWindow();
+    window->setDownloadPauses(50, 50);
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = QString::fromStdString(image);
+    window->action(MainWindow::Command::DownloadSoftware)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
+    DownloadDialog* dialog = window->downloadDialog();
+    QVERIFY(QTest::qWaitFor([&] { return dialog->bar()->value() > 0 || !window->downloadDialog(); }, kWaitMs));
+    QVERIFY(window->downloadDialog() != nullptr);
+    // No: the transfer goes on.
+    prompter_->answers = {false};
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QVERIFY(dialog->running());
+    prompter_->answers = {true};
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QCOMPARE(dialog->phaseLabel()->text(), texts_->text(61534));
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(text::kDownloadCancelled));
+    QVERIFY(!sim_->flashState().software.has_value());
+  }
+
+  void downloadAsksAboutAFileThatIsNoSoftware() {
+    startSimulator();
+    QTemporaryDir dir;
+    const QString junk = dir.filePath(QStringLiteral("junk.hex"));
+    QFile file(junk);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("hello\n");
+    file.close();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = junk;
+    prompter_->answers = {false};
+    window->action(MainWindow::Command::DownloadSoftware)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->questions.last(), texts_->text(61479));
+    QVERIFY(window->downloadDialog() == nullptr);
+    QVERIFY(window->connected());
+  }
+
+  // --- call timers and the record log ------------------------------------------------------------
+
+  void callTimersShowTheCounters() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::CallTimers)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    auto* dialog = window->findChild<QDialog*>(QStringLiteral("callTimers"));
+    QVERIFY(dialog != nullptr);
+    auto* all = dialog->findChild<QLineEdit*>(QStringLiteral("count_%1").arg(text::kAllCalls));
+    QVERIFY(all != nullptr);
+    bool number = false;
+    all->text().toUInt(&number);
+    QVERIFY(number);
+    QVERIFY(dialog->findChild<QLineEdit*>(QStringLiteral("time_%1").arg(text::kAllCalls))->text().contains(':'));
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    screenshot(dialog, QStringLiteral("call-timers"));
+    dialog->close();
+  }
+
+  void callTimersRefusedForFixedAnalogUnits() {
+    startSimulator(kmx::sim::main_model::kAnalogFixed);
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::CallTimers)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61414));
+    QVERIFY(window->findChild<QDialog*>(QStringLiteral("callTimers")) == nullptr);
+  }
+
+  void recordLogGetsOneLinePerRecord() {
+    startSimulator();
+    QTemporaryDir dir;
+    auto window = makeWindow();
+    window->settings().recordLogFile = dir.filePath(QStringLiteral("records.txt"));
+    window->settings().appendRecordAfterWrite = 1;
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::AppendRecord)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->format(text::kRecordWritten, {window->settings().recordLogFile}));
+    // Writing changes appends another record.
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QFile file(window->settings().recordLogFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 3, qPrintable(lines.join(QLatin1Char('|'))));
+    QCOMPARE(lines[0], texts_->text(61427));
+    const QStringList fields = lines[1].split(QLatin1Char('\t'));
+    QCOMPARE(fields.size(), lines[0].split(QLatin1Char('\t')).size());
+    QVERIFY(!fields[2].isEmpty());  // the ESN
+    QCOMPARE(lines[2].split(QLatin1Char('\t'))[2], fields[2]);
+  }
+
+  // --- the NV browser ---------------------------------------------------------------------------
+
+  void nvBrowserEditsByPath() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::NvBrowser)->trigger();
+    NvBrowser* browser = window->nvBrowser();
+    QVERIFY(browser != nullptr);
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy() && browser->items()->count() > 0; }, kWaitMs));
+    QList<QListWidgetItem*> found =
+        browser->items()->findItems(QStringLiteral("NV_UI_WARRANTY_DATE_CODE"), Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    browser->items()->setCurrentItem(found.first());
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy() && browser->leaves()->topLevelItemCount() > 0; }, kWaitMs));
+    // A numeric leaf: its path and value fill the edit fields.
+    QTreeWidgetItem* leaf = nullptr;
+    for (int i = 0; i < browser->leaves()->topLevelItemCount() && leaf == nullptr; ++i) {
+      bool number = false;
+      browser->leaves()->topLevelItem(i)->text(2).toLongLong(&number);
+      if (number) leaf = browser->leaves()->topLevelItem(i);
+    }
+    QVERIFY(leaf != nullptr);
+    QVERIFY(leaf->text(3).isEmpty());
+    const QString path = leaf->text(0);
+    browser->leaves()->setCurrentItem(leaf);
+    QCOMPARE(browser->pathEdit()->text(), path);
+    const QString value = leaf->text(2) == QLatin1String("1") ? QStringLiteral("2") : QStringLiteral("1");
+    browser->valueEdit()->setText(value);
+    QTest::keyClick(browser->valueEdit(), Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy(); }, kWaitMs));
+    QTreeWidgetItem* changed = browser->leaves()->findItems(path, Qt::MatchExactly).value(0);
+    QVERIFY(changed != nullptr);
+    QCOMPARE(changed->text(2), value);
+    QCOMPARE(changed->text(3), QStringLiteral("*"));
+    QVERIFY(QTest::qWaitForWindowExposed(browser));
+    screenshot(browser, QStringLiteral("nv-browser"));
+    // Not in the UT before Write Changes; there after.
+    QVERIFY(sim_->nvValue(path.toStdString()) != std::optional<int64_t>(value.toLongLong()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(window->nvBrowser() == nullptr);
+    QCOMPARE(sim_->nvValue(path.toStdString()), std::optional<int64_t>(value.toLongLong()));
+  }
+
+  void nvBrowserRefusesAnUnknownPath() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::NvBrowser)->trigger();
+    NvBrowser* browser = window->nvBrowser();
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy(); }, kWaitMs));
+    browser->pathEdit()->setText(QStringLiteral("NV_NO_SUCH_ITEM.x"));
+    browser->valueEdit()->setText(QStringLiteral("3"));
+    browser->writeValue();
+    QVERIFY(QTest::qWaitFor([&] { return !browser->busy(); }, kWaitMs));
+    QVERIFY(!prompter_->messages.empty());
+    QVERIFY(prompter_->messages.back().warning);
+  }
+
+  // --- small pieces -----------------------------------------------------------------------------
+
+  void textsAndNames() {
+    QCOMPARE(substitute(QStringLiteral("error 0x%08X in %s, %d%% done"), {"8004032C", "UT1", "50"}),
+             QStringLiteral("error 0x8004032C in UT1, 50% done"));
+    QCOMPARE(substitute(QStringLiteral("%s and %s"), {"one"}), QStringLiteral("one and "));
+    QCOMPARE(hex8(static_cast<int32_t>(0x80040328u)), QStringLiteral("80040328"));
+    QCOMPARE(texts_->text(99999), QStringLiteral("#99999"));
+    QCOMPARE(texts_->plain(61376), QStringLiteral("Configure UT"));
+    QCOMPARE(portMutexName("/dev/ttyUSB0"), std::string("VEX_ttyUSB0"));
+    QCOMPARE(portMutexName("/dev/serial/by-id/usb-X"), std::string("VEX_serial_by-id_usb-X"));
+    QCOMPARE(portMutexName("UT1"), std::string("VEX_UT1"));
+  }
+
+  void unknownModelOpensNoSheet() {
+    startSimulator(0x10);
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::ConfigureUt)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QVERIFY(window->sheet() == nullptr);
+    QCOMPARE(prompter_->lastText(), texts_->text(61275));
+  }
+
+  void disconnectAsksAboutWaitingChanges() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* slot = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::General, text::kCdmaSlotCycle));
+    slot->setText(QString::number((slot->text().toInt() + 1) % 8));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    prompter_->answers = {false};
+    window->action(MainWindow::Command::Disconnect)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->questions.last(), texts_->text(61486));
+    QVERIFY(window->connected());
+    prompter_->answers = {true};
+    window->action(MainWindow::Command::Disconnect)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QCOMPARE(prompter_->questions.size(), 2);
+  }
+};
+
+QTEST_MAIN(UtvexTest)
+#include "utvex_test.moc"
