@@ -198,6 +198,46 @@ struct IVexParams1 : IUnknown {
   virtual HRESULT IsBrowserDirty(UINT* changedItems) = 0;
 };
 
+// The NV item tree as text, for browsers and command lines. Results are
+// task-allocated; lines end in "\n".
+struct IVexNVTree : IUnknown {
+  VX_COM_INTERFACE(IVexNVTree, IUnknown, "{6B1E0F42-3C57-4D8A-9E21-7F0C5B3A9D14}")
+  // Every item of the tree, in tree order, one name per line.
+  virtual HRESULT GetItemNames(LPWSTR* names) = 0;
+  // Every leaf of one item (expanding it), one line each:
+  // path TAB type name TAB value TAB changed ("0" or "1"). The value is
+  // decimal (signed for signed types), or the constant's name for an
+  // enumerated leaf whose value has one.
+  virtual HRESULT GetItemLeaves(LPCWSTR item, LPWSTR* lines) = 0;
+};
+
+// The name of a node data type as GetItemLeaves writes it.
+inline const char* VexNodeTypeName(NVNodeDataType type) {
+  switch (type) {
+    case NV_PTR: return "ptr";
+    case NV_CHAR: return "char";
+    case NV_SHORT: return "short";
+    case NV_INT: return "int";
+    case NV_LONG: return "long";
+    case NV_FLOAT: return "float";
+    case NV_DOUBLE: return "double";
+    case NV_UCHAR: return "uchar";
+    case NV_USHORT: return "ushort";
+    case NV_UINT: return "uint";
+    case NV_ULONG: return "ulong";
+    case NV_BLOB: return "blob";
+    case NV_BITFIELD: return "bitfield";
+    case NV_UBITFIELD: return "ubitfield";
+    case NV_UNKNOWN: break;
+  }
+  return "unknown";
+}
+
+// Whether values of the type are read as signed numbers.
+inline bool VexNodeTypeIsSigned(NVNodeDataType type) {
+  return type == NV_CHAR || type == NV_SHORT || type == NV_INT || type == NV_LONG || type == NV_BITFIELD;
+}
+
 // --- classes ------------------------------------------------------------------------
 
 inline constexpr CLSID CLSID_VexConnection =

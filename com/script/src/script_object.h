@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "download_run.h"
 #include "loop_scheduler.h"
@@ -60,6 +62,21 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   HRESULT ScriptObjectVersion(std::u16string* text) const;
   HRESULT ExclusivePort(int32_t* exclusive) const;
   HRESULT SetExclusivePort(int32_t exclusive);
+
+  // Raw NV item access by path, for items no setting covers. Values are
+  // text: decimal (signed for signed types) or 0x-hex numbers, or the
+  // constant's name for an enumerated leaf. Writes are staged like the
+  // settings' and reach the UT with CommitChanges.
+  struct NvLeaf {
+    std::string path;
+    std::string type;
+    std::string value;
+    bool changed = false;
+  };
+  HRESULT NvItemNames(std::vector<std::string>* names);
+  HRESULT NvLeaves(std::string_view item, std::vector<NvLeaf>* leaves);
+  HRESULT NvRead(std::string_view path, std::string* type, std::string* value);
+  HRESULT NvWrite(std::string_view path, std::string_view value);
 
   // SoftwareUpgrade, BootblockUpgrade and DownloadRAMProgram. The check
   // and the transfer run on a worker; `done` is called on the loop when the

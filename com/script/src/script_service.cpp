@@ -162,6 +162,7 @@ void ScriptService::createObject(sdbus::MethodCall call, bool ownedByCaller) {
                                       member.result, outNames,
                                       [this, id, &member](sdbus::MethodCall c) { dispatch(id, member, std::move(c)); });
   }
+  registerNvItems(*entry->dbusObject, id);
   entry->dbusObject->registerMethod(kObjectInterface, "Release", "", std::vector<std::string>{}, "",
                                     std::vector<std::string>{},
                                     [this, id](sdbus::MethodCall c) { releaseObject(id, std::move(c)); });
@@ -231,6 +232,21 @@ void ScriptService::dispatch(uint64_t id, const Member& member, sdbus::MethodCal
   Value result;
   HRESULT hr = member.handler(*object, args, result);
   reply(call, member, *object, hr, result);
+}
+
+void ScriptService::answer(uint64_t id, sdbus::MethodCall& call,
+                           const std::function<HRESULT(ScriptObject&, sdbus::MethodReply&)>& work) {
+  auto it = objects_.find(id);
+  if (it == objects_.end()) return;
+  ScriptObject& object = *it->second->object;
+  object.clearError();
+  auto reply = call.createReply();
+  const HRESULT hr = work(object, reply);
+  if (FAILED(hr)) {
+    call.createErrorReply(sdbus::Error(errorName(hr), errorText(object.lastError(), hr))).send();
+    return;
+  }
+  reply.send();
 }
 
 void ScriptService::reply(sdbus::MethodCall& call, const Member& member, ScriptObject& object, HRESULT hr,

@@ -24,6 +24,7 @@ inline constexpr const char* kBusName = "UTVEX.Script";
 inline constexpr const char* kFactoryPath = "/UTVEX/Script";
 inline constexpr const char* kFactoryInterface = "UTVEX.ScriptFactory";
 inline constexpr const char* kObjectInterface = "UTVEX.IVexScript";
+inline constexpr const char* kNvItemsInterface = "UTVEX.NVItems";
 
 class ScriptService {
  public:
@@ -49,6 +50,12 @@ class ScriptService {
   void createObject(sdbus::MethodCall call, bool ownedByCaller);
   void releaseObject(uint64_t id, sdbus::MethodCall call);
   void dispatch(uint64_t id, const Member& member, sdbus::MethodCall call);
+  // The raw NV item interface on an object's path (nv_items_interface.cpp).
+  void registerNvItems(sdbus::IObject& dbusObject, uint64_t id);
+  // Runs `work` on the object `id` and sends its reply, or its failure as
+  // an error reply.
+  void answer(uint64_t id, sdbus::MethodCall& call,
+              const std::function<HRESULT(ScriptObject&, sdbus::MethodReply&)>& work);
   void reply(sdbus::MethodCall& call, const Member& member, ScriptObject& object, HRESULT hr, const Value& result);
   void ownerLeft(const std::string& owner);
   void dropObject(uint64_t id);

@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -151,6 +152,56 @@ TEST_F(ScriptBus, ASoftwareUpgradeReachesTheUtWhichComesBackWithItsNewVersion) {
       },
       30000));
   EXPECT_EQ(get<std::string>(*o, "UTVersion"), "UT 5.0.1 upgrade\r\n");
+}
+
+TEST_F(ScriptBus, RawNvItemsByPathReachTheUtAndRefuseWhatDoesNotFit) {
+  auto o = object(createObject());
+  constexpr const char* kNv = "UTVEX.NVItems";
+  auto nvFailure = [&](const char* method, auto... args) {
+    return failure([&] { o->callMethod(method).onInterface(kNv).withArguments(args...); }).first;
+  };
+  EXPECT_EQ(nvFailure("ReadNode", std::string("NV_TIME_TILL_SLEEP")), "UTVEX.Error.H80040323") << "not connected";
+  ASSERT_EQ(connect(*o), 1);
+
+  std::vector<std::string> items;
+  o->callMethod("ListItems").onInterface(kNv).storeResultsTo(items);
+  EXPECT_NE(std::find(items.begin(), items.end(), "NV_UI_BAUD_RATE"), items.end());
+  // Results are appended to what the vector holds: a fresh one each time.
+  auto leavesOf = [&](const std::string& item) {
+    std::vector<sdbus::Struct<std::string, std::string, std::string, bool>> leaves;
+    o->callMethod("ListLeaves").onInterface(kNv).withArguments(item).storeResultsTo(leaves);
+    return leaves;
+  };
+  auto leaves = leavesOf("NV_UI_BAUD_RATE");
+  ASSERT_EQ(leaves.size(), 1u);
+  const std::string baudPath = std::get<0>(leaves[0]);
+  EXPECT_EQ(std::get<1>(leaves[0]), "enum");
+  EXPECT_FALSE(std::get<3>(leaves[0]));
+
+  // An enumerated leaf takes a constant by name; a number goes to a scalar.
+  o->callMethod("WriteNode").onInterface(kNv).withArguments(baudPath, std::string("BAUDRATE_AUTO"));
+  leaves = leavesOf("NV_UI_BAUD_RATE");
+  EXPECT_EQ(std::get<2>(leaves[0]), "BAUDRATE_AUTO");
+  EXPECT_TRUE(std::get<3>(leaves[0])) << "a staged value is marked changed";
+  leaves = leavesOf("NV_TIME_TILL_SLEEP");
+  ASSERT_EQ(leaves.size(), 1u);
+  const std::string sleepPath = std::get<0>(leaves[0]);
+  o->callMethod("WriteNode").onInterface(kNv).withArguments(sleepPath, std::string("0x4d2"));
+  std::string type, value;
+  o->callMethod("ReadNode").onInterface(kNv).withArguments(sleepPath).storeResultsTo(type, value);
+  EXPECT_EQ(type, "ulong");
+  EXPECT_EQ(value, "1234");
+  call(*o, "CommitChanges");
+  EXPECT_EQ(sim->nvValue("NV_TIME_TILL_SLEEP.T_ULONG"), 1234);
+  EXPECT_EQ(sim->nvValue("NV_UI_BAUD_RATE.sio_baudrate_type"), -1);
+
+  // What does not fit is refused, and nothing is staged.
+  EXPECT_EQ(nvFailure("WriteNode", sleepPath, std::string("-1")), "UTVEX.Error.H80070057");
+  EXPECT_EQ(nvFailure("WriteNode", sleepPath, std::string("12x")), "UTVEX.Error.H80070057");
+  EXPECT_EQ(nvFailure("WriteNode", baudPath, std::string("BAUDRATE_300")), "UTVEX.Error.H80070057");
+  EXPECT_EQ(nvFailure("ReadNode", std::string("NV_NO_SUCH_ITEM.x")), "UTVEX.Error.H80070057");
+  EXPECT_EQ(nvFailure("ListLeaves", std::string("NV_NO_SUCH_ITEM")), "UTVEX.Error.H80070057");
+  EXPECT_EQ(get<int32_t>(*o, "IsChanged"), 0);
 }
 
 TEST_F(ScriptBus, AnExclusivePortIsRefusedToAServerInAnotherProcess) {

@@ -23,7 +23,7 @@ namespace vx::connect {
 
 class CVexConnection final
     : public vx::com::Implements<IVexConnectionExt, IVexFile, IVexDownload, IVexRFCal, IVexVersionExt,
-                                 IVexSecurity, IVexParams1> {
+                                 IVexSecurity, IVexParams1, IVexNVTree> {
  public:
   CVexConnection() = default;
   ~CVexConnection() override;
@@ -95,6 +95,10 @@ class CVexConnection final
   HRESULT IsItemAllocatedInPhone(LPCWSTR item, UINT* allocated) override;
   HRESULT IsItemAllocatedInBrowser(LPCWSTR item, UINT* allocated) override;
   HRESULT IsBrowserDirty(UINT* changedItems) override;
+
+  // IVexNVTree
+  HRESULT GetItemNames(LPWSTR* names) override;
+  HRESULT GetItemLeaves(LPCWSTR item, LPWSTR* lines) override;
 
  private:
   // Closes the registrations and, unless the link is kept for a download,
