@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -50,11 +51,21 @@ std::string sessionAddress() {
   return {};
 }
 
+// Whether an address can be tried: a unix:path= socket that does not exist
+// cannot be (and sd-bus's failed opening leaks its bus object).
+bool worthTrying(const std::string& address) {
+  const std::string prefix = "unix:path=";
+  if (!address.starts_with(prefix)) return true;
+  const std::string path = address.substr(prefix.size(), address.find(',') - prefix.size());
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
 }  // namespace
 
 BusSession::BusSession(const std::string& programDir) : programDir_(programDir) {
   std::string address = sessionAddress();
-  if (!address.empty()) {
+  if (!address.empty() && worthTrying(address)) {
     try {
       connection_ = sdbus::createSessionBusConnectionWithAddress(address);
     } catch (const sdbus::Error&) {
@@ -65,7 +76,12 @@ BusSession::BusSession(const std::string& programDir) : programDir_(programDir) 
     startPrivateBus();
     return;
   }
-  ensureServer(address);
+  try {
+    ensureServer(address);
+  } catch (...) {
+    stop();
+    throw;
+  }
 }
 
 BusSession::~BusSession() { stop(); }
@@ -88,7 +104,8 @@ void BusSession::startPrivateBus() {
               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
               "<busconfig>\n  <type>session</type>\n  <listen>unix:path="
            << workDir_ << "/bus</listen>\n  <servicedir>" << services
-           << "</servicedir>\n  <policy context=\"default\">\n    <allow send_destination=\"*\"/>\n"
+           << "</servicedir>\n  <policy context=\"default\">\n"
+              "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n    <allow eavesdrop=\"true\"/>\n"
               "    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n";
   }
   int report[2];
@@ -112,7 +129,13 @@ void BusSession::startPrivateBus() {
     throw std::runtime_error("no session bus, and dbus-daemon could not start a private one");
   }
   const std::string address = line.substr(0, end);
-  connection_ = sdbus::createSessionBusConnectionWithAddress(address);
+  try {
+    connection_ = sdbus::createSessionBusConnectionWithAddress(address);
+  } catch (const sdbus::Error&) {
+    // The constructor fails: the destructor will not stop the daemon.
+    stop();
+    throw;
+  }
 }
 
 // A bus that has no UTVEX.Script and cannot activate one gets ours.
@@ -121,7 +144,9 @@ void BusSession::ensureServer(const std::string& address) {
   serverChild_ = startChild(ChildSpec{{programDir_ + "/vxscript", "--bus", address}, -1, -1});
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartWaitMs);
   while (!nameHasOwner(*connection_)) {
-    if (serverChild_ <= 0 || waitChild(serverChild_, 0) || std::chrono::steady_clock::now() > until) {
+    if (serverChild_ <= 0 || waitChild(serverChild_, 0)) serverChild_ = -1;
+    if (serverChild_ <= 0 || std::chrono::steady_clock::now() > until) {
+      stopChild(serverChild_, 2000);
       serverChild_ = -1;
       throw std::runtime_error("the script server " + programDir_ + "/vxscript did not start on the bus");
     }

@@ -18,7 +18,11 @@ pid_t startChild(const ChildSpec& spec) {
   argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
-  // The child: only async-signal-safe calls until exec.
+  // The child: only async-signal-safe calls until exec. vexctl blocks the
+  // signals its watcher thread takes; the helper must get them again.
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
   const int null = ::open("/dev/null", O_RDWR);
   ::dup2(spec.stdinFd >= 0 ? spec.stdinFd : null, STDIN_FILENO);
   ::dup2(null, STDOUT_FILENO);

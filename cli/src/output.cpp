@@ -86,6 +86,26 @@ JsonWriter& JsonWriter::fragment(std::string_view json) {
   return *this;
 }
 
+std::string oneLine(std::string_view text) {
+  std::string out;
+  bool lineBreak = false;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      lineBreak = true;
+      continue;
+    }
+    if (lineBreak && !out.empty()) out += " / ";
+    lineBreak = false;
+    out += c;
+  }
+  return out;
+}
+
+void Table::row(std::vector<std::string> cells) {
+  for (std::string& cell : cells) cell = oneLine(cell);
+  rows_.push_back(std::move(cells));
+}
+
 std::string Table::text() const {
   std::vector<std::size_t> widths;
   for (const auto& cells : rows_) {

@@ -34,10 +34,14 @@ class JsonWriter {
   bool afterKey_ = false;
 };
 
+// Text with its line breaks shown as " / " (none at the end), for one
+// table cell: version texts of a UT run over several lines.
+std::string oneLine(std::string_view text);
+
 // Columns padded to their widest cell; the last column is not padded.
 class Table {
  public:
-  void row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
+  void row(std::vector<std::string> cells);
   std::string text() const;
 
  private:

@@ -24,8 +24,8 @@ SimulatedUt::SimulatedUt(const std::string& programDir) : port_("vexctl-" + std:
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   struct stat info {};
   while (::lstat(entry.c_str(), &info) != 0) {
-    if (pid_ <= 0 || waitChild(pid_, 0) || std::chrono::steady_clock::now() > until) {
-      pid_ = -1;
+    if (pid_ <= 0 || waitChild(pid_, 0)) pid_ = -1;
+    if (pid_ <= 0 || std::chrono::steady_clock::now() > until) {
       stop();
       throw std::runtime_error("the simulated UT (" + programDir + "/utsim) did not start");
     }

@@ -120,6 +120,10 @@ TEST(Output, JsonEscapesNestsAndTablesAlign) {
   table.row({"ESN", "0x1234", ""});
   table.row({"ManufacturersCode", "7", "x"});
   EXPECT_EQ(table.text(), "ESN                0x1234\nManufacturersCode  7       x\n");
+  EXPECT_EQ(oneLine("UT 4.2\r\nBuilt today\r\n\r\n"), "UT 4.2 / Built today");
+  Table versions;
+  versions.row({"UTVersion", "UT 4.2\r\nRC\r\n"});
+  EXPECT_EQ(versions.text(), "UTVersion  UT 4.2 / RC\n");
 }
 
 TEST(Progress, SpinnerOrBarWithTimeLeft) {

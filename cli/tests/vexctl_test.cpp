@@ -202,6 +202,24 @@ TEST_F(Vexctl, BackupRestoreWithReportAndDryRunThenDownloads) {
   EXPECT_EQ(sim->flashState().bootBlock->header, "utbootbloc 2");
 }
 
+TEST_F(Vexctl, RawNvItemsByPath) {
+  EXPECT_NE(("\n" + ok({"nv", "items"}).out).find("\nNV_UI_BAUD_RATE\n"), std::string::npos);
+  const Json leaves = json({"nv", "tree", "NV_TIME_TILL_SLEEP"});
+  ASSERT_EQ(leaves.items.size(), 1u);
+  const std::string path = leaves.items[0]["path"].text;
+  EXPECT_EQ(leaves.items[0]["type"].text, "ulong");
+  EXPECT_FALSE(leaves.items[0]["changed"].boolean);
+  EXPECT_EQ(ok({"nv", "set", path, "0x4d2"}).out, path + " = 1234\n");
+  EXPECT_EQ(nv(kSleep), 1234);
+  EXPECT_EQ(ok({"nv", "get", path}).out, "1234\n");
+  EXPECT_EQ(json({"nv", "get", path})["type"].text, "ulong");
+  EXPECT_FALSE(json({"nv", "set", path, "777", "--no-commit"})["committed"].boolean);
+  EXPECT_EQ(nv(kSleep), 1234);
+  const Outcome unknown = vexctl({"--port", "UT1", "nv", "get", "NV_NO_SUCH_ITEM.x"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("0x80070057"), std::string::npos) << unknown.err;
+}
+
 TEST_F(Vexctl, BadUsageIsTwoAndUtFailuresAreOneWithTheText) {
   for (const std::vector<std::string>& words :
        std::vector<std::vector<std::string>>{{"info"},
