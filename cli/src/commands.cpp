@@ -53,6 +53,33 @@ const char* stateText(int state) {
   }
 }
 
+// "Failed Critical Items: 0, Skipped Items: 16, Updated Items: 412": the
+// report's sections ("[Title]" lines) with their entries counted.
+std::string reportSummary(const std::string& report) {
+  std::string summary;
+  std::string title;
+  int count = 0;
+  auto close = [&] {
+    if (title.empty()) return;
+    if (!summary.empty()) summary += ", ";
+    summary += title + ": " + std::to_string(count);
+  };
+  std::istringstream lines(report);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+      close();
+      title = line.substr(1, line.size() - 2);
+      count = 0;
+    } else if (!line.empty()) {
+      ++count;
+    }
+  }
+  close();
+  return summary;
+}
+
 }  // namespace
 
 std::string absolutePath(const std::string& path) {
@@ -294,7 +321,9 @@ int Commands::restore() {
   json.key("report").string(text);
   if (inv_.report) json.key("reportFile").string(report);
   json.endObject();
-  std::string plain = text;
+  // The whole report where it is the point (a dry run) or would be lost
+  // (no --report); else its sections counted.
+  std::string plain = inv_.dryRun || !inv_.report ? text : reportSummary(text);
   if (!plain.empty() && plain.back() != '\n') plain += '\n';
   plain += inv_.dryRun ? "dry run: nothing was written to the UT\n" : "settings restored from " + file + "\n";
   if (inv_.report) plain += "report in " + report + "\n";

@@ -186,6 +186,10 @@ TEST_F(Vexctl, BackupRestoreWithReportAndDryRunThenDownloads) {
   EXPECT_EQ(restored["reportFile"].text, report);
   EXPECT_EQ(restored["report"].text, readFile(report));
   EXPECT_EQ(nv(kSleep), 300);
+  // A person gets the report's sections counted; the file has it all.
+  const Outcome counted = ok({"restore", backup, "--report", report});
+  EXPECT_NE(counted.out.find("Updated Items: "), std::string::npos) << counted.out;
+  EXPECT_NE(counted.out.find("report in " + report), std::string::npos);
 
   // The S0 header chooses the upgrade: software, then a boot block, gzip-compressed.
   const std::string software = makeImage(sandbox.runtimeDir(), "sw.srec", randomBytes(3000), "UT 9.1 test");
