@@ -1,0 +1,61 @@
+# bash completion for vexctl: commands, options, member names of the script
+# object (asked once per shell from `vexctl list --names`), files for the
+# commands that take one, and ports for --port.
+_vexctl_members() {
+  if [ -z "${_vexctl_member_cache:-}" ]; then
+    _vexctl_member_cache=$("${1:-vexctl}" list --names 2>/dev/null | tr '\n' ' ')
+  fi
+  printf '%s' "$_vexctl_member_cache"
+}
+
+_vexctl() {
+  local cur prev words cword
+  _init_completion 2>/dev/null || {
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
+    words=("${COMP_WORDS[@]}")
+    cword=$COMP_CWORD
+  }
+  local commands="info get set list call backup restore download reset state nv help"
+  local options="--port --sim --baud --spc --json --help"
+
+  case "$prev" in
+    --port|-p)
+      local ports
+      ports=$(ls /dev/serial/by-id/* /dev/ttyUSB* /dev/ttyACM* /dev/ttyS* 2>/dev/null)
+      COMPREPLY=($(compgen -W "$ports" -- "$cur"))
+      return ;;
+    --baud|-b) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+    --spc) return ;;
+    --report) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+  esac
+
+  # The command is the first word that is neither an option nor its value.
+  local i command="" sub="" position=0
+  for ((i = 1; i < cword; i++)); do
+    case "${words[i]}" in
+      --port|-p|--baud|-b|--spc|--report) ((i++)) ;;
+      -*) ;;
+      *) if [ -z "$command" ]; then command=${words[i]}; elif [ -z "$sub" ]; then sub=${words[i]}; fi
+         ((position++)) ;;
+    esac
+  done
+
+  if [[ "$cur" == -* ]]; then
+    case "$command" in
+      set|call) options="$options --no-commit" ;;
+      restore) options="$options --report --dry-run" ;;
+      list) options="$options --names" ;;
+      nv) [ "$sub" = set ] && options="$options --no-commit" ;;
+    esac
+    COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    return
+  fi
+  case "$command" in
+    "") COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
+    get|set|call) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "$(_vexctl_members "${words[0]}")" -- "$cur")) ;;
+    backup|restore|download) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -f -- "$cur")) ;;
+    nv) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "items get set tree" -- "$cur")) ;;
+  esac
+}
+complete -F _vexctl vexctl

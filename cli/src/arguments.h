@@ -1,0 +1,44 @@
+// The command line of vexctl: global options, the command and its words.
+// Options may stand before or after the command; "--" ends them, and a
+// word such as "-1" is a value, not an option.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vx::cli {
+
+// Bad usage: exit status 2 with the message and the usage line.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Invocation {
+  std::string port;          // --port
+  bool sim = false;          // --sim
+  int32_t baud = 115200;     // --baud
+  std::string spc = "000000";  // --spc
+  bool json = false;         // --json
+  bool noCommit = false;     // --no-commit (set, call)
+  bool dryRun = false;       // --dry-run (restore)
+  std::optional<std::string> report;  // --report (restore)
+  bool names = false;        // --names (list)
+  bool help = false;         // --help
+  std::string command;       // info, get, ...; "nv" keeps its subcommand in words[0]
+  std::vector<std::string> words;  // the command's own words
+};
+
+// Parses argv (without the program name); throws UsageError.
+Invocation parseArguments(const std::vector<std::string>& argv);
+
+// Whether the command talks to a UT (and so needs --port or --sim).
+bool needsUt(const Invocation& invocation);
+
+// The one-line usage and the full help text.
+const char* usageLine();
+const char* helpText();
+
+}  // namespace vx::cli

@@ -1,0 +1,380 @@
+#include "commands.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "progress.h"
+#include "software_file.h"
+
+namespace vx::cli {
+namespace {
+
+using std::chrono::minutes;
+
+// Calls that wait for the UT: the NV database load, a backup, a download.
+constexpr auto kLongCall = std::chrono::duration_cast<std::chrono::seconds>(minutes(30));
+constexpr auto kDownloadCall = std::chrono::duration_cast<std::chrono::seconds>(minutes(120));
+
+std::string indexText(const std::vector<Argument>& arguments) {
+  std::string text;
+  for (const Argument& a : arguments) {
+    if (!text.empty()) text += ", ";
+    text += a.name + ":" + typeName(a.type);
+  }
+  return text;
+}
+
+std::vector<BusValue> parseArguments(const std::vector<Argument>& shape, const std::vector<std::string>& words,
+                                     std::size_t from, const std::string& member) {
+  std::vector<BusValue> values;
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    values.push_back(parseValue(shape[i].type, words[from + i], member + " " + shape[i].name));
+  }
+  return values;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+const char* stateText(int state) {
+  switch (state) {
+    case 1: return "connected";
+    case 2: return "link up, session starting";
+    case 4: return "no link";
+    default: return "not connected";
+  }
+}
+
+// "Failed Critical Items: 0, Skipped Items: 16, Updated Items: 412": the
+// report's sections ("[Title]" lines) with their entries counted.
+std::string reportSummary(const std::string& report) {
+  std::string summary;
+  std::string title;
+  int count = 0;
+  auto close = [&] {
+    if (title.empty()) return;
+    if (!summary.empty()) summary += ", ";
+    summary += title + ": " + std::to_string(count);
+  };
+  std::istringstream lines(report);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+      close();
+      title = line.substr(1, line.size() - 2);
+      count = 0;
+    } else if (!line.empty()) {
+      ++count;
+    }
+  }
+  close();
+  return summary;
+}
+
+}  // namespace
+
+std::string absolutePath(const std::string& path) {
+  std::error_code ec;
+  auto absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
+Commands::Commands(const Invocation& invocation, ScriptClient& client, std::string port)
+    : inv_(invocation), client_(client), port_(std::move(port)) {}
+
+int Commands::run() {
+  const std::string& c = inv_.command;
+  if (c == "info") return info();
+  if (c == "get") return get();
+  if (c == "set") return set();
+  if (c == "list") return list();
+  if (c == "call") return callMethod();
+  if (c == "backup") return backup();
+  if (c == "restore") return restore();
+  if (c == "download") return download();
+  if (c == "reset") return reset();
+  if (c == "state") return state();
+  if (c == "nv") return nv();
+  throw UsageError("unknown command '" + c + "'");
+}
+
+const MemberCatalogue& Commands::catalogue() {
+  if (!catalogue_) {
+    try {
+      catalogue_ = MemberCatalogue::fromIntrospection(client_.introspect(), kScriptInterface);
+    } catch (const std::runtime_error& error) {
+      if (dynamic_cast<const UtError*>(&error) != nullptr) throw;
+      throw UtError(0, error.what());
+    }
+  }
+  return *catalogue_;
+}
+
+void Commands::connect() {
+  const auto state = withProgress("connecting to " + port_ + " and loading the NV database", std::nullopt, [&] {
+    return client_.call(kScriptInterface, "Connect", {port_, inv_.baud, int32_t{-1}, inv_.spc}, 'n', kLongCall);
+  });
+  const auto value = std::get<int16_t>(*state);
+  if (value != 1) throw UtError(0, "the UT on " + port_ + " does not answer (" + stateText(value) + ")");
+}
+
+void Commands::commit() { client_.call(kScriptInterface, "CommitChanges", {}, std::nullopt, kLongCall); }
+
+void Commands::emit(const std::string& plain, const JsonWriter& json) {
+  const std::string& text = inv_.json ? json.text() + "\n" : plain;
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+int Commands::info() {
+  const auto& members = catalogue();
+  connect();
+  Table table;
+  JsonWriter json;
+  json.beginObject();
+  std::vector<std::pair<std::string, std::string>> failures;
+  for (const std::string& name : identityMembers()) {
+    const Property* p = members.property(name);
+    if (p == nullptr || !p->readable) continue;
+    try {
+      const auto value = client_.call(kScriptInterface, "get_" + name, {}, p->type);
+      table.row({name, formatValue(*value)});
+      json.key(name).fragment(jsonValue(*value));
+    } catch (const UtError& error) {
+      failures.emplace_back(name, error.what());
+      table.row({name, std::string("(") + error.what() + ")"});
+    }
+  }
+  if (!failures.empty()) {
+    json.key("errors").beginObject();
+    for (const auto& [name, text] : failures) json.key(name).string(text);
+    json.endObject();
+  }
+  json.endObject();
+  emit(table.text(), json);
+  return 0;
+}
+
+int Commands::get() {
+  const std::string& name = inv_.words[0];
+  const Property* p = catalogue().property(name);
+  if (p == nullptr || !p->readable) throw UsageError("get: no readable property '" + name + "' (see vexctl list)");
+  if (inv_.words.size() - 1 != p->indexes.size()) {
+    throw UsageError("get " + name + ": takes " + std::to_string(p->indexes.size()) + " index(es) (" +
+                     indexText(p->indexes) + ")");
+  }
+  const auto indexes = parseArguments(p->indexes, inv_.words, 1, name);
+  connect();
+  const auto value = client_.call(kScriptInterface, "get_" + name, indexes, p->type);
+  JsonWriter json;
+  json.beginObject().key("name").string(name).key("indexes").beginArray();
+  for (const auto& index : indexes) json.fragment(jsonValue(index));
+  json.endArray().key("value").fragment(jsonValue(*value)).endObject();
+  emit(formatValue(*value) + "\n", json);
+  return 0;
+}
+
+int Commands::set() {
+  const std::string& name = inv_.words[0];
+  const Property* p = catalogue().property(name);
+  if (p == nullptr || !p->writable) throw UsageError("set: no writable property '" + name + "' (see vexctl list)");
+  if (inv_.words.size() - 2 != p->indexes.size()) {
+    throw UsageError("set " + name + ": takes " + std::to_string(p->indexes.size()) + " index(es) (" +
+                     indexText(p->indexes) + ") and a value");
+  }
+  auto arguments = parseArguments(p->indexes, inv_.words, 1, name);
+  const auto indexes = arguments;
+  arguments.push_back(parseValue(p->type, inv_.words.back(), name));
+  connect();
+  client_.call(kScriptInterface, "put_" + name, arguments, std::nullopt);
+  if (!inv_.noCommit) commit();
+  // What the UT (or, uncommitted, the staged change) now holds.
+  BusValue now = arguments.back();
+  if (p->readable) now = *client_.call(kScriptInterface, "get_" + name, indexes, p->type);
+  JsonWriter json;
+  json.beginObject().key("name").string(name).key("value").fragment(jsonValue(now));
+  json.key("committed").boolean(!inv_.noCommit).endObject();
+  emit(name + " = " + formatValue(now) + (inv_.noCommit ? " (not committed)\n" : "\n"), json);
+  return 0;
+}
+
+int Commands::list() {
+  const auto& members = catalogue();
+  if (inv_.names) {
+    std::string plain;
+    JsonWriter json;
+    json.beginArray();
+    for (const auto& [name, p] : members.properties()) {
+      plain += name + "\n";
+      json.string(name);
+    }
+    for (const auto& [name, m] : members.methods()) {
+      plain += name + "\n";
+      json.string(name);
+    }
+    json.endArray();
+    emit(plain, json);
+    return 0;
+  }
+  Table table;
+  table.row({"NAME", "KIND", "INDEXES/ARGUMENTS", "TYPE", "LIMITS"});
+  JsonWriter json;
+  json.beginArray();
+  for (const auto& [name, p] : members.properties()) {
+    const std::string access = p.readable && p.writable ? "rw" : p.readable ? "r" : "w";
+    table.row({name, "property " + access, indexText(p.indexes), typeName(p.type), memberLimits(name)});
+    json.beginObject().key("name").string(name).key("kind").string("property").key("access").string(access);
+    json.key("type").string(typeName(p.type)).key("indexes").beginArray();
+    for (const Argument& a : p.indexes) json.beginObject().key("name").string(a.name).key("type").string(typeName(a.type)).endObject();
+    json.endArray().key("limits").string(memberLimits(name)).endObject();
+  }
+  for (const auto& [name, m] : members.methods()) {
+    table.row({name, "method", indexText(m.arguments), m.result ? typeName(*m.result) : "", ""});
+    json.beginObject().key("name").string(name).key("kind").string("method").key("arguments").beginArray();
+    for (const Argument& a : m.arguments) json.beginObject().key("name").string(a.name).key("type").string(typeName(a.type)).endObject();
+    json.endArray();
+    if (m.result) json.key("result").string(typeName(*m.result));
+    json.endObject();
+  }
+  json.endArray();
+  emit(table.text(), json);
+  return 0;
+}
+
+int Commands::callMethod() {
+  const std::string& name = inv_.words[0];
+  const Method* m = catalogue().method(name);
+  if (m == nullptr) throw UsageError("call: no method '" + name + "' (see vexctl list)");
+  if (inv_.words.size() - 1 != m->arguments.size()) {
+    throw UsageError("call " + name + ": takes " + std::to_string(m->arguments.size()) + " argument(s) (" +
+                     indexText(m->arguments) + ")");
+  }
+  const auto arguments = parseArguments(m->arguments, inv_.words, 1, name);
+  if (name != "Connect") connect();
+  const auto result = client_.call(kScriptInterface, name, arguments, m->result, kLongCall);
+  bool committed = false;
+  if (!inv_.noCommit) {
+    const auto changed = client_.call(kScriptInterface, "get_IsChanged", {}, 'i');
+    if (changed && std::get<int32_t>(*changed) != 0) {
+      commit();
+      committed = true;
+    }
+  }
+  JsonWriter json;
+  json.beginObject().key("name").string(name);
+  if (result) json.key("result").fragment(jsonValue(*result));
+  json.key("committed").boolean(committed).endObject();
+  emit(result ? formatValue(*result) + "\n" : std::string(), json);
+  return 0;
+}
+
+int Commands::backup() {
+  const std::string file = absolutePath(inv_.words[0]);
+  connect();
+  withProgress("saving the NV items to " + inv_.words[0], std::nullopt,
+               [&] { client_.call(kScriptInterface, "SaveSettings", {file}, std::nullopt, kLongCall); });
+  JsonWriter json;
+  json.beginObject().key("file").string(file).endObject();
+  emit("settings saved to " + file + "\n", json);
+  return 0;
+}
+
+int Commands::restore() {
+  const std::string file = absolutePath(inv_.words[0]);
+  if (::access(file.c_str(), R_OK) != 0) throw UtError(0, file + ": cannot be read");
+  std::string report;
+  std::string temporary;
+  if (inv_.report) {
+    report = absolutePath(*inv_.report);
+  } else {
+    std::string pattern = (std::getenv("TMPDIR") != nullptr ? std::string(std::getenv("TMPDIR")) : "/tmp") +
+                          "/vexctl-report-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) throw UtError(0, "cannot make a file for the restore report");
+    ::close(fd);
+    report = temporary = pattern;
+  }
+  struct Remove {
+    std::string path;
+    ~Remove() {
+      if (!path.empty()) std::remove(path.c_str());
+    }
+  } removeTemporary{temporary};
+  const int32_t write = inv_.dryRun ? 0 : 1;
+  connect();
+  withProgress(std::string(inv_.dryRun ? "comparing the UT with " : "restoring the NV items of ") + inv_.words[0],
+               std::nullopt, [&] {
+                 client_.call(kScriptInterface, "RestoreSettings", {file, report, write}, std::nullopt, kLongCall);
+               });
+  const std::string text = readFile(report);
+  JsonWriter json;
+  json.beginObject().key("file").string(file).key("written").boolean(!inv_.dryRun);
+  json.key("report").string(text);
+  if (inv_.report) json.key("reportFile").string(report);
+  json.endObject();
+  // The whole report where it is the point (a dry run) or would be lost
+  // (no --report); else its sections counted.
+  std::string plain = inv_.dryRun || !inv_.report ? text : reportSummary(text);
+  if (!plain.empty() && plain.back() != '\n') plain += '\n';
+  plain += inv_.dryRun ? "dry run: nothing was written to the UT\n" : "settings restored from " + file + "\n";
+  if (inv_.report) plain += "report in " + report + "\n";
+  emit(plain, json);
+  return 0;
+}
+
+int Commands::download() {
+  const std::string file = absolutePath(inv_.words[0]);
+  std::string error;
+  const auto software = inspectSoftwareFile(file, &error);
+  if (!software) throw UtError(0, error);
+  const bool bootBlock = software->kind == SoftwareKind::BootBlock;
+  std::error_code ec;
+  const auto bytes = std::filesystem::file_size(file, ec);
+  // The line carries 10 bits a byte; the server reports no progress.
+  const std::optional<double> estimate =
+      ec ? std::nullopt : std::optional<double>(static_cast<double>(bytes) * 10.0 / inv_.baud);
+  connect();
+  const std::string method = bootBlock ? "BootblockUpgrade" : "SoftwareUpgrade";
+  withProgress(std::string("downloading ") + (bootBlock ? "the boot block " : "software ") + inv_.words[0], estimate,
+               [&] { client_.call(kScriptInterface, method, {file}, std::nullopt, kDownloadCall); });
+  JsonWriter json;
+  json.beginObject().key("file").string(file).key("kind").string(bootBlock ? "bootblock" : "software");
+  json.key("header").string(software->header).key("method").string(method).endObject();
+  emit(std::string(bootBlock ? "boot block" : "software") + " \"" + software->header + "\" downloaded from " + file +
+           "\n",
+       json);
+  return 0;
+}
+
+int Commands::reset() {
+  connect();
+  client_.call(kScriptInterface, "ResetUT", {}, std::nullopt, kLongCall);
+  JsonWriter json;
+  json.beginObject().key("reset").boolean(true).endObject();
+  emit("the UT on " + port_ + " restarts\n", json);
+  return 0;
+}
+
+int Commands::state() {
+  // Timeout 0: the link state at once, without waiting for the session.
+  const auto state = withProgress("connecting to " + port_, std::nullopt, [&] {
+    return client_.call(kScriptInterface, "Connect", {port_, inv_.baud, int32_t{0}, inv_.spc}, 'n', kLongCall);
+  });
+  const int value = std::get<int16_t>(*state);
+  JsonWriter json;
+  json.beginObject().key("port").string(port_).key("state").number(value).key("text").string(stateText(value));
+  json.endObject();
+  emit(port_ + ": " + stateText(value) + "\n", json);
+  return 0;
+}
+
+}  // namespace vx::cli

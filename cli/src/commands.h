@@ -1,0 +1,51 @@
+// The commands of vexctl over one script object. Each prints its result
+// (a table or JSON) on standard output and throws UsageError or UtError.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "arguments.h"
+#include "member_catalogue.h"
+#include "output.h"
+#include "script_client.h"
+
+namespace vx::cli {
+
+class Commands {
+ public:
+  // `port` is the UT's port (the simulator's for --sim).
+  Commands(const Invocation& invocation, ScriptClient& client, std::string port);
+
+  // Runs the invocation's command; the exit status.
+  int run();
+
+ private:
+  const MemberCatalogue& catalogue();
+  void connect();
+  void commit();
+  void emit(const std::string& plain, const JsonWriter& json);
+
+  int info();
+  int get();
+  int set();
+  int list();
+  int callMethod();
+  int backup();
+  int restore();
+  int download();
+  int reset();
+  int state();
+  int nv();  // commands_nv.cpp
+
+  const Invocation& inv_;
+  ScriptClient& client_;
+  std::string port_;
+  std::optional<MemberCatalogue> catalogue_;
+};
+
+// A file name as the server needs it: absolute, since the server's
+// working directory is not ours.
+std::string absolutePath(const std::string& path);
+
+}  // namespace vx::cli

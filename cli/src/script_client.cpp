@@ -1,0 +1,123 @@
+#include "script_client.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "bus_session.h"
+
+namespace vx::cli {
+namespace {
+
+constexpr const char* kErrorPrefix = "UTVEX.Error.H";
+
+// Descriptions of the codes the server reports without a text of its own.
+const char* describe(uint32_t hresult) {
+  switch (hresult) {
+    case 0x80070057u: return "an argument is not valid or out of range";
+    case 0x80004005u: return "the operation failed";
+    case 0x80070005u: return "access denied";
+    case 0x8007000Eu: return "out of memory";
+    case 0x80004001u: return "not implemented";
+    case 0x80040302u: return "the UT gave no data for this request";
+    case 0x80040323u: return "not connected to a UT";
+    case 0x80040331u: return "the UT software lacks this setting";
+    default: return nullptr;
+  }
+}
+
+void append(sdbus::MethodCall& call, const BusValue& value) {
+  std::visit([&](const auto& v) { call << v; }, value);
+}
+
+BusValue read(sdbus::MethodReply& reply, char type) {
+  switch (type) {
+    case 'i': { int32_t v = 0; reply >> v; return v; }
+    case 'n': { int16_t v = 0; reply >> v; return v; }
+    case 'y': { uint8_t v = 0; reply >> v; return v; }
+    case 'd': { double v = 0; reply >> v; return v; }
+    default: { std::string v; reply >> v; return v; }
+  }
+}
+
+}  // namespace
+
+std::optional<uint32_t> hresultOfErrorName(const std::string& name) {
+  const std::string prefix = kErrorPrefix;
+  if (!name.starts_with(prefix) || name.size() != prefix.size() + 8) return std::nullopt;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(name.c_str() + prefix.size(), &end, 16);
+  if (*end != '\0') return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+UtError utErrorOf(const sdbus::Error& error) {
+  const auto hresult = hresultOfErrorName(error.getName());
+  if (!hresult) return UtError(0, error.getMessage().empty() ? error.getName() : error.getMessage());
+  char number[16];
+  std::snprintf(number, sizeof number, "0x%08X", *hresult);
+  std::string text = error.getMessage();
+  if (text.empty() || text == number) {
+    const char* description = describe(*hresult);
+    text = description != nullptr ? std::string(description) + " (" + number + ")" : std::string(number);
+  } else {
+    text += std::string(" (") + number + ")";
+  }
+  return UtError(*hresult, text);
+}
+
+ScriptClient::ScriptClient(sdbus::IConnection& bus) {
+  try {
+    auto factory = sdbus::createProxy(bus, kServiceName, "/UTVEX/Script");
+    sdbus::ObjectPath path;
+    factory->callMethod("CreateObject").onInterface("UTVEX.ScriptFactory").storeResultsTo(path);
+    path_ = path;
+    object_ = sdbus::createProxy(bus, kServiceName, path_);
+  } catch (const sdbus::Error& error) {
+    throw UtError(0, "the script server cannot be reached: " + error.getMessage());
+  }
+}
+
+ScriptClient::~ScriptClient() {
+  if (!object_) return;
+  try {
+    // Disconnect first, so the link server ends with this run.
+    object_->callMethod("Disconnect").onInterface(kScriptInterface);
+    object_->callMethod("Release").onInterface(kScriptInterface);
+  } catch (const sdbus::Error&) {
+    // The object goes with our bus connection anyway.
+  }
+}
+
+sdbus::MethodCall ScriptClient::newCall(const std::string& interfaceName, const std::string& member) {
+  return object_->createMethodCall(interfaceName, member);
+}
+
+sdbus::MethodReply ScriptClient::callRaw(sdbus::MethodCall& call, std::chrono::seconds timeout) {
+  try {
+    return object_->callMethod(call, timeout);
+  } catch (const sdbus::Error& error) {
+    throw utErrorOf(error);
+  }
+}
+
+std::optional<BusValue> ScriptClient::call(const std::string& interfaceName, const std::string& member,
+                                           const std::vector<BusValue>& arguments, std::optional<char> resultType,
+                                           std::chrono::seconds timeout) {
+  auto message = newCall(interfaceName, member);
+  for (const BusValue& argument : arguments) append(message, argument);
+  auto reply = callRaw(message, timeout);
+  if (!resultType) return std::nullopt;
+  return read(reply, *resultType);
+}
+
+std::string ScriptClient::introspect() {
+  std::string xml;
+  try {
+    object_->callMethod("Introspect").onInterface("org.freedesktop.DBus.Introspectable").storeResultsTo(xml);
+  } catch (const sdbus::Error& error) {
+    throw utErrorOf(error);
+  }
+  return xml;
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,211 @@
+// vexctl's parts without a bus: the command line, values by member type,
+// the S0 header, the introspected member catalogue, JSON and tables, and
+// the progress line.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "arguments.h"
+#include "member_catalogue.h"
+#include "output.h"
+#include "progress.h"
+#include "software_file.h"
+#include "values.h"
+
+namespace vx::cli {
+namespace {
+
+Invocation parse(std::vector<std::string> words) { return parseArguments(words); }
+
+TEST(Arguments, OptionsAnywhereValuesAndCommandWords) {
+  auto inv = parse({"--port", "ttyUSB0", "set", "IS95_ACCOLC", "0", "-1", "--no-commit", "--baud=9600"});
+  EXPECT_EQ(inv.port, "ttyUSB0");
+  EXPECT_EQ(inv.baud, 9600);
+  EXPECT_TRUE(inv.noCommit);
+  EXPECT_EQ(inv.command, "set");
+  EXPECT_EQ(inv.words, (std::vector<std::string>{"IS95_ACCOLC", "0", "-1"}));
+
+  inv = parse({"--sim", "--json", "restore", "a.vex", "--report", "r.txt", "--dry-run"});
+  EXPECT_TRUE(inv.sim && inv.json && inv.dryRun);
+  EXPECT_EQ(inv.report, "r.txt");
+  // After "--" a word that looks like an option is a value.
+  inv = parse({"--sim", "set", "Banner", "--", "--hello"});
+  EXPECT_EQ(inv.words.back(), "--hello");
+  EXPECT_EQ(parse({"--sim", "nv", "set", "NV_X.y", "3", "--no-commit"}).words.size(), 3u);
+  // list and help need no UT.
+  EXPECT_EQ(parse({"list", "--names"}).command, "list");
+  EXPECT_TRUE(parse({"--help"}).help);
+  EXPECT_TRUE(parse({"help"}).help);
+}
+
+TEST(Arguments, BadUsageIsRefusedWithAReason) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+      {{}, "no command"},
+      {{"--sim", "frobnicate"}, "unknown command"},
+      {{"info"}, "needs --port"},
+      {{"--port", "UT1", "--sim", "info"}, "exclude"},
+      {{"--sim", "--baud", "1200", "info"}, "--baud"},
+      {{"--sim", "--bogus", "info"}, "unknown option"},
+      {{"--sim", "get"}, "missing"},
+      {{"--sim", "backup", "a", "b"}, "too many"},
+      {{"--sim", "info", "--dry-run"}, "belong to restore"},
+      {{"--sim", "get", "ESN", "--no-commit"}, "belongs to set"},
+      {{"--sim", "nv", "frob"}, "nv: unknown"},
+      {{"--sim", "nv", "get"}, "missing"},
+      {{"--sim", "--json=yes", "info"}, "takes no value"},
+      {{"--port"}, "needs a value"},
+  };
+  for (const auto& [words, reason] : bad) {
+    try {
+      parse(words);
+      ADD_FAILURE() << "accepted: " << (words.empty() ? "(nothing)" : words.front());
+    } catch (const UsageError& error) {
+      EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+    }
+  }
+}
+
+TEST(Values, IntegersByTypeWithRangeChecks) {
+  EXPECT_EQ(std::get<int32_t>(parseValue('i', "-42", "x")), -42);
+  EXPECT_EQ(std::get<int32_t>(parseValue('i', "0x8000", "x")), 0x8000);
+  EXPECT_EQ(std::get<int16_t>(parseValue('n', "32767", "x")), 32767);
+  EXPECT_EQ(std::get<int16_t>(parseValue('n', "-32768", "x")), -32768);
+  EXPECT_EQ(std::get<uint8_t>(parseValue('y', "255", "x")), 255);
+  EXPECT_THROW(parseValue('n', "32768", "x"), UsageError);
+  EXPECT_THROW(parseValue('y', "-1", "x"), UsageError);
+  EXPECT_THROW(parseValue('i', "12abc", "x"), UsageError);
+  EXPECT_THROW(parseValue('i', "", "x"), UsageError);
+  EXPECT_THROW(parseValue('i', "0x", "x"), UsageError);
+  EXPECT_THROW(parseValue('i', "4294967296", "x"), UsageError);
+  EXPECT_EQ(std::get<std::string>(parseValue('s', "Hello \"UT\"", "x")), "Hello \"UT\"");
+  EXPECT_THROW(parseValue('a', "1", "x"), UsageError);
+  EXPECT_EQ(formatValue(BusValue(int16_t{-7})), "-7");
+  EXPECT_EQ(jsonValue(BusValue(uint8_t{200})), "200");
+  EXPECT_EQ(jsonValue(BusValue(std::string("a\"b"))), "\"a\\\"b\"");
+}
+
+TEST(Values, AutomationDatesBothWays) {
+  EXPECT_EQ(automationDate(1899, 12, 30, 0, 0, 0), 0);
+  EXPECT_EQ(automationDate(1900, 1, 1, 0, 0, 0), 2);
+  EXPECT_EQ(automationDate(2000, 1, 1, 0, 0, 0), 36526);
+  EXPECT_DOUBLE_EQ(automationDate(2000, 1, 1, 12, 0, 0), 36526.5);
+  EXPECT_EQ(formatAutomationDate(36526.5), "2000-01-01 12:00:00");
+  EXPECT_EQ(formatAutomationDate(45000.25), "2023-03-15 06:00:00");
+  EXPECT_EQ(formatAutomationDate(0), "none");
+  // A value a hair under midnight rounds to the next day, not to 24:00:00.
+  EXPECT_EQ(formatAutomationDate(36526.9999999), "2000-01-02 00:00:00");
+  EXPECT_EQ(std::get<double>(parseValue('d', "2024-02-29 23:59:30", "x")), automationDate(2024, 2, 29, 23, 59, 30));
+  EXPECT_EQ(std::get<double>(parseValue('d', "2024-02-29T08:30", "x")), automationDate(2024, 2, 29, 8, 30, 0));
+  EXPECT_EQ(std::get<double>(parseValue('d', "2001-07-04", "x")), automationDate(2001, 7, 4, 0, 0, 0));
+  EXPECT_EQ(std::get<double>(parseValue('d', "none", "x")), 0);
+  EXPECT_EQ(std::get<double>(parseValue('d', "36526.5", "x")), 36526.5);
+  EXPECT_THROW(parseValue('d', "2001-13-01", "x"), UsageError);
+  EXPECT_THROW(parseValue('d', "yesterday", "x"), UsageError);
+  for (double date : {1.0, 365.75, 36526.5, 45291.0, 60000.125}) {
+    EXPECT_EQ(std::get<double>(parseValue('d', formatAutomationDate(date), "x")), date) << date;
+  }
+}
+
+TEST(Output, JsonEscapesNestsAndTablesAlign) {
+  EXPECT_EQ(jsonString("a\\b\n\t\x01\"é"), "\"a\\\\b\\n\\t\\u0001\\\"é\"");
+  JsonWriter json;
+  json.beginObject().key("a").number(1).key("b").beginArray().string("x").boolean(false).beginObject().endObject();
+  json.endArray().key("c").fragment("null").endObject();
+  EXPECT_EQ(json.text(), "{\"a\":1,\"b\":[\"x\",false,{}],\"c\":null}");
+
+  Table table;
+  table.row({"ESN", "0x1234", ""});
+  table.row({"ManufacturersCode", "7", "x"});
+  EXPECT_EQ(table.text(), "ESN                0x1234\nManufacturersCode  7       x\n");
+  EXPECT_EQ(oneLine("UT 4.2\r\nBuilt today\r\n\r\n"), "UT 4.2 / Built today");
+  Table versions;
+  versions.row({"UTVersion", "UT 4.2\r\nRC\r\n"});
+  EXPECT_EQ(versions.text(), "UTVersion  UT 4.2 / RC\n");
+}
+
+TEST(Progress, SpinnerOrBarWithTimeLeft) {
+  EXPECT_EQ(clockText(65.9), "1:05");
+  EXPECT_EQ(clockText(3725), "1:02:05");
+  EXPECT_EQ(clockText(-3), "0:00");
+  EXPECT_EQ(progressLine("connecting", 5.2, std::nullopt, 10, 1), "connecting / 0:05");
+  EXPECT_EQ(progressLine("downloading", 25, 100.0, 10, 0), "downloading [==>       ]  25% 1:15 left");
+  // Past the estimate the bar waits at 99% rather than claiming the end.
+  EXPECT_EQ(progressLine("downloading", 130, 100.0, 10, 0), "downloading [=========>]  99% 0:00 left");
+}
+
+TEST(Catalogue, PropertiesAndMethodsFromIntrospection) {
+  const std::string xml =
+      "<node><interface name=\"org.freedesktop.DBus.Peer\"><method name=\"Ping\"/></interface>"
+      "<interface name=\"UTVEX.IVexScript\">"
+      "<method name=\"get_ESN\"><arg type=\"s\" name=\"pVal\" direction=\"out\"/></method>"
+      "<method name=\"get_SID\"><arg type=\"n\" name=\"sNAM\" direction=\"in\"/>"
+      "<arg type=\"n\" name=\"sWhich\" direction=\"in\"/><arg type=\"i\" name=\"pVal\" direction=\"out\"/></method>"
+      "<method name=\"put_Banner\"><arg type=\"s\" name=\"newVal\" direction=\"in\"/></method>"
+      "<method name=\"get_Banner\"><arg type=\"s\" name=\"pVal\" direction=\"out\"/></method>"
+      "<method name=\"put_Secret\"><arg type=\"n\" name=\"sPos\" direction=\"in\"/>"
+      "<arg type=\"y\" name=\"newVal\" direction=\"in\"/></method>"
+      "<method name=\"Connect\"><arg type=\"s\" name=\"bsPort\" direction=\"in\"/>"
+      "<arg type=\"n\" name=\"pVal\" direction=\"out\"/></method>"
+      "<method name=\"Release\"></method></interface></node>";
+  auto catalogue = MemberCatalogue::fromIntrospection(xml, "UTVEX.IVexScript");
+  ASSERT_EQ(catalogue.properties().size(), 4u);
+  const Property* sid = catalogue.property("SID");
+  ASSERT_NE(sid, nullptr);
+  EXPECT_EQ(sid->type, 'i');
+  ASSERT_EQ(sid->indexes.size(), 2u);
+  EXPECT_EQ(sid->indexes[1].name, "sWhich");
+  EXPECT_TRUE(sid->readable && !sid->writable);
+  const Property* banner = catalogue.property("Banner");
+  EXPECT_TRUE(banner->readable && banner->writable);
+  EXPECT_TRUE(banner->indexes.empty());
+  const Property* secret = catalogue.property("Secret");
+  EXPECT_TRUE(!secret->readable && secret->writable);
+  EXPECT_EQ(secret->type, 'y');
+  ASSERT_EQ(secret->indexes.size(), 1u);
+  EXPECT_EQ(catalogue.method("Connect")->result, 'n');
+  EXPECT_FALSE(catalogue.method("Release")->result.has_value());
+  EXPECT_EQ(catalogue.method("Ping"), nullptr) << "only the script interface counts";
+  EXPECT_THROW(MemberCatalogue::fromIntrospection(xml, "UTVEX.Other"), std::runtime_error);
+  EXPECT_EQ(memberLimits("NoServiceTimeUntilSleep"), "minutes: 0 or 5..60");
+  EXPECT_EQ(memberLimits("ESN"), "");
+}
+
+TEST(SoftwareFile, KindFromTheS0HeaderPlainOrCompressed) {
+  const std::string dir = ::testing::TempDir();
+  auto write = [&](const std::string& name, const std::string& text, bool gzip) {
+    const std::string path = dir + "/" + name;
+    if (gzip) {
+      gzFile f = gzopen(path.c_str(), "wb");
+      gzwrite(f, text.data(), static_cast<unsigned>(text.size()));
+      gzclose(f);
+    } else {
+      std::ofstream(path) << text;
+    }
+    return path;
+  };
+  std::string error;
+  // S0 count 0x0E: address 0000, "utbootbloc1" (11 bytes), checksum.
+  const std::string bootHex = "S00E00007574626F6F74626C6F6331FF\nS9030000FC\n";
+  for (bool gzip : {false, true}) {
+    auto b = inspectSoftwareFile(write(gzip ? "b.gz" : "b.srec", bootHex, gzip), &error);
+    ASSERT_TRUE(b) << error;
+    EXPECT_EQ(b->kind, SoftwareKind::BootBlock);
+    EXPECT_EQ(b->header, "utbootbloc1");
+    // "UT 2.0" in the S0 data: software.
+    auto s = inspectSoftwareFile(write(gzip ? "s.gz" : "s.srec", "S0090000555420322E30FF\n", gzip), &error);
+    ASSERT_TRUE(s) << error;
+    EXPECT_EQ(s->kind, SoftwareKind::Software);
+  }
+  // The marker must start the data: after it, it means nothing.
+  auto late = inspectSoftwareFile(write("late.srec", "S00F0000587574626F6F74626C6F6331FF\n", false), &error);
+  ASSERT_TRUE(late);
+  EXPECT_EQ(late->kind, SoftwareKind::Software);
+  EXPECT_FALSE(inspectSoftwareFile(dir + "/does-not-exist", &error));
+  EXPECT_NE(error.find("does-not-exist"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vx::cli

@@ -1,0 +1,345 @@
+// vexctl end to end: the built program, run as people and scripts run it,
+// against the simulated UT through the real script server, link server,
+// connection and configuration objects, over a private bus of the test's
+// own; and over vexctl's own private bus when the session has none.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../../com/script/download/tests/image_files.h"
+#include "json_reader.h"
+#include "kmx/sim/ut_commands.h"
+#include "kmx/sim/ut_simulator.h"
+#include "kmx/testing/runtime_sandbox.h"
+#include "private_bus.h"
+
+namespace vx::cli::testing {
+namespace {
+
+using vx::download::testing::makeImage;
+using vx::download::testing::randomBytes;
+using vx::download::testing::readFile;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class Vexctl : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string data = sandbox.runtimeDir() + "/data";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    setenv("XDG_DATA_DIRS", data.c_str(), 1);
+    ASSERT_EQ(std::system((std::string(VXSCRIPT_PROGRAM) + " --RegServer >/dev/null").c_str()), 0);
+    bus = std::make_unique<vx::script::testing::PrivateBus>(sandbox.runtimeDir(), data + "/dbus-1/services");
+    ASSERT_FALSE(bus->address().empty()) << "dbus-daemon did not start";
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().c_str(), 1);
+    kmx::sim::SimulatorOptions options;
+    options.portName = "UT1";
+    sim = std::make_unique<kmx::sim::UtSimulator>(options);
+    ASSERT_TRUE(sim->start()) << sim->lastError();
+  }
+
+  // Starts vexctl with `args`; its output goes to files in the sandbox.
+  pid_t start(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
+    const std::string out = sandbox.runtimeDir() + "/out", err = sandbox.runtimeDir() + "/err";
+    std::vector<std::string> words = {VEXCTL_PROGRAM};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      for (const std::string& e : environment) ::putenv(const_cast<char*>(e.c_str()));
+      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    return pid;
+  }
+
+  Outcome finish(pid_t pid) {
+    Outcome run;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = readFile(sandbox.runtimeDir() + "/out");
+    run.err = readFile(sandbox.runtimeDir() + "/err");
+    return run;
+  }
+
+  Outcome vexctl(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
+    return finish(start(args, environment));
+  }
+
+  // vexctl --port UT1 ... that must succeed.
+  Outcome ok(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--port", "UT1"});
+    Outcome run = vexctl(args);
+    EXPECT_EQ(run.status, 0) << args[2] << ": " << run.err;
+    return run;
+  }
+
+  Json json(std::vector<std::string> args) {
+    args.insert(args.begin(), "--json");
+    const Outcome run = ok(args);
+    try {
+      return JsonReader::parse(run.out);
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << "not JSON (" << error.what() << "): " << run.out;
+      return {};
+    }
+  }
+
+  int64_t nv(const std::string& path) { return sim->nvValue(path).value_or(-1); }
+
+  std::string file(const std::string& name) { return sandbox.runtimeDir() + "/" + name; }
+
+  kmx::testing::RuntimeSandbox sandbox;
+  std::unique_ptr<vx::script::testing::PrivateBus> bus;
+  std::unique_ptr<kmx::sim::UtSimulator> sim;
+};
+
+constexpr const char* kSleep = "NV_TIME_TILL_SLEEP.T_ULONG";
+
+TEST_F(Vexctl, IdentitySettingsListStateAndReset) {
+  const Outcome info = ok({"info"});
+  EXPECT_NE(info.out.find("ESN "), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("UTModel "), std::string::npos) << info.out;
+  const Json identity = json({"info"});
+  EXPECT_EQ(identity["ESN"].text.rfind("0x", 0), 0u);
+  EXPECT_EQ(identity["UTType"].kind, Json::Kind::Number);
+  EXPECT_EQ(identity["ServiceProgrammingDate"].kind, Json::Kind::String);
+
+  // set commits, converts minutes to the stored seconds, and reads back.
+  EXPECT_EQ(ok({"set", "NoServiceTimeUntilSleep", "5"}).out, "NoServiceTimeUntilSleep = 5\n");
+  EXPECT_EQ(nv(kSleep), 300);
+  EXPECT_EQ(ok({"get", "NoServiceTimeUntilSleep"}).out, "5\n");
+  const Json staged = json({"set", "NoServiceTimeUntilSleep", "10", "--no-commit"});
+  EXPECT_EQ(staged["value"].number, 10);
+  EXPECT_FALSE(staged["committed"].boolean);
+  EXPECT_EQ(nv(kSleep), 300) << "--no-commit writes nothing to the UT";
+  const Json read = json({"get", "NoServiceTimeUntilSleep"});
+  EXPECT_EQ(read["name"].text, "NoServiceTimeUntilSleep");
+  EXPECT_EQ(read["value"].number, 5);
+  // A method with arguments, through call.
+  EXPECT_EQ(json({"call", "IncrementWDCSwapCount"})["name"].text, "IncrementWDCSwapCount");
+
+  const Outcome list = vexctl({"list"});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(list.out.find("minutes: 0 or 5..60"), std::string::npos);
+  const Json names = JsonReader::parse(vexctl({"--json", "list", "--names"}).out);
+  std::vector<std::string> all;
+  for (const Json& n : names.items) all.push_back(n.text);
+  for (const char* expected : {"ESN", "NoServiceTimeUntilSleep", "SID", "Connect", "SoftwareUpgrade"}) {
+    EXPECT_NE(std::find(all.begin(), all.end(), expected), all.end()) << expected;
+  }
+  const Json members = json({"list"});
+  bool sidSeen = false;
+  for (const Json& m : members.items) {
+    if (m["name"].text != "SID") continue;
+    sidSeen = true;
+    EXPECT_EQ(m["access"].text, "r");
+    EXPECT_EQ(m["indexes"].items.size(), 2u);
+  }
+  EXPECT_TRUE(sidSeen);
+
+  const Json state = json({"state"});
+  EXPECT_EQ(state["port"].text, "UT1");
+  EXPECT_NE(state["state"].number, 4) << "the simulated UT has a link";
+  const uint32_t restarts = sim->counters().restarts;
+  EXPECT_TRUE(json({"reset"})["reset"].boolean);
+  EXPECT_TRUE(sim->waitUntil([&](const kmx::sim::SimulatorCounters& c) { return c.restarts > restarts; }, 20000));
+}
+
+TEST_F(Vexctl, BackupRestoreWithReportAndDryRunThenDownloads) {
+  ok({"set", "NoServiceTimeUntilSleep", "5"});
+  const std::string backup = file("ut.vex");
+  EXPECT_EQ(json({"backup", backup})["file"].text, backup);
+  ASSERT_FALSE(readFile(backup).empty());
+
+  ok({"set", "NoServiceTimeUntilSleep", "10"});
+  ASSERT_EQ(nv(kSleep), 600);
+  // The dry run reports what would change and writes nothing.
+  const Outcome dry = ok({"restore", backup, "--dry-run"});
+  EXPECT_NE(dry.out.find("nothing was written"), std::string::npos);
+  EXPECT_NE(dry.out.find("NV_TIME_TILL_SLEEP"), std::string::npos) << dry.out;
+  EXPECT_EQ(nv(kSleep), 600);
+  const std::string report = file("report.txt");
+  const Json restored = json({"restore", backup, "--report", report});
+  EXPECT_TRUE(restored["written"].boolean);
+  EXPECT_EQ(restored["reportFile"].text, report);
+  EXPECT_EQ(restored["report"].text, readFile(report));
+  EXPECT_EQ(nv(kSleep), 300);
+  // A person gets the report's sections counted; the file has it all.
+  const Outcome counted = ok({"restore", backup, "--report", report});
+  EXPECT_NE(counted.out.find("Updated Items: "), std::string::npos) << counted.out;
+  EXPECT_NE(counted.out.find("report in " + report), std::string::npos);
+
+  // The S0 header chooses the upgrade: software, then a boot block, gzip-compressed.
+  const std::string software = makeImage(sandbox.runtimeDir(), "sw.srec", randomBytes(3000), "UT 9.1 test");
+  ASSERT_FALSE(software.empty()) << "srec_cat failed";
+  const Json flashed = json({"download", software});
+  EXPECT_EQ(flashed["method"].text, "SoftwareUpgrade");
+  ASSERT_TRUE(sim->flashState().software);
+  EXPECT_EQ(sim->flashState().software->header, "UT 9.1 test");
+  const std::string boot =
+      vx::download::testing::gzipCopy(makeImage(sandbox.runtimeDir(), "bb.srec", randomBytes(2000, 3), "utbootbloc 2"));
+  ASSERT_FALSE(boot.empty());
+  EXPECT_EQ(json({"download", boot})["kind"].text, "bootblock");
+  ASSERT_TRUE(sim->flashState().bootBlock);
+  EXPECT_EQ(sim->flashState().bootBlock->header, "utbootbloc 2");
+}
+
+TEST_F(Vexctl, RawNvItemsByPath) {
+  EXPECT_NE(("\n" + ok({"nv", "items"}).out).find("\nNV_UI_BAUD_RATE\n"), std::string::npos);
+  const Json leaves = json({"nv", "tree", "NV_TIME_TILL_SLEEP"});
+  ASSERT_EQ(leaves.items.size(), 1u);
+  const std::string path = leaves.items[0]["path"].text;
+  EXPECT_EQ(leaves.items[0]["type"].text, "ulong");
+  EXPECT_FALSE(leaves.items[0]["changed"].boolean);
+  EXPECT_EQ(ok({"nv", "set", path, "0x4d2"}).out, path + " = 1234\n");
+  EXPECT_EQ(nv(kSleep), 1234);
+  EXPECT_EQ(ok({"nv", "get", path}).out, "1234\n");
+  EXPECT_EQ(json({"nv", "get", path})["type"].text, "ulong");
+  EXPECT_FALSE(json({"nv", "set", path, "777", "--no-commit"})["committed"].boolean);
+  EXPECT_EQ(nv(kSleep), 1234);
+  const Outcome unknown = vexctl({"--port", "UT1", "nv", "get", "NV_NO_SUCH_ITEM.x"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("0x80070057"), std::string::npos) << unknown.err;
+}
+
+TEST_F(Vexctl, BadUsageIsTwoAndUtFailuresAreOneWithTheText) {
+  for (const std::vector<std::string>& words :
+       std::vector<std::vector<std::string>>{{"info"},
+                                             {"--port", "UT1"},
+                                             {"--port", "UT1", "get", "NoSuchSetting"},
+                                             {"--port", "UT1", "get", "SID", "0"},
+                                             {"--port", "UT1", "set", "ESN", "1"},
+                                             {"--port", "UT1", "set", "NoServiceTimeUntilSleep", "five"},
+                                             {"--port", "UT1", "call", "NoSuchMethod"}}) {
+    const Outcome run = vexctl(words);
+    EXPECT_EQ(run.status, 2) << words.back() << ": " << run.err;
+    EXPECT_NE(run.err.find("usage: vexctl"), std::string::npos) << run.err;
+  }
+  // The server refuses 4 minutes: E_INVALIDARG, with its text.
+  Outcome refused = vexctl({"--port", "UT1", "--json", "set", "NoServiceTimeUntilSleep", "4"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("0x80070057"), std::string::npos) << refused.err;
+  EXPECT_EQ(JsonReader::parse(refused.out)["hresult"].text, "0x80070057");
+  // A port with no UT: a link failure.
+  Outcome nowhere = vexctl({"--port", "NoSuchPort", "info"});
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_NE(nowhere.err.find("vexctl: "), std::string::npos);
+  Outcome missing = vexctl({"--port", "UT1", "restore", file("absent.vex")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("absent.vex"), std::string::npos);
+}
+
+TEST_F(Vexctl, AUtThatGoesSilentMidBackupFailsAndLeavesNoFile) {
+  using kmx::sim::ut_command::kNvRead;
+  // How many NV reads a connection and a whole backup take.
+  uint32_t before = sim->framesReceived(kNvRead);
+  ok({"get", "NoServiceTimeUntilSleep"});
+  const uint32_t connectReads = sim->framesReceived(kNvRead) - before;
+  before = sim->framesReceived(kNvRead);
+  ok({"backup", file("whole.vex")});
+  const uint32_t backupReads = sim->framesReceived(kNvRead) - before - connectReads;
+  ASSERT_GT(backupReads, 20u);
+
+  // Paced at the line rate, so the backup is still running when the UT
+  // stops answering halfway through it.
+  sim->setPacing(true);
+  const std::string target = file("half.vex");
+  before = sim->framesReceived(kNvRead);
+  const pid_t pid = start({"--port", "UT1", "backup", target});
+  ASSERT_TRUE(sim->waitUntil(
+      [&](const kmx::sim::SimulatorCounters&) {
+        return sim->framesReceived(kNvRead) - before >= connectReads + backupReads / 2;
+      },
+      60000));
+  sim->setSilent(true);
+  const Outcome run = finish(pid);
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.err.find("vexctl: "), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(target)) << "no half file";
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(sandbox.runtimeDir())) {
+    if (entry.path().filename().string().starts_with("half")) left.push_back(entry.path().string());
+  }
+  EXPECT_TRUE(left.empty()) << left.front();
+}
+
+// Processes whose environment holds `marker`: what one vexctl run started.
+std::vector<pid_t> processesMarked(const std::string& marker) {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    if (pid == ::getpid()) continue;
+    std::ifstream in(entry.path() / "environ", std::ios::binary);
+    const std::string environ((std::istreambuf_iterator<char>(in)), {});
+    if (environ.find(marker) != std::string::npos && vx::script::testing::processRuns(pid)) found.push_back(pid);
+  }
+  return found;
+}
+
+TEST_F(Vexctl, WithoutASessionBusItRunsItsOwnAndLeavesNothingBehind) {
+  const std::string marker = "VEXCTL_TEST_RUN=" + sandbox.runtimeDir();
+  // Unset in the child only (putenv without '='): the test's own bus
+  // stays for the others; an empty XDG_RUNTIME_DIR has no user bus
+  // either. The private bus's files go to TMPDIR.
+  const std::string tmp = file("tmp"), xdg = file("xdg");
+  std::filesystem::create_directories(tmp);
+  std::filesystem::create_directories(xdg);
+  const std::vector<std::string> environment = {marker, "DBUS_SESSION_BUS_ADDRESS", "TMPDIR=" + tmp,
+                                                "XDG_RUNTIME_DIR=" + xdg};
+  const Outcome run = vexctl({"--sim", "--json", "info"}, environment);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(JsonReader::parse(run.out)["ESN"].text.rfind("0x", 0), 0u);
+  // The simulated UT, the bus, the script server and the link server have gone.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!processesMarked(marker).empty() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(processesMarked(marker).empty());
+  EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "the private bus's files are removed";
+}
+
+TEST_F(Vexctl, BashCompletionOffersCommandsOptionsAndMemberNames) {
+  // The words as bash splits them; the last is the one being completed.
+  auto complete = [&](const std::vector<std::string>& words) {
+    std::string array;
+    for (const std::string& w : words) array += " '" + w + "'";
+    const std::string script = "source '" COMPLETION_FILE "'; COMP_WORDS=(" + array +
+                               "); COMP_CWORD=$((${#COMP_WORDS[@]}-1)); _vexctl; printf '%s\\n' \"${COMPREPLY[@]}\"";
+    setenv("VEXCTL_COMPLETION_SCRIPT", script.c_str(), 1);
+    const std::string out = file("completion.out");
+    EXPECT_EQ(std::system(("bash -c \"$VEXCTL_COMPLETION_SCRIPT\" > '" + out + "' 2>/dev/null").c_str()), 0);
+    return readFile(out);
+  };
+  EXPECT_EQ(complete({"vexctl", "ba"}), "backup\n");
+  EXPECT_EQ(complete({"vexctl", "--port", "UT1", "restore", "x.vex", "--dr"}), "--dry-run\n");
+  EXPECT_EQ(complete({"vexctl", "--sim", "nv", ""}), "items\nget\nset\ntree\n");
+  // Member names come from the program itself (list --names).
+  EXPECT_EQ(complete({VEXCTL_PROGRAM, "--port", "UT1", "get", "NoServiceTime"}), "NoServiceTimeUntilSleep\n");
+}
+
+}  // namespace
+}  // namespace vx::cli::testing
