@@ -23,9 +23,11 @@ bool sameTypeName(const char* a, const char* b) {
 extern "C" {
 
 VEXRES_EXPORT const char* VexResString(uint32_t id) {
-  const auto rows = vx::res::kLanguageTable.rows;
-  auto it = std::find_if(rows.begin(), rows.end(), [id](const vx::res::StringRow& row) { return row.id == id; });
-  return it != rows.end() ? it->text : nullptr;
+  for (const auto rows : {vx::res::kLanguageTable.rows, vx::res::kSharedRows}) {
+    auto it = std::find_if(rows.begin(), rows.end(), [id](const vx::res::StringRow& row) { return row.id == id; });
+    if (it != rows.end()) return it->text;
+  }
+  return nullptr;
 }
 
 VEXRES_EXPORT int VexResBinary(const char* type, uint32_t id, const void** data, uint32_t* size) {

@@ -30,5 +30,8 @@ constexpr bool rowsUnique(const StringRow (&rows)[N]) {
 
 // Defined by the one strings_<lang>.cpp linked into each library.
 extern const LanguageTable kLanguageTable;
+// The rows every language shares (strings_shared.cpp); a language's own row
+// of the same number comes first.
+extern const std::span<const StringRow> kSharedRows;
 
 }  // namespace vx::res

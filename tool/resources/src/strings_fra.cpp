@@ -67,26 +67,6 @@ constexpr StringRow kRows[] = {
     {61301, "L'UT contient une valeur inconnue de l'outil : %s"},
     {61414, "Une unité analogique fixe ne tient pas de compteurs d'appels."},
 
-    // Names of the stored settings (the same in every language, so that a change of language keeps them)
-    {61304, "UTVEX"},
-    {61307, "PortNumber"},
-    {61308, "BaudRate"},
-    {61311, "Timeout"},
-    {61312, "SaveCopyOnSwap"},
-    {61313, "WindowLeft"},
-    {61314, "WindowTop"},
-    {61315, "WindowWidth"},
-    {61316, "WindowHeight"},
-    {61418, "AppendRecordAfterWrite"},
-    {61419, "RecordLogFile"},
-    {61451, "WindowMaximized"},
-    {61482, "SettingsFile"},
-    {61483, "SettingsFolder"},
-    {61489, "ShowStartupDialog"},
-    {61491, "ShowToolbar"},
-    {61572, "DownloadFolder"},
-    {61590, "PortName"},
-
     // File dialogs (filters in the file dialog's "Name (patterns);;..." form)
     {61318, "Sélectionnez le fichier logiciel à télécharger"},
     {61319, "Fichiers logiciels (*.hex *.gz);;Tous les fichiers (*)"},

@@ -67,26 +67,6 @@ constexpr StringRow kRows[] = {
     {61301, "A UT contém um valor que a ferramenta não conhece: %s"},
     {61414, "Uma unidade analógica fixa não mantém temporizadores de chamadas."},
 
-    // Names of the stored settings (the same in every language, so that a change of language keeps them)
-    {61304, "UTVEX"},
-    {61307, "PortNumber"},
-    {61308, "BaudRate"},
-    {61311, "Timeout"},
-    {61312, "SaveCopyOnSwap"},
-    {61313, "WindowLeft"},
-    {61314, "WindowTop"},
-    {61315, "WindowWidth"},
-    {61316, "WindowHeight"},
-    {61418, "AppendRecordAfterWrite"},
-    {61419, "RecordLogFile"},
-    {61451, "WindowMaximized"},
-    {61482, "SettingsFile"},
-    {61483, "SettingsFolder"},
-    {61489, "ShowStartupDialog"},
-    {61491, "ShowToolbar"},
-    {61572, "DownloadFolder"},
-    {61590, "PortName"},
-
     // File dialogs (filters in the file dialog's "Name (patterns);;..." form)
     {61318, "Selecione o arquivo de software a ser baixado"},
     {61319, "Arquivos de software (*.hex *.gz);;Todos os arquivos (*)"},

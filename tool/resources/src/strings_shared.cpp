@@ -1,0 +1,34 @@
+// The strings that are the same in every language: the names under which the
+// service tool stores its settings, so that a change of language keeps them.
+#include "string_table.h"
+
+namespace vx::res {
+namespace {
+
+constexpr StringRow kRows[] = {
+    {61304, "UTVEX"},
+    {61307, "PortNumber"},
+    {61308, "BaudRate"},
+    {61311, "Timeout"},
+    {61312, "SaveCopyOnSwap"},
+    {61313, "WindowLeft"},
+    {61314, "WindowTop"},
+    {61315, "WindowWidth"},
+    {61316, "WindowHeight"},
+    {61418, "AppendRecordAfterWrite"},
+    {61419, "RecordLogFile"},
+    {61451, "WindowMaximized"},
+    {61482, "SettingsFile"},
+    {61483, "SettingsFolder"},
+    {61489, "ShowStartupDialog"},
+    {61491, "ShowToolbar"},
+    {61572, "DownloadFolder"},
+    {61590, "PortName"},
+};
+static_assert(rowsUnique(kRows));
+
+}  // namespace
+
+const std::span<const StringRow> kSharedRows = kRows;
+
+}  // namespace vx::res
