@@ -211,6 +211,30 @@ struct IVexNVTree : IUnknown {
   virtual HRESULT GetItemLeaves(LPCWSTR item, LPWSTR* lines) = 0;
 };
 
+// The steps of the object's long work that report progress. Each counts
+// its own units from 0 to its total.
+enum VexProgressStep : int32_t {
+  VEX_STEP_SYMBOL_INFORMATION = 1,  // FinishConnecting: bytes of the symbol information read
+  VEX_STEP_ITEM_TABLES = 2,         // FinishConnecting: bytes of the two item tables read
+  VEX_STEP_ITEM_DIMENSIONS = 3,     // FinishConnecting: items whose element count is known
+  VEX_STEP_SAVE_ITEMS = 4,          // WriteNVToFile: item elements saved
+  VEX_STEP_RESTORE_ITEMS = 5,       // ReadNVFromFile: item elements restored
+};
+
+// Implemented by the client; called on the thread of the call that does the
+// work, between its UT exchanges.
+struct IVexProgressSink : IUnknown {
+  VX_COM_INTERFACE(IVexProgressSink, IUnknown, "{2D4C7A90-5B1E-4F63-8C0A-91E7D35B6F28}")
+  virtual HRESULT Progress(VexProgressStep step, UI4 done, UI4 total) = 0;
+};
+
+// Where the connection object reports the progress of FinishConnecting,
+// WriteNVToFile and ReadNVFromFile. A null sink stops the reports.
+struct IVexProgress : IUnknown {
+  VX_COM_INTERFACE(IVexProgress, IUnknown, "{A7E3B5C1-0F4D-4E92-B6A8-3C1D9E2F7B05}")
+  virtual HRESULT SetProgressSink(IVexProgressSink* sink) = 0;
+};
+
 // The name of a node data type as GetItemLeaves writes it.
 inline const char* VexNodeTypeName(NVNodeDataType type) {
   switch (type) {

@@ -49,11 +49,13 @@ NvRestore::NvRestore(vx::nvdb::NvDatabase& database, vx::nvdb::NvUtAccess& reads
                      bool updatePhone)
     : database_(database), reads_(reads), writes_(writes), updatePhone_(updatePhone) {}
 
-RestoreReport NvRestore::run(const std::vector<NVFileSection>& sections) {
+RestoreReport NvRestore::run(const std::vector<NVFileSection>& sections,
+                             const std::function<void(std::size_t, std::size_t)>& progress) {
   for (const NVFileSection& each : sections) sections_.try_emplace(each.name, &each);
   // The list grows (entries made for insertable items are appended and
   // reached later) and shrinks (replaced entries leave it) while it is walked.
   for (std::size_t position = 0; position < database_.items().size();) {
+    if (progress) progress(position, database_.items().size());
     const NVItemInfo& item = database_.items()[position];
     if (item.name == vx::nvdb::kNeverWrittenItem) {
       ++position;
@@ -68,6 +70,7 @@ RestoreReport NvRestore::run(const std::vector<NVFileSection>& sections) {
       restoreCreatedEntry(position++);
     }
   }
+  if (progress) progress(database_.items().size(), database_.items().size());
   return std::move(report_);
 }
 

@@ -2,6 +2,7 @@
 // request, into the UT, with a report of what was restored and what was not.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -27,7 +28,10 @@ class NvRestore {
   NvRestore(vx::nvdb::NvDatabase& database, vx::nvdb::NvUtAccess& reads, vx::nvdb::NvUtChanges& writes,
             bool updatePhone);
 
-  RestoreReport run(const std::vector<NVFileSection>& sections);
+  // `progress` (optional) hears of the items walked so far and of how many
+  // there are; the count changes as entries are made and replaced.
+  RestoreReport run(const std::vector<NVFileSection>& sections,
+                    const std::function<void(std::size_t done, std::size_t total)>& progress = {});
 
  private:
   void restorePlainItem(std::size_t position);

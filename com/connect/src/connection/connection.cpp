@@ -104,6 +104,13 @@ HRESULT CVexConnection::FinishConnecting(LPCWSTR pwzPassword) {
 HRESULT CVexConnection::loadDatabase() {
   nvdb::LoadOptions options;
   options.messagesEnabled = messagesEnabled_;
+  options.progress = [this](const nvdb::LoadProgress& progress) {
+    using Stage = nvdb::LoadProgress::Stage;
+    const VexProgressStep step = progress.stage == Stage::SymbolInformation ? VEX_STEP_SYMBOL_INFORMATION
+                                 : progress.stage == Stage::ItemTables      ? VEX_STEP_ITEM_TABLES
+                                                                            : VEX_STEP_ITEM_DIMENSIONS;
+    reportProgress(step, progress.done, progress.total);
+  };
   auto loaded = nvdb::loadNvDatabase(*ut_, options);
   if (!loaded) {
     // The browser stays, empty: no path resolves until a load succeeds.
@@ -112,6 +119,17 @@ HRESULT CVexConnection::loadDatabase() {
   }
   database_ = std::move(loaded);
   return S_OK;
+}
+
+HRESULT CVexConnection::SetProgressSink(IVexProgressSink* sink) {
+  progressSink_ = sink;
+  return S_OK;
+}
+
+void CVexConnection::reportProgress(VexProgressStep step, uint64_t done, uint64_t total) {
+  if (!progressSink_) return;
+  constexpr uint64_t kMax = UINT32_MAX;
+  progressSink_->Progress(step, static_cast<UI4>(std::min(done, kMax)), static_cast<UI4>(std::min(total, kMax)));
 }
 
 HRESULT CVexConnection::closeInternally(bool keepLink) {

@@ -97,7 +97,9 @@ HRESULT CVexConnection::WriteNVToFile(const char* szFilename) {
       return E_FAIL;
     }
     std::string text = backup::nvFileHeader(model, nrVersion, version);
-    backup::writeNvSections(*database_, *ut_, text);
+    backup::writeNvSections(*database_, *ut_, text, [this](std::size_t done, std::size_t total) {
+      reportProgress(VEX_STEP_SAVE_ITEMS, done, total);
+    });
     return writeFileAtomically(szFilename, text) ? S_OK : E_FAIL;
   });
 }
@@ -131,7 +133,9 @@ HRESULT CVexConnection::ReadNVFromFile(const char* szFilename, const char* szLog
       return E_FAIL;
     }
     backup::NvRestore restore(*database_, *ut_, *ut_, ActuallyUpdatePhone != 0);
-    const backup::RestoreReport report = restore.run(sections);
+    const backup::RestoreReport report = restore.run(sections, [this](std::size_t done, std::size_t total) {
+      reportProgress(VEX_STEP_RESTORE_ITEMS, done, total);
+    });
     return writeFileAtomically(szLogFilename, report.text()) ? S_OK : E_FAIL;
   });
 }

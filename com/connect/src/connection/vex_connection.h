@@ -23,7 +23,7 @@ namespace vx::connect {
 
 class CVexConnection final
     : public vx::com::Implements<IVexConnectionExt, IVexFile, IVexDownload, IVexRFCal, IVexVersionExt,
-                                 IVexSecurity, IVexParams1, IVexNVTree> {
+                                 IVexSecurity, IVexParams1, IVexNVTree, IVexProgress> {
  public:
   CVexConnection() = default;
   ~CVexConnection() override;
@@ -100,6 +100,9 @@ class CVexConnection final
   HRESULT GetItemNames(LPWSTR* names) override;
   HRESULT GetItemLeaves(LPCWSTR item, LPWSTR* lines) override;
 
+  // IVexProgress
+  HRESULT SetProgressSink(IVexProgressSink* sink) override;
+
  private:
   // Closes the registrations and, unless the link is kept for a download,
   // the connection; drops the NV database either way.
@@ -138,6 +141,8 @@ class CVexConnection final
   static void onLastGasp(uint32_t timeStampHigh, uint32_t timeStampLow, const char* text, void* self);
   static void onAlert(uint32_t id, const void* data, uint32_t length, void* self);
   vx::com::ComPtr<IVexAdviseConnectState> currentSink();
+  // Tells the progress sink, if one is set, of a step's figures.
+  void reportProgress(VexProgressStep step, uint64_t done, uint64_t total);
 
   void* connection_ = nullptr;
   void* lastGaspRegistration_ = nullptr;
@@ -153,6 +158,8 @@ class CVexConnection final
 
   std::mutex sinkLock_;
   vx::com::ComPtr<IVexAdviseConnectState> sink_;
+  // Called on the caller's thread only, so it needs no lock.
+  vx::com::ComPtr<IVexProgressSink> progressSink_;
 
   // The NV database ("the browser"): exists from a finished connection until
   // the connection is closed or prepared for a download.

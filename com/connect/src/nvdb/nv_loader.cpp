@@ -122,10 +122,15 @@ class Loader {
     auto symbols = unpackAndParse(compressed, decompressor);
     if (!symbols) return nullptr;
 
+    // The two tables are one step of the progress: bytes of both together.
+    const TypeRecord* nameTable = tableSymbol(*symbols, kNameTableSymbol);
+    const TypeRecord* descriptorTable = tableSymbol(*symbols, kDescriptorTableSymbol);
+    if (nameTable == nullptr || descriptorTable == nullptr) return nullptr;
+    const uint64_t tableBytes = uint64_t{nameTable->size} + descriptorTable->size;
     std::vector<uint8_t> names;
     std::vector<uint8_t> descriptors;
-    if (!readTable(*symbols, kNameTableSymbol, names) ||
-        !readTable(*symbols, kDescriptorTableSymbol, descriptors)) {
+    if (!readTable(*nameTable, names, 0, tableBytes) ||
+        !readTable(*descriptorTable, descriptors, nameTable->size, tableBytes)) {
       return nullptr;
     }
     auto items = buildItemList(parseItemTables(names, descriptors));
@@ -163,13 +168,17 @@ class Loader {
     return std::move(parsed.table);
   }
 
-  bool readTable(const SymbolTable& symbols, std::string_view name, std::vector<uint8_t>& out) {
+  static const TypeRecord* tableSymbol(const SymbolTable& symbols, std::string_view name) {
     const TypeRecord* symbol = symbols.symbolByName(name);
-    if (symbol == nullptr || symbol->size > kMaxItemTable) return false;
+    return symbol == nullptr || symbol->size > kMaxItemTable ? nullptr : symbol;
+  }
+
+  // `before` bytes of the step's `stepTotal` were read by earlier tables.
+  bool readTable(const TypeRecord& symbol, std::vector<uint8_t>& out, uint64_t before, uint64_t stepTotal) {
     // Two zero bytes beyond the table end its text even when the UT's does not.
-    out.assign(symbol->size + 2u, 0);
-    return readMemory(symbol->address, std::span(out).first(symbol->size),
-                      LoadProgress::Stage::ItemTables);
+    out.assign(symbol.size + 2u, 0);
+    return readMemory(symbol.address, std::span(out).first(symbol.size), LoadProgress::Stage::ItemTables, before,
+                      stepTotal);
   }
 
   std::optional<std::vector<NVItemInfo>> buildItemList(const std::vector<ItemTableRow>& rows) {
@@ -210,13 +219,17 @@ class Loader {
     return item;
   }
 
-  bool readMemory(uint32_t address, std::span<uint8_t> out, LoadProgress::Stage stage) {
+  // Reads `out` in slices; the progress counts `before` + the bytes read
+  // against `stepTotal` (0: the size of `out`).
+  bool readMemory(uint32_t address, std::span<uint8_t> out, LoadProgress::Stage stage, uint64_t before = 0,
+                  uint64_t stepTotal = 0) {
     if (static_cast<uint64_t>(address) + out.size() > (uint64_t{1} << 32)) return false;
+    if (stepTotal == 0) stepTotal = out.size();
     for (std::size_t done = 0; done < out.size();) {
       const std::size_t slice = std::min<std::size_t>(kReadSlice, out.size() - done);
       if (!ut_.readMemory(address + static_cast<uint32_t>(done), out.subspan(done, slice))) return false;
       done += slice;
-      report(stage, done, out.size());
+      report(stage, before + done, stepTotal);
     }
     return true;
   }
