@@ -164,6 +164,8 @@ HRESULT ScriptObject::startLink(const std::string& port, int32_t baudRate, int32
   connection_->SetTimeout(static_cast<UINT>(timeout));
   connection_->SetSpeed(static_cast<ComPortSpeedType>(baudRate));
   connection_->SetMessagesEnabled(0);
+  ComPtr<IVexProgress> progress;
+  if (SUCCEEDED(connection_.As(&progress))) progress->SetProgressSink(progress_.Get());
   startPoll();
   return connection_->StartConnection();
 }
@@ -218,7 +220,11 @@ void ScriptObject::finishAttempt(bool retried, std::function<void(HRESULT)> done
     done(report(Message::NotConnected, VEX_E_NOT_CONNECTED));
     return;
   }
-  HRESULT hr = connection_->FinishConnecting(spc_.c_str());
+  HRESULT hr = S_OK;
+  {
+    ProgressRelay::Scope scope(*progress_, "connect");
+    hr = connection_->FinishConnecting(spc_.c_str());
+  }
   if (hr == VEX_E_SESSION_REFUSED && !retried) {
     // The UT refuses a session while it is still busy starting up.
     pendingWait_ = loop_.after(kSessionRetryPauseMs, [self = shared_from_this(), done = std::move(done)]() mutable {
@@ -374,7 +380,11 @@ HRESULT ScriptObject::SaveSettings(std::u16string_view settingsFile) {
   if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
   // The backup is written under a temporary name and renamed into place, so
   // a failed save leaves an earlier file of this name as it was.
-  HRESULT hr = file->WriteNVToFile(path.c_str());
+  HRESULT hr = S_OK;
+  {
+    ProgressRelay::Scope scope(*progress_, "save");
+    hr = file->WriteNVToFile(path.c_str());
+  }
   if (FAILED(hr)) return connected() ? hr : report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   if (!connected()) {
     ::unlink(path.c_str());
@@ -393,7 +403,11 @@ HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16
   if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   ComPtr<IVexFile> file;
   if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
-  HRESULT hr = file->ReadNVFromFile(settings.c_str(), log.c_str(), write);
+  HRESULT hr = S_OK;
+  {
+    ProgressRelay::Scope scope(*progress_, "restore");
+    hr = file->ReadNVFromFile(settings.c_str(), log.c_str(), write);
+  }
   if (FAILED(hr)) {
     ::unlink(log.c_str());
     if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);

@@ -19,6 +19,7 @@
 #include "download_run.h"
 #include "loop_scheduler.h"
 #include "port_claims.h"
+#include "progress_relay.h"
 #include "script_errors.h"
 #include "vxconnect.h"
 #include "vxutconfig.h"
@@ -85,6 +86,9 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   using DownloadDone = std::function<void(HRESULT)>;
   void Download(DownloadMethod method, std::u16string_view file, DownloadDone done);
   bool downloading() const { return download_ != nullptr; }
+  // A piece of the running download has reached the UT (from the worker,
+  // through the loop).
+  void downloadProgress(const char* step, uint64_t sent, uint64_t total);
   // Shortens the engine's pauses after the loader and the image (tests).
   void setDownloadPauses(std::chrono::milliseconds afterLoader, std::chrono::milliseconds afterImage) {
     downloadPauses_ = {afterLoader, afterImage};
@@ -108,6 +112,10 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   // the getter come back as they are, without a message.
   using VersionCall = std::function<HRESULT(IVexVersionExt&)>;
   HRESULT version(const VersionCall& call);
+
+  // Hears, on the loop's thread, of the progress of Connect's NV database
+  // load, SaveSettings, RestoreSettings and downloads.
+  void setProgressListener(ProgressRelay::Listener listener) { progress_->setListener(std::move(listener)); }
 
   // Records a failure with its message and answers its HRESULT.
   HRESULT report(Message message, HRESULT hr);
@@ -176,6 +184,7 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   std::unique_ptr<DownloadRun> download_;
   uint64_t lastDownloadId_ = 0;
   std::pair<std::chrono::milliseconds, std::chrono::milliseconds> downloadPauses_{1000, 500};
+  vx::com::ComPtr<ProgressRelay> progress_ = vx::com::Make<ProgressRelay>();
 };
 
 }  // namespace vx::script

@@ -12,7 +12,46 @@
 namespace vx::script {
 
 using vx::download::CDownload;
+using vx::download::TransferKind;
 using vx::download::TransferResult;
+
+namespace {
+
+const char* stepName(TransferKind kind) {
+  switch (kind) {
+    case TransferKind::Loader: return "loader";
+    case TransferKind::Software: return "software";
+    case TransferKind::RamProgram: return "ram-program";
+    case TransferKind::BootBlock: return "boot-block";
+  }
+  return "other";
+}
+
+// The worker's progress, carried to the object on the loop.
+class PostedProgress final : public vx::download::ProgressSink {
+ public:
+  PostedProgress(LoopScheduler& loop, std::weak_ptr<ScriptObject> object) : loop_(loop), object_(std::move(object)) {}
+  void progress(const vx::download::ProgressReport& report) override {
+    loop_.post([object = object_, kind = report.kind, sent = report.sent, total = report.total] {
+      if (auto self = object.lock()) self->downloadProgress(stepName(kind), sent, total);
+    });
+  }
+
+ private:
+  LoopScheduler& loop_;
+  std::weak_ptr<ScriptObject> object_;
+};
+
+TransferKind transferKind(DownloadMethod method) {
+  switch (method) {
+    case DownloadMethod::Software: return TransferKind::Software;
+    case DownloadMethod::BootBlock: return TransferKind::BootBlock;
+    case DownloadMethod::RamProgram: return TransferKind::RamProgram;
+  }
+  return TransferKind::Software;
+}
+
+}  // namespace
 
 HRESULT ScriptObject::downloadPrecheck(std::u16string_view file, std::string* file8) {
   UINT linkState = 0;
@@ -74,15 +113,22 @@ void ScriptObject::downloadChecked(uint64_t id, bool passed) {
   DownloadRun& run = *download_;
   run.worker = std::thread([&loop = loop_, &run, resources = resources_, link, weak, id] {
     TransferResult result = TransferResult::Done;
+    PostedProgress progress(loop, weak);
     if (run.method != DownloadMethod::RamProgram) {
       static const vx::res::ResourceLibrary kNoResources;
-      result = run.engine.sendLoader(link, resources ? *resources : kNoResources);
+      result = run.engine.sendLoader(link, resources ? *resources : kNoResources, &progress);
     }
-    if (result == TransferResult::Done) result = run.engine.sendFile(link, run.file);
+    if (result == TransferResult::Done) {
+      result = run.engine.sendFile(link, run.file, &progress, transferKind(run.method));
+    }
     loop.post([weak, id, result] {
       if (auto self = weak.lock()) self->downloadTransferred(id, result);
     });
   });
+}
+
+void ScriptObject::downloadProgress(const char* step, uint64_t sent, uint64_t total) {
+  if (download_) progress_->report("download", step, sent, total);
 }
 
 void ScriptObject::downloadTransferred(uint64_t id, TransferResult result) {

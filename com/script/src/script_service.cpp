@@ -125,6 +125,8 @@ ScriptService::ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptO
 
 ScriptService::~ScriptService() {
   loop_.cancel(idleTimer_);
+  // Objects still held by pending loop work report to nobody once the service is gone.
+  for (auto& [id, entry] : objects_) entry->object->setProgressListener(nullptr);
   // A download still running ends here, not in a thread that outlives the loop.
   for (auto& [id, entry] : objects_) entry->object->Disconnect();
   objects_.clear();
@@ -163,6 +165,9 @@ void ScriptService::createObject(sdbus::MethodCall call, bool ownedByCaller) {
                                       [this, id, &member](sdbus::MethodCall c) { dispatch(id, member, std::move(c)); });
   }
   registerNvItems(*entry->dbusObject, id);
+  entry->dbusObject->registerSignal(kProgressInterface, "Progress", "sstt",
+                                    std::vector<std::string>{"operation", "step", "done", "total"});
+  entry->object->setProgressListener([this, id](const ProgressEvent& event) { emitProgress(id, event); });
   entry->dbusObject->registerMethod(kObjectInterface, "Release", "", std::vector<std::string>{}, "",
                                     std::vector<std::string>{},
                                     [this, id](sdbus::MethodCall c) { releaseObject(id, std::move(c)); });
@@ -173,6 +178,19 @@ void ScriptService::createObject(sdbus::MethodCall call, bool ownedByCaller) {
   auto reply = call.createReply();
   reply << sdbus::ObjectPath(path);
   reply.send();
+}
+
+void ScriptService::emitProgress(uint64_t id, const ProgressEvent& event) {
+  auto it = objects_.find(id);
+  if (it == objects_.end()) return;
+  try {
+    auto signal = it->second->dbusObject->createSignal(kProgressInterface, "Progress");
+    signal << event.operation << event.step << event.done << event.total;
+    it->second->dbusObject->emitSignal(signal);
+  } catch (const sdbus::Error& error) {
+    // A progress report that cannot be sent loses nothing the caller needs.
+    std::fprintf(stderr, "vxscript: progress not sent: %s\n", error.getMessage().c_str());
+  }
 }
 
 void ScriptService::releaseObject(uint64_t id, sdbus::MethodCall call) {

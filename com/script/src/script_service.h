@@ -25,6 +25,8 @@ inline constexpr const char* kFactoryPath = "/UTVEX/Script";
 inline constexpr const char* kFactoryInterface = "UTVEX.ScriptFactory";
 inline constexpr const char* kObjectInterface = "UTVEX.IVexScript";
 inline constexpr const char* kNvItemsInterface = "UTVEX.NVItems";
+// Signal Progress(s operation, s step, t done, t total) on each object's path.
+inline constexpr const char* kProgressInterface = "UTVEX.Progress";
 
 class ScriptService {
  public:
@@ -60,6 +62,7 @@ class ScriptService {
   void ownerLeft(const std::string& owner);
   void dropObject(uint64_t id);
   void objectsChanged();
+  void emitProgress(uint64_t id, const ProgressEvent& event);
   std::string errorText(const ReportedError& error, HRESULT hr) const;
 
   sdbus::IConnection& bus_;

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 #include "../download/tests/image_files.h"
 #include "bus_fixture.h"
@@ -202,6 +204,67 @@ TEST_F(ScriptBus, RawNvItemsByPathReachTheUtAndRefuseWhatDoesNotFit) {
   EXPECT_EQ(nvFailure("ReadNode", std::string("NV_NO_SUCH_ITEM.x")), "UTVEX.Error.H80070057");
   EXPECT_EQ(nvFailure("ListLeaves", std::string("NV_NO_SUCH_ITEM")), "UTVEX.Error.H80070057");
   EXPECT_EQ(get<int32_t>(*o, "IsChanged"), 0);
+}
+
+// What a caller hears of long work: each operation's steps in order, each
+// counting up to its total, the last report of a step complete.
+TEST_F(ScriptBus, LongWorkReportsItsStepsAsProgressSignals) {
+  using Report = std::tuple<std::string, std::string, uint64_t, uint64_t>;
+  auto o = object(createObject());
+  std::vector<Report> reports;
+  o->registerSignalHandler("UTVEX.Progress", "Progress", [&](sdbus::Signal& signal) {
+    Report r;
+    signal >> std::get<0>(r) >> std::get<1>(r) >> std::get<2>(r) >> std::get<3>(r);
+    reports.push_back(r);
+  });
+  o->finishRegistration();
+  // The signals precede the call's reply on the bus, so they are queued
+  // by the time the call returns.
+  auto heard = [&] {
+    while (connection->processPendingRequest()) {
+    }
+    return std::exchange(reports, {});
+  };
+  auto expectSteps = [](const std::vector<Report>& got, const std::string& operation,
+                        const std::vector<std::string>& steps) {
+    std::vector<std::string> seen;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      const auto& [op, step, done, total] = got[i];
+      EXPECT_EQ(op, operation);
+      EXPECT_LE(done, total);
+      const bool sameStep = i > 0 && std::get<1>(got[i - 1]) == step;
+      if (sameStep) {
+        EXPECT_GE(done, std::get<2>(got[i - 1])) << step;
+      } else {
+        seen.push_back(step);
+      }
+      const bool lastOfStep = i + 1 == got.size() || std::get<1>(got[i + 1]) != step;
+      if (lastOfStep) {
+        EXPECT_GT(total, 0u) << step;
+        EXPECT_EQ(done, total) << operation << " " << step << " ends complete";
+      }
+    }
+    EXPECT_EQ(seen, steps) << operation;
+  };
+
+  ASSERT_EQ(connect(*o), 1);
+  expectSteps(heard(), "connect", {"symbol-information", "item-tables", "item-dimensions"});
+  const std::string backup = sandbox.runtimeDir() + "/progress.vex";
+  call(*o, "SaveSettings", backup);
+  expectSteps(heard(), "save", {"items"});
+  call(*o, "RestoreSettings", backup, sandbox.runtimeDir() + "/restore.log", int32_t{1});
+  expectSteps(heard(), "restore", {"items"});
+  EXPECT_TRUE(heard().empty()) << "quiet between calls";
+
+  using namespace vx::download::testing;
+  const std::string image = makeImage(sandbox.runtimeDir(), "small.s3", randomBytes(64 << 10), "UT 5.0.2 small");
+  ASSERT_FALSE(image.empty());
+  o->callMethod("SoftwareUpgrade").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(2))
+      .withArguments(image);
+  const auto download = heard();
+  expectSteps(download, "download", {"loader", "software"});
+  ASSERT_FALSE(download.empty());
+  EXPECT_EQ(std::get<3>(download.back()), std::filesystem::file_size(image)) << "the whole file was counted";
 }
 
 TEST_F(ScriptBus, AnExclusivePortIsRefusedToAServerInAnotherProcess) {

@@ -180,21 +180,21 @@ TransferResult CDownload::sendOpenFile(void* link, const std::string& file, Tran
 
 // --- the synchronous form -------------------------------------------------------------------
 
-TransferResult CDownload::sendLoader(void* link, const vx::res::ResourceLibrary& resources) {
-  const TransferResult result = sendLoaderBytes(link, resources, nullptr);
+TransferResult CDownload::sendLoader(void* link, const vx::res::ResourceLibrary& resources, ProgressSink* sink) {
+  const TransferResult result = sendLoaderBytes(link, resources, sink);
   // The loader needs a moment to start before it asks for the image.
   if (result == TransferResult::Done) pauseUnlessCancelled(afterLoader_);
   return result;
 }
 
-TransferResult CDownload::sendFile(void* link, const std::string& file) {
+TransferResult CDownload::sendFile(void* link, const std::string& file, ProgressSink* sink, TransferKind kind) {
   std::ifstream probe(file, std::ios::binary);
   if (!probe) {
     pauseUnlessCancelled(afterImage_);
     return TransferResult::FileFailed;
   }
   probe.close();
-  const TransferResult result = sendOpenFile(link, file, TransferKind::Software, nullptr);
+  const TransferResult result = sendOpenFile(link, file, kind, sink);
   if (result == TransferResult::Done) pauseUnlessCancelled(afterImage_);
   return result;
 }

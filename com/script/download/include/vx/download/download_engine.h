@@ -70,10 +70,13 @@ class CDownload {
   // A program for the UT's RAM, sent without a loader.
   virtual HRESULT ramProgram(void* link, const std::string& file, ProgressSink& sink);
 
-  // Synchronous form: the loader, then a pause for it to start.
-  TransferResult sendLoader(void* link, const vx::res::ResourceLibrary& resources);
-  // The image file, then a pause for the UT to take it.
-  TransferResult sendFile(void* link, const std::string& file);
+  // Synchronous form: the loader, then a pause for it to start. `sink`
+  // (optional) hears of each piece as the progress form's does.
+  TransferResult sendLoader(void* link, const vx::res::ResourceLibrary& resources, ProgressSink* sink = nullptr);
+  // The image file, then a pause for the UT to take it; `kind` only names
+  // the transfer in the progress reports.
+  TransferResult sendFile(void* link, const std::string& file, ProgressSink* sink = nullptr,
+                          TransferKind kind = TransferKind::Software);
 
   // From any thread: stops a running transfer after its current step (the
   // UT is told to abandon it) and makes later pieces stop at once.
