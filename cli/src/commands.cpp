@@ -120,7 +120,7 @@ const MemberCatalogue& Commands::catalogue() {
 }
 
 void Commands::connect() {
-  const auto state = withProgress("connecting to " + port_ + " and loading the NV database", std::nullopt, [&] {
+  const auto state = withProgress(client_, "connecting to " + port_ + " and loading the NV database", "connect", [&] {
     return client_.call(kScriptInterface, "Connect", {port_, inv_.baud, int32_t{-1}, inv_.spc}, 'n', kLongCall);
   });
   const auto value = std::get<int16_t>(*state);
@@ -280,7 +280,7 @@ int Commands::callMethod() {
 int Commands::backup() {
   const std::string file = absolutePath(inv_.words[0]);
   connect();
-  withProgress("saving the NV items to " + inv_.words[0], std::nullopt,
+  withProgress(client_, "saving the NV items to " + inv_.words[0], "save",
                [&] { client_.call(kScriptInterface, "SaveSettings", {file}, std::nullopt, kLongCall); });
   JsonWriter json;
   json.beginObject().key("file").string(file).endObject();
@@ -311,8 +311,9 @@ int Commands::restore() {
   } removeTemporary{temporary};
   const int32_t write = inv_.dryRun ? 0 : 1;
   connect();
-  withProgress(std::string(inv_.dryRun ? "comparing the UT with " : "restoring the NV items of ") + inv_.words[0],
-               std::nullopt, [&] {
+  withProgress(client_,
+               std::string(inv_.dryRun ? "comparing the UT with " : "restoring the NV items of ") + inv_.words[0],
+               "restore", [&] {
                  client_.call(kScriptInterface, "RestoreSettings", {file, report, write}, std::nullopt, kLongCall);
                });
   const std::string text = readFile(report);
@@ -337,14 +338,10 @@ int Commands::download() {
   const auto software = inspectSoftwareFile(file, &error);
   if (!software) throw UtError(0, error);
   const bool bootBlock = software->kind == SoftwareKind::BootBlock;
-  std::error_code ec;
-  const auto bytes = std::filesystem::file_size(file, ec);
-  // The line carries 10 bits a byte; the server reports no progress.
-  const std::optional<double> estimate =
-      ec ? std::nullopt : std::optional<double>(static_cast<double>(bytes) * 10.0 / inv_.baud);
   connect();
   const std::string method = bootBlock ? "BootblockUpgrade" : "SoftwareUpgrade";
-  withProgress(std::string("downloading ") + (bootBlock ? "the boot block " : "software ") + inv_.words[0], estimate,
+  withProgress(client_, std::string("downloading ") + (bootBlock ? "the boot block " : "software ") + inv_.words[0],
+               "download",
                [&] { client_.call(kScriptInterface, method, {file}, std::nullopt, kDownloadCall); });
   JsonWriter json;
   json.beginObject().key("file").string(file).key("kind").string(bootBlock ? "bootblock" : "software");
@@ -366,7 +363,7 @@ int Commands::reset() {
 
 int Commands::state() {
   // Timeout 0: the link state at once, without waiting for the session.
-  const auto state = withProgress("connecting to " + port_, std::nullopt, [&] {
+  const auto state = withProgress(client_, "connecting to " + port_, "connect", [&] {
     return client_.call(kScriptInterface, "Connect", {port_, inv_.baud, int32_t{0}, inv_.spc}, 'n', kLongCall);
   });
   const int value = std::get<int16_t>(*state);

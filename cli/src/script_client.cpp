@@ -1,5 +1,9 @@
 #include "script_client.h"
 
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -65,13 +69,19 @@ UtError utErrorOf(const sdbus::Error& error) {
   return UtError(*hresult, text);
 }
 
-ScriptClient::ScriptClient(sdbus::IConnection& bus) {
+ScriptClient::ScriptClient(sdbus::IConnection& bus) : bus_(bus) {
   try {
     auto factory = sdbus::createProxy(bus, kServiceName, "/UTVEX/Script");
     sdbus::ObjectPath path;
     factory->callMethod("CreateObject").onInterface("UTVEX.ScriptFactory").storeResultsTo(path);
     path_ = path;
     object_ = sdbus::createProxy(bus, kServiceName, path_);
+    object_->registerSignalHandler(kProgressInterface, "Progress", [this](sdbus::Signal& signal) {
+      ProgressSignal progress;
+      signal >> progress.operation >> progress.step >> progress.done >> progress.total;
+      if (onProgress_) onProgress_(progress);
+    });
+    object_->finishRegistration();
   } catch (const sdbus::Error& error) {
     throw UtError(0, "the script server cannot be reached: " + error.getMessage());
   }
@@ -94,10 +104,49 @@ sdbus::MethodCall ScriptClient::newCall(const std::string& interfaceName, const 
 
 sdbus::MethodReply ScriptClient::callRaw(sdbus::MethodCall& call, std::chrono::seconds timeout) {
   try {
-    return object_->callMethod(call, timeout);
+    return waitForReply(call, timeout);
   } catch (const sdbus::Error& error) {
     throw utErrorOf(error);
   }
+}
+
+void ScriptClient::setProgressHandlers(std::function<void(const ProgressSignal&)> onProgress,
+                                       std::function<void()> onTick) {
+  onProgress_ = std::move(onProgress);
+  onTick_ = std::move(onTick);
+}
+
+sdbus::MethodReply ScriptClient::waitForReply(sdbus::MethodCall& call, std::chrono::seconds timeout) {
+  std::optional<sdbus::MethodReply> reply;
+  std::optional<sdbus::Error> failure;
+  bool answered = false;
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(timeout).count();
+  object_->callMethod(
+      call,
+      [&](sdbus::MethodReply& answer, const sdbus::Error* error) {
+        if (error != nullptr) {
+          failure = *error;
+        } else {
+          reply = answer;
+        }
+        answered = true;
+      },
+      static_cast<uint64_t>(micros));
+  // The bus's own time-out of the call ends the wait with an error reply.
+  while (!answered) {
+    while (!answered && bus_.processPendingRequest()) {
+    }
+    if (answered) break;
+    const auto poll = bus_.getEventLoopPollData();
+    int waitMs = static_cast<int>(kTick.count());
+    const int busMs = poll.getPollTimeout();
+    if (busMs >= 0) waitMs = std::min(waitMs, busMs);
+    pollfd fd{poll.fd, poll.events, 0};
+    if (::poll(&fd, 1, waitMs) < 0 && errno != EINTR) throw UtError(0, "the bus connection failed");
+    if (onTick_) onTick_();
+  }
+  if (failure) throw *failure;
+  return std::move(*reply);
 }
 
 std::optional<BusValue> ScriptClient::call(const std::string& interfaceName, const std::string& member,

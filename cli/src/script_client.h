@@ -1,10 +1,14 @@
 // One script object of the script server for the run: made by the factory,
 // called by member name with values of the member's types, released at
 // the end. D-Bus errors become UtError with the HRESULT and its text.
+// Calls are made asynchronously and the bus is served on the calling
+// thread until the reply, so the object's progress signals are heard while
+// a long call runs.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -19,6 +23,15 @@ namespace vx::cli {
 
 inline constexpr const char* kScriptInterface = "UTVEX.IVexScript";
 inline constexpr const char* kNvInterface = "UTVEX.NVItems";
+inline constexpr const char* kProgressInterface = "UTVEX.Progress";
+
+// A progress report of the object's long work (signal Progress).
+struct ProgressSignal {
+  std::string operation;  // "connect", "save", "restore", "download"
+  std::string step;
+  uint64_t done = 0;
+  uint64_t total = 0;
+};
 
 // A failure of the UT, the link or the server: exit status 1.
 class UtError : public std::runtime_error {
@@ -55,9 +68,21 @@ class ScriptClient {
   std::string introspect();
   const std::string& path() const { return path_; }
 
+  // While a call waits for its reply, the object's progress reports go to
+  // `onProgress` and `onTick` runs at least every kTick; both on the
+  // calling thread. Empty functions stop them.
+  static constexpr std::chrono::milliseconds kTick{125};
+  void setProgressHandlers(std::function<void(const ProgressSignal&)> onProgress, std::function<void()> onTick);
+
  private:
+  // Sends the call and serves the bus on this thread until its reply.
+  sdbus::MethodReply waitForReply(sdbus::MethodCall& call, std::chrono::seconds timeout);
+
+  sdbus::IConnection& bus_;
   std::string path_;
   std::unique_ptr<sdbus::IProxy> object_;
+  std::function<void(const ProgressSignal&)> onProgress_;
+  std::function<void()> onTick_;
 };
 
 }  // namespace vx::cli

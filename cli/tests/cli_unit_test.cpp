@@ -126,14 +126,21 @@ TEST(Output, JsonEscapesNestsAndTablesAlign) {
   EXPECT_EQ(versions.text(), "UTVersion  UT 4.2 / RC\n");
 }
 
-TEST(Progress, SpinnerOrBarWithTimeLeft) {
+TEST(Progress, SpinnerUntilTheFirstReportThenTheStepWithTimeLeft) {
   EXPECT_EQ(clockText(65.9), "1:05");
   EXPECT_EQ(clockText(3725), "1:02:05");
   EXPECT_EQ(clockText(-3), "0:00");
   EXPECT_EQ(progressLine("connecting", 5.2, std::nullopt, 10, 1), "connecting / 0:05");
-  EXPECT_EQ(progressLine("downloading", 25, 100.0, 10, 0), "downloading [==>       ]  25% 1:15 left");
-  // Past the estimate the bar waits at 99% rather than claiming the end.
-  EXPECT_EQ(progressLine("downloading", 130, 100.0, 10, 0), "downloading [=========>]  99% 0:00 left");
+  // The pace is measured from the step's first report: 4096 bytes were
+  // already sent then, 20480 more in 4 s leave 40960 bytes, 8 s.
+  StepFigures software{"software", 4096 + 20480, 65536, 4096, 4.0};
+  EXPECT_EQ(progressLine("downloading", 6, software, 10, 0), "downloading: software image [===>      ]  37% 0:08 left");
+  // Too early, or nothing moved since the first report: no guess.
+  EXPECT_FALSE(secondsLeft(StepFigures{"items", 10, 100, 0, 0.5}).has_value());
+  EXPECT_FALSE(secondsLeft(StepFigures{"items", 10, 100, 10, 5}).has_value());
+  EXPECT_EQ(progressLine("saving", 1, StepFigures{"items", 150, 150, 0, 0.2}, 4, 0), "saving: items [====] 100%");
+  // A total that shrank below what was done (restore replaces entries) stays a full bar.
+  EXPECT_EQ(progressLine("restoring", 1, StepFigures{"items", 160, 150, 0, 3}, 4, 0), "restoring: items [====] 100%");
 }
 
 TEST(Catalogue, PropertiesAndMethodsFromIntrospection) {

@@ -4,6 +4,7 @@
 // own; and over vexctl's own private bus when the session has none.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -249,6 +250,41 @@ TEST_F(Vexctl, BadUsageIsTwoAndUtFailuresAreOneWithTheText) {
   Outcome missing = vexctl({"--port", "UT1", "restore", file("absent.vex")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("absent.vex"), std::string::npos);
+}
+
+// On a terminal the server's progress reports draw a bar per step; on a
+// file nothing of it appears.
+TEST_F(Vexctl, ProgressBarsOnATerminalFromTheServersReports) {
+  int master = -1, terminal = -1;
+  ASSERT_EQ(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+  const std::string backup = file("bars.vex");
+  std::vector<std::string> words = {VEXCTL_PROGRAM, "--port", "UT1", "backup", backup};
+  std::vector<char*> argv;
+  for (auto& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(::open("/dev/null", O_WRONLY), 1);
+    ::dup2(terminal, 2);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(terminal);
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(n));
+  ::close(master);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+  EXPECT_NE(shown.find("loading the NV database: item dimensions ["), std::string::npos) << shown;
+  EXPECT_NE(shown.find("saving the NV items to " + backup + ": items [==============================] 100%"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("done in"), std::string::npos);
+
+  const Outcome quiet = ok({"backup", backup});
+  EXPECT_EQ(quiet.err.find('\r'), std::string::npos) << quiet.err;
 }
 
 TEST_F(Vexctl, AUtThatGoesSilentMidBackupFailsAndLeavesNoFile) {
