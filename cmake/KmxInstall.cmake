@@ -32,3 +32,9 @@ install(CODE "
   configure_file(\"${PROJECT_SOURCE_DIR}/cmake/package/kmxclient.pc.in\"
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/kmxclient.pc\" @ONLY)
 ")
+
+# The service side: the script server, the COM objects it creates (found
+# beside libvxcom.so, or registered with vxregsvr), so that an installed
+# vexctl or script finds a whole suite.
+install(TARGETS vxscript vxregsvr RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vxcom vxconnect vxutconfig LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
