@@ -28,6 +28,7 @@
 #include "main_window.h"
 #include "page_specs.h"
 #include "settings_sheet.h"
+#include "startup_dialog.h"
 #include "test_support.h"
 #include "text_ids.h"
 #include "tool_settings.h"
@@ -218,6 +219,50 @@ class UtvexTest : public QObject {
     QVERIFY(unregisterDesktopEntry(&error));
     QVERIFY(!QFile::exists(desktopEntryPath()));
     QVERIFY(unregisterDesktopEntry(&error));
+  }
+
+  // The welcome window shows until it is turned off; the main window that
+  // starts after it keeps that choice, and the options turn it back on.
+  void welcomeWindowUntilTurnedOff() {
+    {
+      auto store = openSettings(*texts_);
+      QVERIFY(StartupDialog::mustShow(*store, *texts_));
+      store->setValue(texts_->text(61489), QStringLiteral("no"));  // the wrong kind: the default
+      QVERIFY(StartupDialog::mustShow(*store, *texts_));
+    }
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      auto store = openSettings(*texts_);
+      StartupDialog dialog(*texts_, *store);
+      dialog.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+      screenshot(&dialog, QStringLiteral("welcome-") + QString::fromStdString(library_->language()));
+      dialog.reject();  // closed with the box clear: shown again next time
+      QVERIFY(StartupDialog::mustShow(*store, *texts_));
+    }
+    useLanguage("libVEXResENU.so");
+    {
+      auto store = openSettings(*texts_);
+      StartupDialog dialog(*texts_, *store);
+      dialog.dontShowAgain()->setChecked(true);
+      dialog.accept();
+    }
+    QVERIFY(!StartupDialog::mustShow(*openSettings(*texts_), *texts_));
+    makeWindow()->close();
+    QVERIFY(!StartupDialog::mustShow(*openSettings(*texts_), *texts_));
+    auto window = makeWindow();
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr);
+      auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("showWelcome"));
+      QVERIFY(box != nullptr && !box->isChecked());
+      box->setChecked(true);
+      screenshot(dialog, QStringLiteral("options"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    window->action(MainWindow::Command::Options)->trigger();
+    window->close();
+    QVERIFY(StartupDialog::mustShow(*openSettings(*texts_), *texts_));
   }
 
   // --- connecting ----------------------------------------------------------------------
