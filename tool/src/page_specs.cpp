@@ -1,5 +1,6 @@
 #include "page_specs.h"
 
+#include <QHash>
 #include <algorithm>
 #include <cstring>
 
@@ -43,7 +44,29 @@ const QStringList kLockModes{"UI_LOCK_NEVER_DISPLAY", "UI_LOCK_ONPOWERUP_DISPLAY
 const QStringList kSmsAlerts{"UI_DISABLE_SMS_ALERT", "UI_ENABLE_SINGLE_SMS_ALERT", "UI_ENABLE_PERIODIC_SMS_ALERT"};
 const QStringList kPacketDataModes{"UI_AUTO_PPP_NONE", "UI_AUTO_PPP_CURRENT", "UI_AUTO_PPP_DIG_ONLY",
                                    "UI_AUTO_PPP_OBNET_ONLY"};
+const QStringList kVolumes{"UI_VOLUME_DISPLAY_OFF", "UI_VOLUME_DISPLAY_1", "UI_VOLUME_DISPLAY_2",
+                           "UI_VOLUME_DISPLAY_3",   "UI_VOLUME_DISPLAY_4", "UI_VOLUME_DISPLAY_5",
+                           "UI_VOLUME_DISPLAY_6",   "UI_VOLUME_DISPLAY_7", "UI_VOLUME_DISPLAY_8",
+                           "UI_VOLUME_DISPLAY_9",   "UI_VOLUME_DISPLAY_MAX"};
 }  // namespace lists
+
+uint32_t valueTextId(const QString& name) {
+  // The texts follow one another in the resource library in the order of
+  // the lists below, each list's names in their order.
+  static const QHash<QString, uint32_t> ids = [] {
+    QHash<QString, uint32_t> out;
+    uint32_t id = text::kFirstValueText;
+    for (const QStringList* list :
+         {&lists::kBaudRates, &lists::kRingerTypes, &lists::kKeySounds, &lists::kKeyLengths, &lists::kCarkitVolumes,
+          &lists::kAutoAnswer, &lists::kEnableDisable, &lists::kAutoRetry, &lists::kShowTime, &lists::kBacklight,
+          &lists::kLanguages, &lists::kPhoneBookOrder, &lists::kLockModes, &lists::kSmsAlerts,
+          &lists::kPacketDataModes, &lists::kVolumes}) {
+      for (const QString& entry : *list) out.insert(entry, id++);
+    }
+    return out;
+  }();
+  return ids.value(name, 0);
+}
 
 namespace {
 

@@ -72,7 +72,15 @@ namespace lists {
 extern const QStringList kBaudRates, kRingerTypes, kKeySounds, kKeyLengths, kCarkitVolumes, kAutoAnswer,
     kEnableDisable, kAutoRetry, kShowTime, kBacklight, kLanguages, kPhoneBookOrder, kLockModes, kSmsAlerts,
     kPacketDataModes;
+// The volume names of the UT's item database; the pages take the volume
+// lists from the UT itself, these only give the names their texts.
+extern const QStringList kVolumes;
 }
+
+// The resource library's display text number of an enumeration name of the
+// value lists, or 0 for a name it has no text for (a name the UT's database
+// gives that the tool does not know is shown as it is).
+uint32_t valueTextId(const QString& name);
 
 // Reads a page's values, and the value lists that come from the UT.
 struct PageValues {

@@ -103,14 +103,16 @@ QWidget* SettingsSheet::makeFormPage(PageUi& ui, const SheetPage& page) {
     QWidget* widget = nullptr;
     switch (field.kind) {
       case FieldKind::Choice: {
+        // Each entry shows the library's text for its name and keeps the
+        // name, which is what the configuration object reads and writes.
         auto* combo = new QComboBox;
-        combo->addItems(page.values.choices[i]);
-        const int at = combo->findText(shown);
+        for (const QString& name : page.values.choices[i]) combo->addItem(valueText(name), name);
+        const int at = combo->findData(shown);
         if (at >= 0) {
           combo->setCurrentIndex(at);
         } else if (!shown.isEmpty() && value) {
           // A name the list lacks still shows what the UT holds.
-          combo->addItem(shown);
+          combo->addItem(valueText(shown), shown);
           combo->setCurrentIndex(combo->count() - 1);
         }
         widget = combo;
@@ -192,10 +194,15 @@ QWidget* SettingsSheet::makeListPage(PageUi& ui, const SheetPage& page) {
 
 QString SettingsSheet::valueOf(const PageUi& ui, std::size_t field) const {
   QWidget* widget = ui.widgets[field];
-  if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText();
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentData().toString();
   if (auto* check = qobject_cast<QCheckBox*>(widget)) return check->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
   return {};
+}
+
+QString SettingsSheet::valueText(const QString& name) const {
+  const uint32_t id = valueTextId(name);
+  return id != 0 ? texts_.text(id) : name;
 }
 
 QWidget* SettingsSheet::fieldWidget(PageId page, uint32_t label) const {

@@ -375,6 +375,60 @@ class UtvexTest : public QObject {
     QVERIFY(pagesForModel(UTM_UNKNOWN).empty());
   }
 
+  // Every name of the value lists has a text of its own in every language,
+  // and the pages show those texts while reading and writing the names.
+  void valueListsShowTheLibraryTexts() {
+    const QStringList* all[] = {&lists::kBaudRates, &lists::kRingerTypes, &lists::kKeySounds,
+                                &lists::kKeyLengths, &lists::kCarkitVolumes, &lists::kAutoAnswer,
+                                &lists::kEnableDisable, &lists::kAutoRetry, &lists::kShowTime,
+                                &lists::kBacklight, &lists::kLanguages, &lists::kPhoneBookOrder,
+                                &lists::kLockModes, &lists::kSmsAlerts, &lists::kPacketDataModes,
+                                &lists::kVolumes};
+    QSet<uint32_t> ids;
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      for (const QStringList* list : all) {
+        QSet<QString> shown;
+        for (const QString& name : *list) {
+          const uint32_t id = valueTextId(name);
+          QVERIFY2(id >= text::kFirstValueText && id <= text::kLastValueText, qPrintable(name));
+          ids.insert(id);
+          QVERIFY2(library_->text(id).has_value(), qPrintable(name));
+          shown.insert(texts_->text(id));
+        }
+        QCOMPARE(shown.size(), list->size());  // no two entries of a list look alike
+      }
+    }
+    QCOMPARE(ids.size(), int(text::kLastValueText - text::kFirstValueText + 1));
+    QCOMPARE(valueTextId(QStringLiteral("UI_NO_SUCH_NAME")), 0u);
+
+    startSimulator();
+    useLanguage("libVEXResFRA.so");
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* backlight = qobject_cast<QComboBox*>(sheet->fieldWidget(PageId::Features, text::kBacklight));
+    QVERIFY(backlight != nullptr && backlight->count() == lists::kBacklight.size());
+    for (int i = 0; i < backlight->count(); ++i) {
+      QCOMPARE(backlight->itemData(i).toString(), lists::kBacklight[i]);
+      QCOMPARE(backlight->itemText(i), texts_->text(valueTextId(lists::kBacklight[i])));
+    }
+    // A list the UT gives: the simulated UT's earpiece volume is level 5.
+    auto* earpiece = qobject_cast<QComboBox*>(sheet->fieldWidget(PageId::Sounds, text::kEarpieceVolume));
+    QVERIFY(earpiece != nullptr && earpiece->isEnabled());
+    QCOMPARE(earpiece->currentData().toString(), QStringLiteral("UI_VOLUME_DISPLAY_5"));
+    QCOMPARE(earpiece->currentText(), texts_->text(valueTextId(QStringLiteral("UI_VOLUME_DISPLAY_5"))));
+    // The chosen entry's name reaches the UT.
+    earpiece->setCurrentIndex(earpiece->findData(QStringLiteral("UI_VOLUME_DISPLAY_MAX")));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QCOMPARE(sim_->nvValue("NV_UI_EARPIECE_VOLUME.ui_volume_display_type"), std::optional<int64_t>(10));
+  }
+
   void sheetPagesInEveryLanguage() {
     startSimulator();
     for (const char* file : kLanguageFiles) {
