@@ -465,6 +465,10 @@ struct FileResult {
 
 void MainWindow::saveTo(const QString& file, bool asNew, bool) {
   const std::string path = QFile::encodeName(file).toStdString();
+  // The connection object replaces a file whole or not at all: a failed
+  // save leaves an earlier file as it was, and only a file the save itself
+  // began is removed.
+  const bool existed = QFileInfo::exists(file);
   work<FileResult>(
       texts_.text(61481) + fileNameOnly(file),
       [path](Session& s) {
@@ -474,9 +478,9 @@ void MainWindow::saveTo(const QString& file, bool asNew, bool) {
         result.aliveAfter = s.linkAlive();
         return result;
       },
-      [this, file, asNew](FileResult result) {
+      [this, file, asNew, existed](FileResult result) {
         if (FAILED(result.hr)) {
-          QFile::remove(file);
+          if (!existed) QFile::remove(file);
           settings_.settingsFile.clear();
           if (asNew) {
             disconnectNow(false, [this] { prompter_.warn(this, texts_.text(61420)); });

@@ -573,6 +573,43 @@ class UtvexTest : public QObject {
     sheet->reject();
   }
 
+  void enterOnTheServiceProviderListEditsTheEntry() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QTreeWidget* list = sheet->listOf(PageId::ServiceProviders);
+    QVERIFY(list != nullptr);
+    QVERIFY2(list->topLevelItemCount() > 0, "the simulated UT knows no service providers");
+    sheet->tabs()->setCurrentIndex(sheet->tabs()->indexOf(list->parentWidget()));
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    list->setFocus();
+    list->setCurrentItem(list->topLevelItem(0));
+    const int index = list->topLevelItem(0)->data(0, Qt::UserRole).toInt();
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr && dialog != sheet);
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryFirst"))->setText(QStringLiteral("Oceania"));
+      screenshot(dialog, QStringLiteral("service-provider-entry"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    QTest::keyClick(list, Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([&] { return !sheet->busy(); }, kWaitMs));
+    QVERIFY(sheet->isVisible());  // Enter ran the page's action, not the sheet's OK
+    QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("Oceania"));
+    // Staged in the connection's items at once.
+    QString staged;
+    window->session().runAndWait([&](Session& s) {
+      for (const ListRow& row : readServiceProviders(s)) {
+        if (row.index == index) staged = row.columns.value(3);
+      }
+    });
+    QCOMPARE(staged, QStringLiteral("Oceania"));
+    screenshot(sheet, QStringLiteral("service-providers"));
+    sheet->reject();
+  }
+
   void lostConnectionClosesTheSheet() {
     startSimulator();
     auto window = makeWindow();
@@ -641,6 +678,76 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !prompter_->messages.empty(); }, kWaitMs));
     QCOMPARE(prompter_->lastText(), texts_->text(61424));
     QVERIFY(window->connected());
+  }
+
+  // A file of another UT model is refused with its own message; the
+  // connection stays and no report is offered.
+  void restoreOfAnotherModelsFileIsRefused() {
+    startSimulator();
+    kmx::sim::SimulatorOptions options;
+    options.portName = "UT2";
+    options.catalogue.mainModel = kmx::sim::main_model::kAnalogFixed;
+    kmx::sim::UtSimulator fixed(options);
+    QVERIFY2(fixed.start(), fixed.lastError().c_str());
+    QTemporaryDir dir;
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = dir.filePath(QStringLiteral("portable.vex"));
+    window->action(MainWindow::Command::SaveSettingsAs)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61421));
+    window->action(MainWindow::Command::Disconnect)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window, QStringLiteral("UT2")));
+    const QStringList before = QDir::temp().entryList({QStringLiteral("utvex-report-*")});
+    prompter_->answers = {true};
+    window->action(MainWindow::Command::RestoreSettings)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61455));
+    QVERIFY(!prompter_->questions.contains(texts_->text(61432)));
+    QVERIFY(window->connected());
+    QCOMPARE(QDir::temp().entryList({QStringLiteral("utvex-report-*")}), before);
+  }
+
+  // A save once the UT has gone fails. The settings file saved before is
+  // kept as it was (the failed save never wrote it), its name is
+  // forgotten; Save As also ends the connection.
+  void saveAfterTheLinkWasLost() {
+    startSimulator();
+    QTemporaryDir dir;
+    const QString earlier = dir.filePath(QStringLiteral("earlier.vex"));
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = earlier;
+    window->action(MainWindow::Command::SaveSettingsAs)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61421));
+    QFile saved(earlier);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray contents = saved.readAll();
+    saved.close();
+    QVERIFY(!contents.isEmpty());
+
+    sim_->stop();
+    QVERIFY(QTest::qWaitFor([&] {
+      bool alive = true;
+      window->session().runAndWait([&](Session& s) { alive = s.linkAlive(); });
+      return !alive;
+    }, kWaitMs));
+    window->action(MainWindow::Command::SaveSettings)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61420));
+    QVERIFY(window->settings().settingsFile.isEmpty());
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), contents);
+    saved.close();
+    QVERIFY(window->connected());
+
+    prompter_->nextFile = dir.filePath(QStringLiteral("late.vex"));
+    window->action(MainWindow::Command::SaveSettingsAs)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61420));
+    QVERIFY(!QFileInfo::exists(prompter_->nextFile));
   }
 
   void failedSaveRemovesTheFile() {
@@ -825,6 +932,32 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     screenshot(dialog, QStringLiteral("call-timers"));
     dialog->close();
+  }
+
+  // A value that cannot be read shows 0, takes the focus and gives the
+  // message of the first such value: its code, or for a member the tool
+  // does not know, what that means.
+  void callTimerValueThatCannotBeRead() {
+    auto timers = [](HRESULT homeCount, HRESULT roamTime) {
+      CallTimers t;
+      t.rows.push_back({text::kAllCalls, QStringLiteral("12"), QStringLiteral("1:02:03"), S_OK, S_OK});
+      t.rows.push_back({text::kHomeCalls, QStringLiteral("0"), QStringLiteral("0:10:00"), homeCount, S_OK});
+      t.rows.push_back({text::kRoamCalls, QStringLiteral("3"), QStringLiteral("0:00:00"), S_OK, roamTime});
+      return t;
+    };
+    {
+      CallTimersDialog dialog(*texts_, timers(UTC_E_UNEXPECTED_MEMBER, E_FAIL), nullptr);
+      QCOMPARE(dialog.problem(), texts_->format(61301, {texts_->text(text::kUnexpectedMember)}));
+      QVERIFY(dialog.problem().contains(QStringLiteral("0x80040325")));
+      QCOMPARE(dialog.focusWidget()->objectName(), QStringLiteral("count_%1").arg(text::kHomeCalls));
+    }
+    {
+      CallTimersDialog dialog(*texts_, timers(S_OK, E_FAIL), nullptr);
+      QCOMPARE(dialog.problem(), texts_->format(61253, {hex8(E_FAIL)}));
+      QCOMPARE(dialog.focusWidget()->objectName(), QStringLiteral("time_%1").arg(text::kRoamCalls));
+    }
+    CallTimersDialog fine(*texts_, timers(S_OK, S_OK), nullptr);
+    QVERIFY(fine.problem().isEmpty());
   }
 
   void callTimersRefusedForFixedAnalogUnits() {
