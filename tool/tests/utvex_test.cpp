@@ -4,6 +4,7 @@
 // the port's exclusion, the settings sheet for every UT model, writing
 // changes and reading them back, save and restore with the report.
 #include <QCheckBox>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QComboBox>
@@ -320,6 +321,31 @@ class UtvexTest : public QObject {
     first->action(MainWindow::Command::Disconnect)->trigger();
     QVERIFY(QTest::qWaitFor([&] { return !first->busy(); }, kWaitMs));
     QVERIFY(connectWindow(*second));
+  }
+
+  void connectionSettingsAreKeptForTheNextConnect() {
+    startSimulator();
+    auto window = makeWindow();
+    window->action(MainWindow::Command::ConnectionSettings)->trigger();
+    auto* dialog = window->findChild<ConnectDialog*>(QStringLiteral("connectionSettings"));
+    QVERIFY(dialog != nullptr);
+    QVERIFY(dialog->spcEdit() == nullptr);
+    dialog->portBox()->setCurrentText(QStringLiteral("UT1"));
+    dialog->baudBox()->setCurrentIndex(dialog->baudBox()->findData(38400));
+    dialog->timeoutBox()->setValue(12);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    screenshot(dialog, QStringLiteral("connection-settings"));
+    dialog->accept();
+    QCOMPARE(window->settings().portName, QStringLiteral("UT1"));
+    QCOMPARE(window->settings().baudRate, 38400);
+    QCOMPARE(window->settings().timeout, 12);
+    // The connection dialog starts from them; while connected they stay.
+    ConnectDialog next(*texts_, window->settings().portName, window->settings().baudRate, window->settings().timeout,
+                       nullptr);
+    QCOMPARE(next.baudRate(), 38400);
+    QCOMPARE(next.timeout(), 12);
+    QVERIFY(connectWindow(*window));
+    QVERIFY(!window->action(MainWindow::Command::ConnectionSettings)->isEnabled());
   }
 
   void wrongSpcIsRefused() {
@@ -892,6 +918,77 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
     QCOMPARE(prompter_->lastText(), texts_->text(text::kDownloadCancelled));
     QVERIFY(!sim_->flashState().software.has_value());
+  }
+
+  void ramProgramIsSentWithoutTheLoader() {
+    startSimulator();
+    sim_->setTransfersPerDownload(1);
+    QTemporaryDir dir;
+    const std::vector<uint8_t> program = vx::download::testing::randomBytes(30000);
+    const QString file = dir.filePath(QStringLiteral("ram.bin"));
+    vx::download::testing::writeFile(file.toStdString(), program);
+    auto window = makeWindow();
+    window->setDownloadPauses(50, 50);
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = file;
+    window->action(MainWindow::Command::SendRamProgram)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
+    DownloadDialog* dialog = window->downloadDialog();
+    QCOMPARE(dialog->windowTitle(), texts_->text(text::kRamProgramTitle));
+    bool shot = false;
+    connect(dialog, &DownloadDialog::progressShown, this, [&](int percent) {
+      if (shot || percent < 20 || percent >= 100) return;
+      shot = true;
+      QCOMPARE(dialog->phaseLabel()->text(), texts_->text(61525));
+      screenshot(dialog, QStringLiteral("ram-program-progress"));
+    });
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(text::kRamProgramDone));
+    const auto transfers = sim_->receivedTransfers();
+    QCOMPARE(transfers.size(), std::size_t{1});
+    QVERIFY(transfers[0].size() >= program.size());
+    QVERIFY(std::equal(program.begin(), program.end(), transfers[0].begin()));
+    QVERIFY(!sim_->flashState().software.has_value());
+  }
+
+  // A file that is no boot block is refused outright; a boot block is
+  // confirmed first, and flashed.
+  void bootBlockIsCheckedAndConfirmed() {
+    startSimulator();
+    QTemporaryDir dir;
+    const std::string software = vx::download::testing::makeImage(
+        dir.path().toStdString(), "sw.s3", vx::download::testing::randomBytes(4000), "UT 5.0.1");
+    const std::string boot = vx::download::testing::makeImage(
+        dir.path().toStdString(), "boot.s3", vx::download::testing::randomBytes(4000), "utbootbloc 7.7");
+    QVERIFY(!software.empty() && !boot.empty());
+    auto window = makeWindow();
+    window->setDownloadPauses(50, 50);
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = QString::fromStdString(software);
+    prompter_->answers = {true, true};
+    window->action(MainWindow::Command::DownloadBootBlock)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61585));
+    QVERIFY(prompter_->questions.isEmpty());
+    QVERIFY(window->downloadDialog() == nullptr && window->connected());
+
+    prompter_->nextFile = QString::fromStdString(boot);
+    prompter_->answers = {false};
+    window->action(MainWindow::Command::DownloadBootBlock)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->questions.value(0), texts_->text(text::kBootBlockWarning));
+    QVERIFY(window->downloadDialog() == nullptr && window->connected());
+
+    prompter_->answers = {true};
+    window->action(MainWindow::Command::DownloadBootBlock)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
+    QCOMPARE(window->downloadDialog()->windowTitle(), texts_->text(text::kBootBlockTitle));
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(text::kBootBlockDone));
+    const kmx::sim::FlashState flash = sim_->flashState();
+    QVERIFY(flash.bootBlock.has_value());
+    QCOMPARE(QString::fromStdString(flash.bootBlock->header), QStringLiteral("utbootbloc 7.7"));
+    QVERIFY(!flash.software.has_value());
   }
 
   void downloadAsksAboutAFileThatIsNoSoftware() {
