@@ -15,10 +15,12 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "prompter.h"
+#include "record_dialog.h"
 #include "text_ids.h"
 #include "texts.h"
 #include "ut_session.h"
@@ -138,7 +140,38 @@ QWidget* SettingsSheet::makeFormPage(PageUi& ui, const SheetPage& page) {
     if (!value && field.disableUnread) widget->setEnabled(false);
     auto* label = new QLabel(texts_.text(field.label));
     label->setBuddy(widget);
-    form->addRow(label, widget);
+    if (field.record) {
+      // A record shows its text and is changed part by part in its dialog.
+      auto* edit = static_cast<QLineEdit*>(widget);
+      edit->setReadOnly(true);
+      auto* button = new QToolButton;
+      button->setObjectName(QStringLiteral("edit_%1").arg(field.label));
+      button->setText(QStringLiteral("..."));
+      button->setToolTip(texts_.text(text::kEditParts));
+      button->setEnabled(widget->isEnabled());
+      const RecordShape shape = *field.record;
+      const QString title = texts_.text(field.label);
+      const auto readSelected = field.readSelected;
+      connect(button, &QToolButton::clicked, this, [this, edit, shape, title, readSelected] {
+        RecordDialog dialog(texts_, title, shape, edit->text(), this);
+        if (readSelected) {
+          dialog.setSelectedReader([this, readSelected](QObject* receiver, int selector,
+                                                        std::function<void(const QString&)> show) {
+            session_.run<std::optional<QString>>(
+                receiver, [readSelected, selector](Session& s) { return readSelected(s, selector); },
+                [show](std::optional<QString> text) { show(text.value_or(QString())); });
+          });
+        }
+        if (dialog.exec() == QDialog::Accepted) edit->setText(dialog.value());
+      });
+      auto* row = new QHBoxLayout;
+      row->setContentsMargins(0, 0, 0, 0);
+      row->addWidget(edit, 1);
+      row->addWidget(button);
+      form->addRow(label, row);
+    } else {
+      form->addRow(label, widget);
+    }
     ui.widgets.push_back(widget);
     ui.initial.push_back(valueOf(ui, i));
   }

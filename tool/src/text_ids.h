@@ -157,4 +157,21 @@ inline constexpr uint32_t kBootBlockWarning = 61845;
 inline constexpr uint32_t kFirstValueText = 61850;
 inline constexpr uint32_t kLastValueText = 61928;
 
+inline constexpr uint32_t kImsiDigits11To12 = 61930;
+inline constexpr uint32_t kMinDigits = 61931;
+inline constexpr uint32_t kMsinDigits = 61932;
+inline constexpr uint32_t kChannel = 61933;
+inline constexpr uint32_t kGateway = 61934;
+inline constexpr uint32_t kOrder = 61935;
+inline constexpr uint32_t kReason = 61936;
+inline constexpr uint32_t kAccessClassN = 61937;
+inline constexpr uint32_t kToneType = 61938;
+inline constexpr uint32_t kToneN = 61939;
+inline constexpr uint32_t kDurationN = 61940;
+inline constexpr uint32_t kDtmfHighN = 61941;
+inline constexpr uint32_t kDtmfLowN = 61942;
+inline constexpr uint32_t kEditParts = 61943;
+// The names of the fixed unit's tones, in the order of AFUTToneIDs.
+inline constexpr uint32_t kFirstToneName = 61944;
+
 }  // namespace utvex::text

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -28,6 +29,7 @@
 #include "kmx/testing/runtime_sandbox.h"
 #include "main_window.h"
 #include "page_specs.h"
+#include "record_dialog.h"
 #include "settings_sheet.h"
 #include "startup_dialog.h"
 #include "test_support.h"
@@ -582,6 +584,151 @@ class UtvexTest : public QObject {
     sheet = openSheet(*window);
     QVERIFY(sheet != nullptr);
     QCOMPARE(qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::Afut, text::kEndCallWink))->text(), value);
+    sheet->reject();
+  }
+
+  // The record-shaped settings' texts and their values: every shape reads
+  // back what it wrote, and a text of the wrong shape gives no values.
+  void recordTextsSplitAndJoin() {
+    int records = 0;
+    for (PageId page : pagesForModel(UTM_TRIMODE_PORTABLE)) {
+      for (const Field& field : pageFields(page)) {
+        if (!field.record) continue;
+        ++records;
+        QStringList values;
+        for (const RecordPart& part : field.record->parts) {
+          values << (part.digits > 0 ? QString(part.digits, QLatin1Char('7')) : QString::number(part.maximum));
+        }
+        const QString text = joinRecord(*field.record, values);
+        QCOMPARE(splitRecord(*field.record, text), std::optional<QStringList>(values));
+      }
+    }
+    for (const Field& field : pageFields(PageId::Afut)) records += field.record ? 1 : 0;
+    QCOMPARE(records, 9 + 3);  // the portable's records (the home service provider twice), the fixed unit's
+    const RecordShape sp = *pageFields(PageId::ServiceProviders).front().record;
+    QCOMPARE(joinRecord(sp, {"310", "410"}), QStringLiteral("310,410"));
+    QCOMPARE(splitRecord(sp, QStringLiteral(" 310 , 041 ")), std::optional<QStringList>({"310", "041"}));
+    QCOMPARE(splitRecord(sp, QStringLiteral(",")), std::optional<QStringList>({"", ""}));
+    QVERIFY(!splitRecord(sp, QStringLiteral("310")));
+    const std::vector<Field> fixed = pageFields(PageId::Afut);
+    const auto shapeOf = [&](uint32_t label) {
+      return *std::find_if(fixed.begin(), fixed.end(), [&](const Field& f) { return f.label == label; })->record;
+    };
+    const RecordShape tone = shapeOf(text::kCustomTone);
+    const auto split = splitRecord(tone, QStringLiteral("3; 1 2 3 4 5 6 7 8; 9 10 11 12 13 14 15 16"));
+    QVERIFY(split && split->size() == 17 && split->first() == QLatin1String("3") && split->last() == QLatin1String("16"));
+    QVERIFY(!splitRecord(tone, QStringLiteral("3; 1 2 3 4 5 6 7; 9 10 11 12 13 14 15 16")));
+    QVERIFY(!splitRecord(shapeOf(text::kToneIndex), QStringLiteral("1 2 3")));
+    // The dialog with its longest labels in every language.
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      for (uint32_t label : {text::kToneIndex, text::kCustomDtmf}) {
+        RecordDialog dialog(*texts_, texts_->text(label), shapeOf(label), QString(), nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        screenshot(&dialog, QStringLiteral("record-%1-%2").arg(label).arg(QString::fromStdString(library_->language())));
+      }
+    }
+  }
+
+  // A record is changed part by part in its own dialog; the parts reach the UT.
+  void recordSettingsHaveTheirOwnDialog() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    auto* imsi = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::CellularNam1, text::kCellularImsi));
+    QVERIFY(imsi != nullptr && imsi->isReadOnly());
+    QVERIFY2(imsi->isEnabled(), qPrintable(imsi->text()));
+    const QString country = imsi->text().section(QLatin1Char(','), 0, 0);
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<RecordDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      QCOMPARE(qobject_cast<QLineEdit*>(dialog->partWidget(0))->text(), country);
+      auto* min = qobject_cast<QLineEdit*>(dialog->partWidget(2));
+      min->setText(QStringLiteral("12345678901"));  // one digit too many: not taken
+      QCOMPARE(min->text(), QStringLiteral("1234567890"));
+      min->setText(QStringLiteral("0551230000"));
+      screenshot(dialog, QStringLiteral("record-imsi"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    // The button beside the field (each cellular NAM page has one).
+    imsi->parentWidget()->findChild<QToolButton*>(QStringLiteral("edit_%1").arg(text::kCellularImsi))->click();
+    QVERIFY2(imsi->text().endsWith(QStringLiteral(",0551230000")), qPrintable(imsi->text()));
+    const QString changed = imsi->text();
+    // The access class list: thirteen numbers; Cancel keeps the text.
+    auto* classes = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::OrbitnetNam, text::kAcList));
+    const QString before = classes->text();
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<RecordDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      qobject_cast<QSpinBox*>(dialog->partWidget(12))->setValue(9);
+      screenshot(dialog, QStringLiteral("record-access-classes"));
+      dialog->reject();
+    });
+    sheet->findChild<QToolButton*>(QStringLiteral("edit_%1").arg(text::kAcList))->click();
+    QCOMPARE(classes->text(), before);
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window));
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QCOMPARE(qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::CellularNam1, text::kCellularImsi))->text(), changed);
+    sheet->reject();
+  }
+
+  // A part that names a choice is offered as a list of its texts.
+  void customToneTypeIsChosenByName() {
+    startSimulator(kmx::sim::main_model::kAnalogFixed);
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    auto* tone = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::Afut, text::kCustomTone));
+    QVERIFY(tone != nullptr && tone->isEnabled());
+    int busyFirstTone = -1;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<RecordDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      auto* type = qobject_cast<QComboBox*>(dialog->partWidget(0));
+      QVERIFY(type != nullptr);
+      QCOMPARE(type->count(), int(AFUT_END_OF_ENUMS));
+      // Another type: that tone's values come from the UT.
+      qobject_cast<QSpinBox*>(dialog->partWidget(1))->setValue(1);
+      type->setCurrentIndex(AFUT_BUSY);
+      QCOMPARE(type->currentText(), texts_->text(text::kFirstToneName + AFUT_BUSY));
+      QVERIFY(QTest::qWaitFor([&] { return !dialog->loading(); }, kWaitMs));
+      QVERIFY(qobject_cast<QSpinBox*>(dialog->partWidget(1))->value() != 1);
+      busyFirstTone = qobject_cast<QSpinBox*>(dialog->partWidget(1))->value();
+      qobject_cast<QSpinBox*>(dialog->partWidget(9))->setValue(250);  // the first duration
+      screenshot(dialog, QStringLiteral("record-custom-tone"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    sheet->findChild<QToolButton*>(QStringLiteral("edit_%1").arg(text::kCustomTone))->click();
+    const auto values = splitRecord(*pageFields(PageId::Afut)[3].record, tone->text());
+    QVERIFY2(values.has_value(), qPrintable(tone->text()));
+    QCOMPARE(values->at(0), QString::number(AFUT_BUSY));
+    QCOMPARE(values->at(1), QString::number(busyFirstTone));
+    QCOMPARE(values->at(9), QStringLiteral("250"));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window));
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    // The busy tone has the new duration; the page shows the first type's.
+    std::optional<QString> busy;
+    window->session().runAndWait([&](Session& s) { busy = pageFields(PageId::Afut)[3].readSelected(s, AFUT_BUSY); });
+    QVERIFY(busy.has_value());
+    QCOMPARE(splitRecord(*pageFields(PageId::Afut)[3].record, *busy)->at(9), QStringLiteral("250"));
     sheet->reject();
   }
 
