@@ -15,9 +15,10 @@
 
 namespace utvex {
 
-ConnectDialog::ConnectDialog(const Texts& texts, const QString& port, int baudRate, int timeout, QWidget* parent)
+ConnectDialog::ConnectDialog(const Texts& texts, const QString& port, int baudRate, int timeout, QWidget* parent,
+                             Purpose purpose)
     : QDialog(parent), texts_(texts) {
-  setWindowTitle(texts_.plain(61374));
+  setWindowTitle(purpose == Purpose::Connect ? texts_.plain(61374) : texts_.text(text::kConnectionTitle));
   auto* form = new QFormLayout(this);
   port_ = new QComboBox;
   port_->setObjectName(QStringLiteral("port"));
@@ -38,14 +39,17 @@ ConnectDialog::ConnectDialog(const Texts& texts, const QString& port, int baudRa
   baud_->setCurrentIndex(at >= 0 ? at : baud_->count() - 1);
   form->addRow(texts_.text(text::kBaudRateLabel), baud_);
   timeout_ = new QSpinBox;
+  timeout_->setObjectName(QStringLiteral("timeout"));
   timeout_->setRange(0, 600);
   timeout_->setValue(timeout);
   form->addRow(texts_.text(text::kTimeoutLabel), timeout_);
-  spc_ = new QLineEdit(QStringLiteral("000000"));
-  spc_->setObjectName(QStringLiteral("spc"));
-  spc_->setEchoMode(QLineEdit::Password);
-  spc_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,6}")), spc_));
-  form->addRow(texts_.text(text::kSpc), spc_);
+  if (purpose == Purpose::Connect) {
+    spc_ = new QLineEdit(QStringLiteral("000000"));
+    spc_->setObjectName(QStringLiteral("spc"));
+    spc_->setEchoMode(QLineEdit::Password);
+    spc_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,6}")), spc_));
+    form->addRow(texts_.text(text::kSpc), spc_);
+  }
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   buttons->button(QDialogButtonBox::Ok)->setText(texts_.text(text::kOk));
   buttons->button(QDialogButtonBox::Cancel)->setText(texts_.text(text::kCancel));
@@ -65,6 +69,6 @@ void ConnectDialog::checkPort() {
 QString ConnectDialog::port() const { return port_->currentText().trimmed(); }
 int ConnectDialog::baudRate() const { return baud_->currentData().toInt(); }
 int ConnectDialog::timeout() const { return timeout_->value(); }
-QString ConnectDialog::spc() const { return spc_->text(); }
+QString ConnectDialog::spc() const { return spc_ != nullptr ? spc_->text() : QString(); }
 
 }  // namespace utvex

@@ -38,21 +38,28 @@ struct Outcome {
 }  // namespace
 
 DownloadDialog::DownloadDialog(const Texts& texts, SessionThread& session, Prompter& prompter, QString file,
-                               QWidget* parent)
+                               QWidget* parent, DownloadKind kind)
     : QDialog(parent),
       texts_(texts),
       session_(session),
       prompter_(prompter),
       file_(std::move(file)),
+      kind_(kind),
       engine_(std::make_unique<vx::download::CDownload>()) {
-  setWindowTitle(texts_.text(61397));
+  switch (kind_) {
+    case DownloadKind::Software: setWindowTitle(texts_.text(61397)); break;
+    case DownloadKind::BootBlock: setWindowTitle(texts_.text(text::kBootBlockTitle)); break;
+    case DownloadKind::RamProgram: setWindowTitle(texts_.text(text::kRamProgramTitle)); break;
+  }
   auto* layout = new QVBoxLayout(this);
   auto* name = new QLabel(QFileInfo(file_).fileName());
   QFont bold = name->font();
   bold.setBold(true);
   name->setFont(bold);
   layout->addWidget(name);
-  phase_ = new QLabel(texts_.text(vx::download::kTextSendingLoader));
+  // A RAM program goes without the loader.
+  phase_ = new QLabel(texts_.text(kind_ == DownloadKind::RamProgram ? vx::download::kTextSendingRamProgram
+                                                                     : vx::download::kTextSendingLoader));
   phase_->setObjectName(QStringLiteral("phase"));
   layout->addWidget(phase_);
   bar_ = new QProgressBar;
@@ -92,9 +99,10 @@ void DownloadDialog::start() {
   const std::string path = QFile::encodeName(file_).toStdString();
   auto resources = texts_.shared();
   QPointer<DownloadDialog> self(this);
+  const DownloadKind kind = kind_;
   session_.run<Outcome>(
       this,
-      [engine, path, resources, this](Session& s) {
+      [engine, path, resources, kind, this](Session& s) {
         Outcome outcome;
         // The settings object goes; the link stays for the transfer.
         s.disconnect(true);
@@ -106,9 +114,11 @@ void DownloadDialog::start() {
           return outcome;
         }
         QueuedSink sink(this, [this](const vx::download::ProgressReport& report) { show(report); });
-        outcome.hr = engine->softwareUpgrade(link, path, false, *resources, sink);
+        outcome.hr = kind == DownloadKind::RamProgram
+                         ? engine->ramProgram(link, path, sink)
+                         : engine->softwareUpgrade(link, path, kind == DownloadKind::BootBlock, *resources, sink);
         if (FAILED(outcome.hr)) outcome.detail = QString::fromStdString(engine->lastErrorText());
-        // The UT restarts after a download: the connection is made anew.
+        // The UT restarts after any download: the connection is made anew.
         s.disconnect(false);
         return outcome;
       },
@@ -146,7 +156,10 @@ void DownloadDialog::finished(HRESULT hr, const QString& detail) {
   result_ = hr;
   if (SUCCEEDED(hr)) {
     bar_->setValue(100);
-    prompter_.inform(this, texts_.text(text::kDownloadDone));
+    const uint32_t done = kind_ == DownloadKind::Software    ? text::kDownloadDone
+                          : kind_ == DownloadKind::BootBlock ? text::kBootBlockDone
+                                                             : text::kRamProgramDone;
+    prompter_.inform(this, texts_.text(done));
     accept();
     return;
   }

@@ -1,7 +1,8 @@
-// The software download's progress dialog: sends the loader program and the
-// software image through the shared download engine on the session thread,
-// shows the phase, the bar, the bytes and the time left as the engine
-// reports them, and cancels on request (after asking).
+// The download's progress dialog: sends the loader program and a software
+// or boot-block image, or a program for the UT's RAM alone, through the
+// shared download engine on the session thread, shows the phase, the bar,
+// the bytes and the time left as the engine reports them, and cancels on
+// request (after asking).
 #pragma once
 
 #include <QDialog>
@@ -20,10 +21,14 @@ class Prompter;
 class SessionThread;
 class Texts;
 
+// What a download sends.
+enum class DownloadKind { Software, BootBlock, RamProgram };
+
 class DownloadDialog : public QDialog {
   Q_OBJECT
  public:
-  DownloadDialog(const Texts& texts, SessionThread& session, Prompter& prompter, QString file, QWidget* parent);
+  DownloadDialog(const Texts& texts, SessionThread& session, Prompter& prompter, QString file, QWidget* parent,
+                 DownloadKind kind = DownloadKind::Software);
   ~DownloadDialog() override;
 
   // Starts the transfer; the dialog closes itself when it has ended and its
@@ -49,6 +54,7 @@ class DownloadDialog : public QDialog {
   SessionThread& session_;
   Prompter& prompter_;
   QString file_;
+  DownloadKind kind_;
   std::unique_ptr<vx::download::CDownload> engine_;
   QLabel* phase_ = nullptr;
   QLabel* bytes_ = nullptr;

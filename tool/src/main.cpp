@@ -9,6 +9,7 @@
 #include "desktop_entry.h"
 #include "main_window.h"
 #include "prompter.h"
+#include "startup_dialog.h"
 #include "texts.h"
 #include "tool_settings.h"
 
@@ -40,6 +41,11 @@ int main(int argc, char* argv[]) {
   if (store->status() != QSettings::NoError) {
     QMessageBox::critical(nullptr, texts.text(130), store->fileName());
     return 1;
+  }
+  // The welcome window comes first, when the stored settings ask for it.
+  if (utvex::StartupDialog::mustShow(*store, texts)) {
+    utvex::StartupDialog welcome(texts, *store);
+    welcome.exec();
   }
   utvex::Prompter prompter(texts);
   utvex::MainWindow window(texts, std::move(store), prompter);

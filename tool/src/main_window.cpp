@@ -50,6 +50,7 @@ const std::vector<CommandInfo>& commandTable() {
   using C = MainWindow::Command;
   static const std::vector<CommandInfo> table{
       {C::Connect, 61374, QKeySequence(Qt::CTRL | Qt::Key_K), QStyle::SP_DriveNetIcon, false, true},
+      {C::ConnectionSettings, 61387, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K), QStyle::SP_ComputerIcon, false, false},
       {C::Disconnect, 61375, QKeySequence(Qt::CTRL | Qt::Key_D), QStyle::SP_BrowserStop, true, true},
       {C::ConfigureUt, 61376, QKeySequence(Qt::CTRL | Qt::Key_U), QStyle::SP_FileDialogDetailedView, true, true},
       {C::WriteChanges, 61377, QKeySequence(Qt::CTRL | Qt::Key_W), QStyle::SP_DialogApplyButton, true, true},
@@ -58,6 +59,8 @@ const std::vector<CommandInfo>& commandTable() {
       {C::RestoreSettings, 61380, QKeySequence(Qt::CTRL | Qt::Key_R), QStyle::SP_DialogOpenButton, true, true},
       {C::SwapPhone, 61381, QKeySequence(Qt::CTRL | Qt::Key_P), QStyle::SP_BrowserReload, true, true},
       {C::DownloadSoftware, 61382, QKeySequence(Qt::CTRL | Qt::Key_L), QStyle::SP_ArrowDown, true, true},
+      {C::DownloadBootBlock, text::kDownloadBootBlockMenu, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L), QStyle::SP_ArrowUp, true, false},
+      {C::SendRamProgram, text::kSendRamProgramMenu, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), QStyle::SP_MediaPlay, true, false},
       {C::CallTimers, 61383, QKeySequence(Qt::CTRL | Qt::Key_T), QStyle::SP_FileDialogInfoView, true, true},
       {C::AppendRecord, 61384, QKeySequence(Qt::CTRL | Qt::Key_E), QStyle::SP_FileDialogNewFolder, true, false},
       {C::NvBrowser, text::kNvBrowserMenu, QKeySequence(Qt::CTRL | Qt::Key_N), QStyle::SP_FileDialogContentsView, true, true},
@@ -158,6 +161,10 @@ void MainWindow::buildActions() {
     actions_.push_back(a);
     switch (info.command) {
       case Command::Connect: connect(a, &QAction::triggered, this, &MainWindow::connectUt); ut->addAction(a); break;
+      case Command::ConnectionSettings:
+        connect(a, &QAction::triggered, this, &MainWindow::connectionSettings);
+        ut->addAction(a);
+        break;
       case Command::Disconnect: connect(a, &QAction::triggered, this, &MainWindow::disconnectUt); ut->addAction(a); break;
       case Command::ConfigureUt:
         ut->addSeparator();
@@ -171,6 +178,14 @@ void MainWindow::buildActions() {
       case Command::SwapPhone: connect(a, &QAction::triggered, this, &MainWindow::swapPhone); ut->addAction(a); break;
       case Command::DownloadSoftware:
         connect(a, &QAction::triggered, this, &MainWindow::downloadSoftware);
+        ut->addAction(a);
+        break;
+      case Command::DownloadBootBlock:
+        connect(a, &QAction::triggered, this, &MainWindow::downloadBootBlock);
+        ut->addAction(a);
+        break;
+      case Command::SendRamProgram:
+        connect(a, &QAction::triggered, this, &MainWindow::sendRamProgram);
         ut->addAction(a);
         break;
       case Command::CallTimers: connect(a, &QAction::triggered, this, &MainWindow::callTimers); ut->addAction(a); break;
@@ -212,6 +227,8 @@ void MainWindow::updateState() {
     if (a->property("needsUt").toBool()) a->setEnabled(idle && connected_);
   }
   action(Command::Connect)->setEnabled(idle && !connected_);
+  // The settings are those of the next connection, not of the one open.
+  action(Command::ConnectionSettings)->setEnabled(idle && !connected_);
 }
 
 void MainWindow::setConnected(bool connected, const QString& utText) {
@@ -286,6 +303,20 @@ void MainWindow::connectUt() {
   if (dialog.exec() != QDialog::Accepted || dialog.port().isEmpty()) return;
   settings_.timeout = dialog.timeout();
   connectTo(dialog.port(), dialog.baudRate(), dialog.spc());
+}
+
+void MainWindow::connectionSettings() {
+  if (busy() || connected_) return;
+  auto* dialog = new ConnectDialog(texts_, settings_.portName, settings_.baudRate, settings_.timeout, this,
+                                   ConnectDialog::Purpose::Settings);
+  dialog->setObjectName(QStringLiteral("connectionSettings"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] {
+    if (!dialog->port().isEmpty()) settings_.portName = dialog->port();
+    settings_.baudRate = dialog->baudRate();
+    settings_.timeout = dialog->timeout();
+  });
+  dialog->open();
 }
 
 void MainWindow::connectTo(const QString& port, int baudRate, const QString& spc) {
@@ -465,6 +496,10 @@ struct FileResult {
 
 void MainWindow::saveTo(const QString& file, bool asNew, bool) {
   const std::string path = QFile::encodeName(file).toStdString();
+  // The connection object replaces a file whole or not at all: a failed
+  // save leaves an earlier file as it was, and only a file the save itself
+  // began is removed.
+  const bool existed = QFileInfo::exists(file);
   work<FileResult>(
       texts_.text(61481) + fileNameOnly(file),
       [path](Session& s) {
@@ -474,9 +509,9 @@ void MainWindow::saveTo(const QString& file, bool asNew, bool) {
         result.aliveAfter = s.linkAlive();
         return result;
       },
-      [this, file, asNew](FileResult result) {
+      [this, file, asNew, existed](FileResult result) {
         if (FAILED(result.hr)) {
-          QFile::remove(file);
+          if (!existed) QFile::remove(file);
           settings_.settingsFile.clear();
           if (asNew) {
             disconnectNow(false, [this] { prompter_.warn(this, texts_.text(61420)); });
@@ -650,24 +685,48 @@ void MainWindow::swapPhone() {
       });
 }
 
-void MainWindow::downloadSoftware() {
+void MainWindow::downloadSoftware() { startDownload(DownloadKind::Software); }
+void MainWindow::downloadBootBlock() { startDownload(DownloadKind::BootBlock); }
+void MainWindow::sendRamProgram() { startDownload(DownloadKind::RamProgram); }
+
+void MainWindow::startDownload(DownloadKind kind) {
   if (busy() || !connected_) return;
-  const QString file = prompter_.openFile(this, texts_.text(61318), texts_.text(61319), settings_.downloadFolder);
+  const uint32_t title = kind == DownloadKind::Software    ? 61318
+                         : kind == DownloadKind::BootBlock ? text::kBootBlockFileTitle
+                                                           : text::kRamProgramFileTitle;
+  const uint32_t filter = kind == DownloadKind::RamProgram ? text::kRamProgramFilter : 61319;
+  const QString file = prompter_.openFile(this, texts_.text(title), texts_.text(filter), settings_.downloadFolder);
   if (file.isEmpty()) return;
   const std::string path = QFile::encodeName(file).toStdString();
   work<bool>(
       texts_.text(text::kWorking),
-      [path](Session&) { return vx::download::checkSoftwareFile(path, vx::download::ImageKind::Software).passed; },
-      [this, file](bool passed) {
-        if (!passed && !prompter_.ask(this, texts_.text(61479), true)) return;
+      [path, kind](Session&) {
+        // A RAM program is the UT's own business: it is sent as it is.
+        if (kind == DownloadKind::RamProgram) return true;
+        const auto expected = kind == DownloadKind::BootBlock ? vx::download::ImageKind::BootBlock
+                                                               : vx::download::ImageKind::Software;
+        return vx::download::checkSoftwareFile(path, expected).passed;
+      },
+      [this, file, kind](bool passed) {
+        if (kind == DownloadKind::Software && !passed && !prompter_.ask(this, texts_.text(61479), true)) return;
+        if (kind == DownloadKind::BootBlock) {
+          // A wrong boot block leaves a UT that cannot start: a file that
+          // is not one is refused, and a good one is confirmed first.
+          if (!passed) {
+            prompter_.warn(this, texts_.text(61585));
+            return;
+          }
+          if (!prompter_.ask(this, texts_.text(text::kBootBlockWarning), true)) return;
+        }
         settings_.downloadFolder = QFileInfo(file).absolutePath();
-        auto* dialog = new DownloadDialog(texts_, *session_, prompter_, file, this);
+        auto* dialog = new DownloadDialog(texts_, *session_, prompter_, file, this, kind);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setPauses(std::chrono::milliseconds(pauseAfterLoaderMs_), std::chrono::milliseconds(pauseAfterImageMs_));
         download_ = dialog;
         // The download takes the link: the window counts as disconnected.
         setConnected(false, {});
         action(Command::Connect)->setEnabled(false);
+        action(Command::ConnectionSettings)->setEnabled(false);
         connect(dialog, &QDialog::finished, this, [this] { updateState(); });
         dialog->open();
         dialog->start();

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "download_dialog.h"
 #include "tool_settings.h"
 #include "ut_session.h"
 
@@ -20,7 +21,6 @@ class QToolBar;
 namespace utvex {
 
 class Prompter;
-class DownloadDialog;
 class NvBrowser;
 class SettingsSheet;
 class SwapWizard;
@@ -35,8 +35,9 @@ class MainWindow : public QMainWindow {
 
   // The commands, by what they do (for the menus, the tool bar and tests).
   enum class Command {
-    Connect, Disconnect, ConfigureUt, WriteChanges, SaveSettings, SaveSettingsAs, RestoreSettings,
-    SwapPhone, DownloadSoftware, CallTimers, AppendRecord, NvBrowser, Toolbar, Options, About, Exit,
+    Connect, ConnectionSettings, Disconnect, ConfigureUt, WriteChanges, SaveSettings, SaveSettingsAs,
+    RestoreSettings, SwapPhone, DownloadSoftware, DownloadBootBlock, SendRamProgram, CallTimers, AppendRecord,
+    NvBrowser, Toolbar, Options, About, Exit,
   };
   QAction* action(Command command) const;
 
@@ -63,6 +64,8 @@ class MainWindow : public QMainWindow {
 
  public slots:
   void connectUt();
+  // Keeps the port, the baud rate and the time-out for the next connection.
+  void connectionSettings();
   void disconnectUt();
   void configureUt();
   void writeChanges();
@@ -71,6 +74,8 @@ class MainWindow : public QMainWindow {
   void restoreSettings();
   void swapPhone();
   void downloadSoftware();
+  void downloadBootBlock();
+  void sendRamProgram();
   void callTimers();
   void appendUtRecord();
   void openNvBrowser();
@@ -88,6 +93,7 @@ class MainWindow : public QMainWindow {
   void checkLink();
   void about();
   void writeRecord(const QStringList& fields, bool quiet);
+  void startDownload(DownloadKind kind);
 
   template <class R>
   void work(const QString& label, std::function<R(Session&)> job, std::function<void(R)> done,

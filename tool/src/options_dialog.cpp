@@ -36,6 +36,10 @@ OptionsDialog::OptionsDialog(const Texts& texts, const ToolSettings& settings, Q
   copyOnSwap_->setObjectName(QStringLiteral("copyOnSwap"));
   copyOnSwap_->setChecked(settings.saveCopyOnSwap != 0);
   form->addRow(copyOnSwap_);
+  showWelcome_ = new QCheckBox(texts.text(text::kShowWelcome));
+  showWelcome_->setObjectName(QStringLiteral("showWelcome"));
+  showWelcome_->setChecked(settings.showStartupDialog != 0);
+  form->addRow(showWelcome_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   buttons->button(QDialogButtonBox::Ok)->setText(texts.text(text::kOk));
   buttons->button(QDialogButtonBox::Cancel)->setText(texts.text(text::kCancel));
@@ -49,6 +53,7 @@ void OptionsDialog::applyTo(ToolSettings& settings) const {
   settings.recordLogFile = logFile_->text().trimmed();
   settings.appendRecordAfterWrite = append_->isChecked() ? 1 : 0;
   settings.saveCopyOnSwap = copyOnSwap_->isChecked() ? 1 : 0;
+  settings.showStartupDialog = showWelcome_->isChecked() ? 1 : 0;
 }
 
 }  // namespace utvex

@@ -1,5 +1,6 @@
 // The options: the record log's file, whether a UT record is appended after
-// writing changes, and whether the swap wizard offers to save a copy.
+// writing changes, whether the swap wizard offers to save a copy, and
+// whether the welcome window shows at start-up.
 #pragma once
 
 #include <QDialog>
@@ -23,6 +24,7 @@ class OptionsDialog : public QDialog {
   QLineEdit* logFile_ = nullptr;
   QCheckBox* append_ = nullptr;
   QCheckBox* copyOnSwap_ = nullptr;
+  QCheckBox* showWelcome_ = nullptr;
 };
 
 }  // namespace utvex

@@ -1,5 +1,6 @@
 #include "page_specs.h"
 
+#include <QHash>
 #include <algorithm>
 #include <cstring>
 
@@ -43,7 +44,29 @@ const QStringList kLockModes{"UI_LOCK_NEVER_DISPLAY", "UI_LOCK_ONPOWERUP_DISPLAY
 const QStringList kSmsAlerts{"UI_DISABLE_SMS_ALERT", "UI_ENABLE_SINGLE_SMS_ALERT", "UI_ENABLE_PERIODIC_SMS_ALERT"};
 const QStringList kPacketDataModes{"UI_AUTO_PPP_NONE", "UI_AUTO_PPP_CURRENT", "UI_AUTO_PPP_DIG_ONLY",
                                    "UI_AUTO_PPP_OBNET_ONLY"};
+const QStringList kVolumes{"UI_VOLUME_DISPLAY_OFF", "UI_VOLUME_DISPLAY_1", "UI_VOLUME_DISPLAY_2",
+                           "UI_VOLUME_DISPLAY_3",   "UI_VOLUME_DISPLAY_4", "UI_VOLUME_DISPLAY_5",
+                           "UI_VOLUME_DISPLAY_6",   "UI_VOLUME_DISPLAY_7", "UI_VOLUME_DISPLAY_8",
+                           "UI_VOLUME_DISPLAY_9",   "UI_VOLUME_DISPLAY_MAX"};
 }  // namespace lists
+
+uint32_t valueTextId(const QString& name) {
+  // The texts follow one another in the resource library in the order of
+  // the lists below, each list's names in their order.
+  static const QHash<QString, uint32_t> ids = [] {
+    QHash<QString, uint32_t> out;
+    uint32_t id = text::kFirstValueText;
+    for (const QStringList* list :
+         {&lists::kBaudRates, &lists::kRingerTypes, &lists::kKeySounds, &lists::kKeyLengths, &lists::kCarkitVolumes,
+          &lists::kAutoAnswer, &lists::kEnableDisable, &lists::kAutoRetry, &lists::kShowTime, &lists::kBacklight,
+          &lists::kLanguages, &lists::kPhoneBookOrder, &lists::kLockModes, &lists::kSmsAlerts,
+          &lists::kPacketDataModes, &lists::kVolumes}) {
+      for (const QString& entry : *list) out.insert(entry, id++);
+    }
+    return out;
+  }();
+  return ids.value(name, 0);
+}
 
 namespace {
 
@@ -216,9 +239,37 @@ Field custom(uint32_t label, FieldKind kind, std::function<Value(Session&)> read
   return f;
 }
 
+Field withRecord(Field field, RecordShape shape) {
+  field.record = std::move(shape);
+  return field;
+}
+
+RecordPart digitsPart(uint32_t label, int digits, int group) {
+  RecordPart part;
+  part.label = label;
+  part.group = group;
+  part.digits = digits;
+  return part;
+}
+
+RecordPart numberPart(uint32_t label, int64_t minimum, int64_t maximum, int group, int number = -1) {
+  RecordPart part;
+  part.label = label;
+  part.number = number;
+  part.group = group;
+  part.minimum = minimum;
+  part.maximum = maximum;
+  return part;
+}
+
+// A country and a network code, as the service provider records keep them.
+RecordShape countryNetwork() {
+  return {{digitsPart(text::kMcc, 3, 0), digitsPart(text::kMnc, 3, 1)}};
+}
+
 // The home service provider, "country,network".
 Field homeSp() {
-  return custom(
+  return withRecord(custom(
       text::kHomeSp, FieldKind::Text,
       [](Session& s) -> Value {
         auto i = s.configAs<IOrbitnetSettings>();
@@ -234,7 +285,8 @@ Field homeSp() {
         sp.valid = 1;
         if (p.size() != 2 || !toChars(p[0], sp.mcc, 3) || !toChars(p[1], sp.mnc, 3)) return E_INVALIDARG;
         return i->HomeSP(SET_PARAM, &sp);
-      });
+      }),
+      countryNetwork());
 }
 
 Field packetDataMode(int nam) {
@@ -267,7 +319,7 @@ Field packetDataMode(int nam) {
 
 std::vector<Field> cellularNam(int nam) {
   std::vector<Field> fields;
-  fields.push_back(custom(
+  fields.push_back(withRecord(custom(
       text::kCellularImsi, FieldKind::Text,
       [nam](Session& s) -> Value {
         auto i = s.configAs<ITerrestrialSettings>();
@@ -287,7 +339,8 @@ std::vector<Field> cellularNam(int nam) {
           return E_INVALIDARG;
         }
         return i->CellularIMSI(SET_PARAM, nam, &imsi);
-      }));
+      }),
+      {{digitsPart(text::kMcc, 3, 0), digitsPart(text::kImsiDigits11To12, 2, 1), digitsPart(text::kMinDigits, 10, 2)}}));
   fields.push_back(custom(
       text::kAmpsMin, FieldKind::Text,
       [nam](Session& s) -> Value {
@@ -365,7 +418,7 @@ std::vector<Field> orbitnetNam() {
         takeText(echoed);
         return hr;
       }));
-  fields.push_back(custom(
+  fields.push_back(withRecord(custom(
       text::kSatImsi, FieldKind::Text,
       [](Session& s) -> Value {
         auto i = s.configAs<IOrbitnetSettings>();
@@ -386,7 +439,8 @@ std::vector<Field> orbitnetNam() {
           return E_INVALIDARG;
         }
         return i->OBIMSI(SET_PARAM, &imsi);
-      }));
+      }),
+      {{digitsPart(text::kMcc, 3, 0), digitsPart(text::kMnc, 3, 1), digitsPart(text::kMsinDigits, 10, 2)}}));
   fields.push_back(number<IOrbitnetSettings, uint16_t>(text::kLossOfCoverage, 0, 65535,
                                                        &IOrbitnetSettings::LossOfCoverageTimer));
   fields.push_back(number<IOrbitnetSettings, uint32_t>(text::kLastGateway, 0, 4294967295LL,
@@ -401,7 +455,7 @@ std::vector<Field> orbitnetNam() {
       },
       nullptr);
   fields.push_back(lastSp);
-  fields.push_back(custom(
+  fields.push_back(withRecord(custom(
       text::kHomeGateway, FieldKind::Text,
       [](Session& s) -> Value {
         auto i = s.configAs<IOrbitnetSettings>();
@@ -422,10 +476,13 @@ std::vector<Field> orbitnetNam() {
         int16_t c = static_cast<int16_t>(channel);
         int32_t g = static_cast<int32_t>(gateway);
         return i->HomeGatewayInfo(SET_PARAM, &c, &g);
-      }));
+      }),
+      {{numberPart(text::kChannel, INT16_MIN, INT16_MAX, 0), numberPart(text::kGateway, INT32_MIN, INT32_MAX, 1)}}));
   fields.push_back(homeSp());
   fields.push_back(number<IOrbitnetSettings, uint16_t>(text::kSatAccolc, 0, 65535, &IOrbitnetSettings::OBACCOLC));
-  fields.push_back(custom(
+  RecordShape classes;
+  for (int k = 0; k < 13; ++k) classes.parts.push_back(numberPart(text::kAccessClassN, INT16_MIN, INT16_MAX, k, k));
+  fields.push_back(withRecord(custom(
       text::kAcList, FieldKind::Text,
       [](Session& s) -> Value {
         auto i = s.configAs<IOrbitnetSettings>();
@@ -448,7 +505,8 @@ std::vector<Field> orbitnetNam() {
           list.acl[k] = static_cast<int16_t>(entry);
         }
         return i->ACList(SET_PARAM, &list);
-      }));
+      }),
+      classes));
   fields.push_back(flag<IOrbitnetSettings>(text::kSmsTimeStamp, &IOrbitnetSettings::OB_SMSTimeStampAdjust));
   fields.push_back(choice<IOrbitnetSettings_1_5>(text::kPacketDataMode, lists::kPacketDataModes,
                                                  &IOrbitnetSettings_1_5::OB_PacketDataPreferredMode));
@@ -550,7 +608,7 @@ std::vector<Field> securityAlerts() {
 
 // Two numbers in one field: "order,reason".
 Field orderReason(uint32_t label, HRESULT (IGeneralSettings::*method)(GetSetType, uint8_t*, uint8_t*)) {
-  return custom(
+  return withRecord(custom(
       label, FieldKind::Text,
       [method](Session& s) -> Value {
         auto i = s.configAs<IGeneralSettings>();
@@ -566,7 +624,8 @@ Field orderReason(uint32_t label, HRESULT (IGeneralSettings::*method)(GetSetType
         if (p.size() != 2 || !toNumber(p[0], 0, 255, &order) || !toNumber(p[1], 0, 255, &reason)) return E_INVALIDARG;
         uint8_t o = static_cast<uint8_t>(order), r = static_cast<uint8_t>(reason);
         return (i.Get()->*method)(SET_PARAM, &o, &r);
-      });
+      }),
+      {{numberPart(text::kOrder, 0, 255, 0), numberPart(text::kReason, 0, 255, 1)}});
 }
 
 std::vector<Field> maintenance() {
@@ -596,9 +655,22 @@ bool splitNumbers(const QString& text, uint16_t* values, int count) {
 
 std::vector<Field> afut() {
   std::vector<Field> f;
+  RecordShape tones{{}, QLatin1Char(';')};
+  for (int tone = AFUT_RING; tone < AFUT_END_OF_ENUMS; ++tone) {
+    tones.parts.push_back(numberPart(text::kFirstToneName + static_cast<uint32_t>(tone), 0, 255, 0));
+  }
+  RecordShape customTone{{}, QLatin1Char(';')};
+  RecordPart toneType = numberPart(text::kToneType, AFUT_RING, AFUT_END_OF_ENUMS - 1, 0);
+  toneType.firstChoiceText = text::kFirstToneName;
+  customTone.parts.push_back(toneType);
+  for (int k = 1; k <= 8; ++k) customTone.parts.push_back(numberPart(text::kToneN, 0, 65535, 1, k));
+  for (int k = 1; k <= 8; ++k) customTone.parts.push_back(numberPart(text::kDurationN, 0, 65535, 2, k));
+  RecordShape dtmfPairs{{}, QLatin1Char(';')};
+  for (int k = 0; k < 10; ++k) dtmfPairs.parts.push_back(numberPart(text::kDtmfHighN, 0, 65535, 0, k));
+  for (int k = 0; k < 10; ++k) dtmfPairs.parts.push_back(numberPart(text::kDtmfLowN, 0, 65535, 1, k));
   f.push_back(number<IAFUTSettings, uint8_t>(text::kNoDigitsTimeout, 0, 255, &IAFUTSettings::NoDialedDigitsTimeout));
   f.push_back(number<IAFUTSettings, uint8_t>(text::kDialEndTimeout, 0, 255, &IAFUTSettings::DialingEndTimeout));
-  f.push_back(custom(
+  f.push_back(withRecord(custom(
       text::kToneIndex, FieldKind::Text,
       [](Session& s) -> Value {
         auto i = s.configAs<IAFUTSettings>();
@@ -623,17 +695,19 @@ std::vector<Field> afut() {
           if (FAILED(hr)) return hr;
         }
         return S_OK;
-      }));
-  f.push_back(custom(
-      text::kCustomTone, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IAFUTSettings>();
-        nv_afut_custom_tone_type tone{};
-        if (!i || FAILED(i->CustomTone(GET_PARAM, &tone))) return std::nullopt;
-        return QStringLiteral("%1; %2; %3")
-            .arg(static_cast<int>(tone.toneType))
-            .arg(joinNumbers(tone.tone, 8), joinNumbers(tone.duration_ms, 8));
-      },
+      }),
+      tones));
+  // The UT keeps a custom tone for each tone type; the type chooses which
+  // one is read and written. The page starts with the first type's.
+  auto readCustomTone = [](Session& s, int type) -> Value {
+    auto i = s.configAs<IAFUTSettings>();
+    nv_afut_custom_tone_type tone{};
+    tone.toneType = static_cast<AFUTToneIDs>(type);
+    if (!i || FAILED(i->CustomTone(GET_PARAM, &tone))) return std::nullopt;
+    return QStringLiteral("%1; %2; %3").arg(type).arg(joinNumbers(tone.tone, 8), joinNumbers(tone.duration_ms, 8));
+  };
+  Field customToneField = withRecord(custom(
+      text::kCustomTone, FieldKind::Text, [readCustomTone](Session& s) { return readCustomTone(s, AFUT_RING); },
       [](Session& s, const QString& value) -> HRESULT {
         auto i = s.configAs<IAFUTSettings>();
         if (!i) return E_NOINTERFACE;
@@ -647,8 +721,11 @@ std::vector<Field> afut() {
         }
         tone.toneType = static_cast<AFUTToneIDs>(type);
         return i->CustomTone(SET_PARAM, &tone);
-      }));
-  f.push_back(custom(
+      }),
+      customTone);
+  customToneField.readSelected = readCustomTone;
+  f.push_back(customToneField);
+  f.push_back(withRecord(custom(
       text::kCustomDtmf, FieldKind::Text,
       [](Session& s) -> Value {
         auto i = s.configAs<IAFUTSettings>();
@@ -666,7 +743,8 @@ std::vector<Field> afut() {
           return E_INVALIDARG;
         }
         return i->CustomDTMF(SET_PARAM, &dtmf);
-      }));
+      }),
+      dtmfPairs));
   f.push_back(number<IAFUTSettings_1_3, uint16_t>(text::kEndCallWink, 0, 65535, &IAFUTSettings_1_3::EndCallWink));
   return f;
 }
@@ -704,6 +782,36 @@ QStringList utLanguages(Session& session) {
 }
 
 }  // namespace
+
+std::optional<QStringList> splitRecord(const RecordShape& shape, const QString& text) {
+  int groups = 0;
+  for (const RecordPart& part : shape.parts) groups = std::max(groups, part.group + 1);
+  const QStringList entries = groups == 1 ? QStringList{text} : text.split(shape.separator);
+  if (entries.size() != groups) return std::nullopt;
+  QStringList values;
+  for (int group = 0; group < groups; ++group) {
+    const auto count = std::count_if(shape.parts.begin(), shape.parts.end(),
+                                     [group](const RecordPart& part) { return part.group == group; });
+    const QStringList entry = count == 1 ? QStringList{entries[group].trimmed()}
+                                         : entries[group].simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (entry.size() != count) return std::nullopt;
+    values << entry;
+  }
+  return values;
+}
+
+QString joinRecord(const RecordShape& shape, const QStringList& values) {
+  QStringList entries;
+  for (std::size_t k = 0; k < shape.parts.size(); ++k) {
+    const int group = shape.parts[k].group;
+    while (entries.size() <= group) entries << QString();
+    if (!entries[group].isEmpty()) entries[group] += QLatin1Char(' ');
+    entries[group] += values.value(static_cast<qsizetype>(k)).trimmed();
+  }
+  const QString separator = shape.separator == QLatin1Char(',') ? QStringLiteral(",")
+                                                                 : QString(shape.separator) + QLatin1Char(' ');
+  return entries.join(separator);
+}
 
 std::vector<PageId> pagesForModel(UTMainModel model) {
   std::vector<PageId> pages;

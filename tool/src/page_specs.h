@@ -24,6 +24,34 @@ enum class FieldKind {
   Text,    // free text in the form the field's tool tip gives
 };
 
+// One value of a record-shaped setting: a whole number within [minimum,
+// maximum] (offered as a list of texts from `firstChoiceText` on, one per
+// number, when that is set), or, with `digits`, a string of at most that
+// many digits whose leading zeros count.
+struct RecordPart {
+  uint32_t label = 0;
+  int number = -1;  // taken by a "%d" in the label (-1: none)
+  int group = 0;    // the entry of the text the value belongs to
+  int64_t minimum = 0;
+  int64_t maximum = 0;
+  int digits = 0;
+  uint32_t firstChoiceText = 0;
+};
+
+// How a record-shaped setting's text is made of its values: the values of
+// one group separated by spaces, the groups by `separator` (followed by a
+// space unless it is a comma).
+struct RecordShape {
+  std::vector<RecordPart> parts;
+  QChar separator = QLatin1Char(',');
+};
+
+// The values of a record's text, in the order of its parts; nullopt when
+// the text does not have the shape's groups and values.
+std::optional<QStringList> splitRecord(const RecordShape& shape, const QString& text);
+// The record's text of `values` (one per part).
+QString joinRecord(const RecordShape& shape, const QStringList& values);
+
 struct Field {
   uint32_t label = 0;
   FieldKind kind = FieldKind::Text;
@@ -40,6 +68,11 @@ struct Field {
   std::function<HRESULT(Session&, const QString&)> write;
   QString fallback;  // shown when the read fails
   bool disableUnread = true;
+  // A Text field that is a record: edited part by part in a dialog.
+  std::optional<RecordShape> record;
+  // For a record whose first part selects which of several records of the
+  // UT is meant: reads the record of another selector.
+  std::function<std::optional<QString>(Session&, int selector)> readSelected;
 };
 
 // The pages of the settings sheet (the list pages are made apart).
@@ -72,7 +105,15 @@ namespace lists {
 extern const QStringList kBaudRates, kRingerTypes, kKeySounds, kKeyLengths, kCarkitVolumes, kAutoAnswer,
     kEnableDisable, kAutoRetry, kShowTime, kBacklight, kLanguages, kPhoneBookOrder, kLockModes, kSmsAlerts,
     kPacketDataModes;
+// The volume names of the UT's item database; the pages take the volume
+// lists from the UT itself, these only give the names their texts.
+extern const QStringList kVolumes;
 }
+
+// The resource library's display text number of an enumeration name of the
+// value lists, or 0 for a name it has no text for (a name the UT's database
+// gives that the tool does not know is shown as it is).
+uint32_t valueTextId(const QString& name);
 
 // Reads a page's values, and the value lists that come from the UT.
 struct PageValues {

@@ -15,10 +15,12 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "prompter.h"
+#include "record_dialog.h"
 #include "text_ids.h"
 #include "texts.h"
 #include "ut_session.h"
@@ -103,14 +105,16 @@ QWidget* SettingsSheet::makeFormPage(PageUi& ui, const SheetPage& page) {
     QWidget* widget = nullptr;
     switch (field.kind) {
       case FieldKind::Choice: {
+        // Each entry shows the library's text for its name and keeps the
+        // name, which is what the configuration object reads and writes.
         auto* combo = new QComboBox;
-        combo->addItems(page.values.choices[i]);
-        const int at = combo->findText(shown);
+        for (const QString& name : page.values.choices[i]) combo->addItem(valueText(name), name);
+        const int at = combo->findData(shown);
         if (at >= 0) {
           combo->setCurrentIndex(at);
         } else if (!shown.isEmpty() && value) {
           // A name the list lacks still shows what the UT holds.
-          combo->addItem(shown);
+          combo->addItem(valueText(shown), shown);
           combo->setCurrentIndex(combo->count() - 1);
         }
         widget = combo;
@@ -136,7 +140,38 @@ QWidget* SettingsSheet::makeFormPage(PageUi& ui, const SheetPage& page) {
     if (!value && field.disableUnread) widget->setEnabled(false);
     auto* label = new QLabel(texts_.text(field.label));
     label->setBuddy(widget);
-    form->addRow(label, widget);
+    if (field.record) {
+      // A record shows its text and is changed part by part in its dialog.
+      auto* edit = static_cast<QLineEdit*>(widget);
+      edit->setReadOnly(true);
+      auto* button = new QToolButton;
+      button->setObjectName(QStringLiteral("edit_%1").arg(field.label));
+      button->setText(QStringLiteral("..."));
+      button->setToolTip(texts_.text(text::kEditParts));
+      button->setEnabled(widget->isEnabled());
+      const RecordShape shape = *field.record;
+      const QString title = texts_.text(field.label);
+      const auto readSelected = field.readSelected;
+      connect(button, &QToolButton::clicked, this, [this, edit, shape, title, readSelected] {
+        RecordDialog dialog(texts_, title, shape, edit->text(), this);
+        if (readSelected) {
+          dialog.setSelectedReader([this, readSelected](QObject* receiver, int selector,
+                                                        std::function<void(const QString&)> show) {
+            session_.run<std::optional<QString>>(
+                receiver, [readSelected, selector](Session& s) { return readSelected(s, selector); },
+                [show](std::optional<QString> text) { show(text.value_or(QString())); });
+          });
+        }
+        if (dialog.exec() == QDialog::Accepted) edit->setText(dialog.value());
+      });
+      auto* row = new QHBoxLayout;
+      row->setContentsMargins(0, 0, 0, 0);
+      row->addWidget(edit, 1);
+      row->addWidget(button);
+      form->addRow(label, row);
+    } else {
+      form->addRow(label, widget);
+    }
     ui.widgets.push_back(widget);
     ui.initial.push_back(valueOf(ui, i));
   }
@@ -192,10 +227,15 @@ QWidget* SettingsSheet::makeListPage(PageUi& ui, const SheetPage& page) {
 
 QString SettingsSheet::valueOf(const PageUi& ui, std::size_t field) const {
   QWidget* widget = ui.widgets[field];
-  if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText();
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentData().toString();
   if (auto* check = qobject_cast<QCheckBox*>(widget)) return check->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
   return {};
+}
+
+QString SettingsSheet::valueText(const QString& name) const {
+  const uint32_t id = valueTextId(name);
+  return id != 0 ? texts_.text(id) : name;
 }
 
 QWidget* SettingsSheet::fieldWidget(PageId page, uint32_t label) const {

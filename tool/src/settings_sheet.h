@@ -45,7 +45,8 @@ class SettingsSheet : public QDialog {
   SettingsSheet(const Texts& texts, SessionThread& session, Prompter& prompter, SheetData data, QWidget* parent);
 
   QTabWidget* tabs() const { return tabs_; }
-  // The field widget of a page (QComboBox, QLineEdit or QCheckBox).
+  // The field widget of a page (QComboBox, QLineEdit or QCheckBox). A
+  // QComboBox shows the value list's texts; each entry's data is its name.
   QWidget* fieldWidget(PageId page, uint32_t label) const;
   QTreeWidget* listOf(PageId page) const;
   // True while staged writes are on their way.
@@ -73,6 +74,8 @@ class SettingsSheet : public QDialog {
   QWidget* makeFormPage(PageUi& ui, const SheetPage& page);
   QWidget* makeListPage(PageUi& ui, const SheetPage& page);
   QString valueOf(const PageUi& ui, std::size_t field) const;
+  // What a value list shows for an enumeration name.
+  QString valueText(const QString& name) const;
   void checkConnection();
 
   const Texts& texts_;

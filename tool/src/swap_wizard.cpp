@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFormLayout>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ports.h"
@@ -15,6 +16,8 @@
 namespace utvex {
 
 namespace {
+
+constexpr int kLinkTimerMs = 500;
 
 struct StepResult {
   HRESULT hr = S_OK;
@@ -90,6 +93,33 @@ SwapWizard::SwapWizard(const Texts& texts, SessionThread& session, Prompter& pro
   setPage(TypePage, type_);
   setPage(TargetPage, targetPage_);
   resize(640, 420);
+  linkTimer_ = new QTimer(this);
+  linkTimer_->setObjectName(QStringLiteral("linkTimer"));
+  linkTimer_->setInterval(kLinkTimerMs);
+  connect(linkTimer_, &QTimer::timeout, this, &SwapWizard::checkOldUt);
+  linkTimer_->start();
+}
+
+void SwapWizard::done(int result) {
+  linkTimer_->stop();
+  QWizard::done(result);
+}
+
+void SwapWizard::checkOldUt() {
+  // Only the first pages need the old UT; on the last one it is expected
+  // to be gone, as the new UT takes its place on the port. A step that is
+  // running reports a lost link itself.
+  if (checking_ || busy_ || currentId() == TargetPage) return;
+  checking_ = true;
+  session_.run<bool>(this, [](Session& s) { return s.linkAlive(); },
+                     [this](bool alive) {
+                       checking_ = false;
+                       if (alive || busy_ || currentId() == TargetPage || !linkTimer_->isActive()) return;
+                       linkTimer_->stop();
+                       failure_ = 11;
+                       prompter_.warn(this, texts_.text(61471));
+                       reject();
+                     });
 }
 
 int SwapWizard::nextId() const {

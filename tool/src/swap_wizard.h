@@ -1,7 +1,9 @@
 // The swap-phone wizard: saves the old UT's settings to a transfer file
 // (and, when the option is set, a copy to a file of the user's choice),
 // then connects to the new UT, restores the transfer file into it, counts
-// the warranty date code up and commits.
+// the warranty date code up and commits. While the wizard is shown a 500 ms
+// timer watches the old UT's link on the pages that still need it, so that
+// a UT that goes away ends the wizard at once rather than at the next step.
 #pragma once
 
 #include <QWizard>
@@ -11,6 +13,7 @@
 
 class QComboBox;
 class QLabel;
+class QTimer;
 
 namespace utvex {
 
@@ -52,6 +55,8 @@ class SwapWizard : public QWizard {
   QString utText() const { return utText_; }
 
   int nextId() const override;
+  void done(int result) override;
+  QTimer* linkTimer() const { return linkTimer_; }
 
  signals:
   void settled();
@@ -63,6 +68,7 @@ class SwapWizard : public QWizard {
   void saveCopy(SwapPage* page);
   void restoreNew(SwapPage* page);
   void setBusy(bool on, const QString& message = {});
+  void checkOldUt();
 
   const Texts& texts_;
   SessionThread& session_;
@@ -75,6 +81,8 @@ class SwapWizard : public QWizard {
   SwapPage* type_ = nullptr;
   SwapPage* targetPage_ = nullptr;
   QComboBox* targetPort_ = nullptr;
+  QTimer* linkTimer_ = nullptr;
+  bool checking_ = false;
   bool busy_ = false;
   int failure_ = 0;
   QString utText_;

@@ -137,4 +137,41 @@ inline constexpr uint32_t kValueNotAccepted = 61827;
 inline constexpr uint32_t kFilterItems = 61828;
 inline constexpr uint32_t kSwapWritingDone = 61829;
 
+inline constexpr uint32_t kWelcomeTitle = 61830;
+inline constexpr uint32_t kWelcomeText = 61831;
+inline constexpr uint32_t kWelcomeDontShow = 61832;
+inline constexpr uint32_t kShowWelcome = 61833;
+inline constexpr uint32_t kUnexpectedMember = 61834;
+inline constexpr uint32_t kDownloadBootBlockMenu = 61835;
+inline constexpr uint32_t kSendRamProgramMenu = 61836;
+inline constexpr uint32_t kBootBlockFileTitle = 61837;
+inline constexpr uint32_t kRamProgramFileTitle = 61838;
+inline constexpr uint32_t kRamProgramFilter = 61839;
+inline constexpr uint32_t kBootBlockDone = 61840;
+inline constexpr uint32_t kRamProgramDone = 61841;
+inline constexpr uint32_t kBootBlockTitle = 61843;
+inline constexpr uint32_t kRamProgramTitle = 61844;
+inline constexpr uint32_t kBootBlockWarning = 61845;
+// The display texts of the settings' value lists (page_specs.cpp names
+// which text each enumeration name takes): 61850 to 61928.
+inline constexpr uint32_t kFirstValueText = 61850;
+inline constexpr uint32_t kLastValueText = 61928;
+
+inline constexpr uint32_t kImsiDigits11To12 = 61930;
+inline constexpr uint32_t kMinDigits = 61931;
+inline constexpr uint32_t kMsinDigits = 61932;
+inline constexpr uint32_t kChannel = 61933;
+inline constexpr uint32_t kGateway = 61934;
+inline constexpr uint32_t kOrder = 61935;
+inline constexpr uint32_t kReason = 61936;
+inline constexpr uint32_t kAccessClassN = 61937;
+inline constexpr uint32_t kToneType = 61938;
+inline constexpr uint32_t kToneN = 61939;
+inline constexpr uint32_t kDurationN = 61940;
+inline constexpr uint32_t kDtmfHighN = 61941;
+inline constexpr uint32_t kDtmfLowN = 61942;
+inline constexpr uint32_t kEditParts = 61943;
+// The names of the fixed unit's tones, in the order of AFUTToneIDs.
+inline constexpr uint32_t kFirstToneName = 61944;
+
 }  // namespace utvex::text

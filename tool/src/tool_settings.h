@@ -23,7 +23,7 @@ struct ToolSettings {
   int timeout = 0;         // seconds handed to the connection object
   int saveCopyOnSwap = 0;  // the swap wizard offers its copy page
   int appendRecordAfterWrite = 0;
-  int showStartupDialog = 0;
+  int showStartupDialog = 1;  // the welcome window before the main window
   int showToolbar = 1;
   QString recordLogFile;
   QString settingsFile;    // the remembered settings file

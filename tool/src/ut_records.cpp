@@ -147,7 +147,10 @@ CallTimersDialog::CallTimersDialog(const Texts& texts, const CallTimers& timers,
       grid->addWidget(edit, line, column);
       if (FAILED(hr) && firstFailed == nullptr) {
         firstFailed = edit;
-        problem_ = hr == UTC_E_UNEXPECTED_MEMBER ? texts.format(61301, {value}) : texts.format(61253, {hex8(hr)});
+        // A member the tool does not know is told by its meaning; any other
+        // failure by its code.
+        problem_ = hr == UTC_E_UNEXPECTED_MEMBER ? texts.format(61301, {texts.text(text::kUnexpectedMember)})
+                                                 : texts.format(61253, {hex8(hr)});
       }
     };
     if (!row.count.isEmpty()) field(row.count, row.countHr, 1, QStringLiteral("count_%1").arg(row.label));

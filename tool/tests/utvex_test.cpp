@@ -4,6 +4,7 @@
 // the port's exclusion, the settings sheet for every UT model, writing
 // changes and reading them back, save and restore with the report.
 #include <QCheckBox>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -27,7 +29,9 @@
 #include "kmx/testing/runtime_sandbox.h"
 #include "main_window.h"
 #include "page_specs.h"
+#include "record_dialog.h"
 #include "settings_sheet.h"
+#include "startup_dialog.h"
 #include "test_support.h"
 #include "text_ids.h"
 #include "tool_settings.h"
@@ -220,6 +224,50 @@ class UtvexTest : public QObject {
     QVERIFY(unregisterDesktopEntry(&error));
   }
 
+  // The welcome window shows until it is turned off; the main window that
+  // starts after it keeps that choice, and the options turn it back on.
+  void welcomeWindowUntilTurnedOff() {
+    {
+      auto store = openSettings(*texts_);
+      QVERIFY(StartupDialog::mustShow(*store, *texts_));
+      store->setValue(texts_->text(61489), QStringLiteral("no"));  // the wrong kind: the default
+      QVERIFY(StartupDialog::mustShow(*store, *texts_));
+    }
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      auto store = openSettings(*texts_);
+      StartupDialog dialog(*texts_, *store);
+      dialog.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+      screenshot(&dialog, QStringLiteral("welcome-") + QString::fromStdString(library_->language()));
+      dialog.reject();  // closed with the box clear: shown again next time
+      QVERIFY(StartupDialog::mustShow(*store, *texts_));
+    }
+    useLanguage("libVEXResENU.so");
+    {
+      auto store = openSettings(*texts_);
+      StartupDialog dialog(*texts_, *store);
+      dialog.dontShowAgain()->setChecked(true);
+      dialog.accept();
+    }
+    QVERIFY(!StartupDialog::mustShow(*openSettings(*texts_), *texts_));
+    makeWindow()->close();
+    QVERIFY(!StartupDialog::mustShow(*openSettings(*texts_), *texts_));
+    auto window = makeWindow();
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr);
+      auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("showWelcome"));
+      QVERIFY(box != nullptr && !box->isChecked());
+      box->setChecked(true);
+      screenshot(dialog, QStringLiteral("options"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    window->action(MainWindow::Command::Options)->trigger();
+    window->close();
+    QVERIFY(StartupDialog::mustShow(*openSettings(*texts_), *texts_));
+  }
+
   // --- connecting ----------------------------------------------------------------------
 
   void connectDialogListsPorts() {
@@ -277,6 +325,27 @@ class UtvexTest : public QObject {
     QVERIFY(connectWindow(*second));
   }
 
+  void connectionSettingsAreKeptForTheNextConnect() {
+    startSimulator();
+    auto window = makeWindow();
+    window->action(MainWindow::Command::ConnectionSettings)->trigger();
+    auto* dialog = window->findChild<ConnectDialog*>(QStringLiteral("connectionSettings"));
+    QVERIFY(dialog != nullptr);
+    QVERIFY(dialog->spcEdit() == nullptr);
+    dialog->portBox()->setCurrentText(QStringLiteral("UT1"));
+    dialog->baudBox()->setCurrentIndex(dialog->baudBox()->findData(38400));
+    dialog->timeoutBox()->setValue(12);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    screenshot(dialog, QStringLiteral("connection-settings"));
+    dialog->accept();
+    QCOMPARE(window->settings().portName, QStringLiteral("UT1"));
+    QCOMPARE(window->settings().baudRate, 38400);
+    QCOMPARE(window->settings().timeout, 12);
+    // They are those of the next connection: while connected they stay.
+    QVERIFY(connectWindow(*window));
+    QVERIFY(!window->action(MainWindow::Command::ConnectionSettings)->isEnabled());
+  }
+
   void wrongSpcIsRefused() {
     startSimulator();
     auto window = makeWindow();
@@ -328,6 +397,60 @@ class UtvexTest : public QObject {
                                      PageId::Maintenance};
     QVERIFY(pagesForModel(UTM_MODULE) == module);
     QVERIFY(pagesForModel(UTM_UNKNOWN).empty());
+  }
+
+  // Every name of the value lists has a text of its own in every language,
+  // and the pages show those texts while reading and writing the names.
+  void valueListsShowTheLibraryTexts() {
+    const QStringList* all[] = {&lists::kBaudRates, &lists::kRingerTypes, &lists::kKeySounds,
+                                &lists::kKeyLengths, &lists::kCarkitVolumes, &lists::kAutoAnswer,
+                                &lists::kEnableDisable, &lists::kAutoRetry, &lists::kShowTime,
+                                &lists::kBacklight, &lists::kLanguages, &lists::kPhoneBookOrder,
+                                &lists::kLockModes, &lists::kSmsAlerts, &lists::kPacketDataModes,
+                                &lists::kVolumes};
+    QSet<uint32_t> ids;
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      for (const QStringList* list : all) {
+        QSet<QString> shown;
+        for (const QString& name : *list) {
+          const uint32_t id = valueTextId(name);
+          QVERIFY2(id >= text::kFirstValueText && id <= text::kLastValueText, qPrintable(name));
+          ids.insert(id);
+          QVERIFY2(library_->text(id).has_value(), qPrintable(name));
+          shown.insert(texts_->text(id));
+        }
+        QCOMPARE(shown.size(), list->size());  // no two entries of a list look alike
+      }
+    }
+    QCOMPARE(ids.size(), int(text::kLastValueText - text::kFirstValueText + 1));
+    QCOMPARE(valueTextId(QStringLiteral("UI_NO_SUCH_NAME")), 0u);
+
+    startSimulator();
+    useLanguage("libVEXResFRA.so");
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* backlight = qobject_cast<QComboBox*>(sheet->fieldWidget(PageId::Features, text::kBacklight));
+    QVERIFY(backlight != nullptr && backlight->count() == lists::kBacklight.size());
+    for (int i = 0; i < backlight->count(); ++i) {
+      QCOMPARE(backlight->itemData(i).toString(), lists::kBacklight[i]);
+      QCOMPARE(backlight->itemText(i), texts_->text(valueTextId(lists::kBacklight[i])));
+    }
+    // A list the UT gives: the simulated UT's earpiece volume is level 5.
+    auto* earpiece = qobject_cast<QComboBox*>(sheet->fieldWidget(PageId::Sounds, text::kEarpieceVolume));
+    QVERIFY(earpiece != nullptr && earpiece->isEnabled());
+    QCOMPARE(earpiece->currentData().toString(), QStringLiteral("UI_VOLUME_DISPLAY_5"));
+    QCOMPARE(earpiece->currentText(), texts_->text(valueTextId(QStringLiteral("UI_VOLUME_DISPLAY_5"))));
+    // The chosen entry's name reaches the UT.
+    earpiece->setCurrentIndex(earpiece->findData(QStringLiteral("UI_VOLUME_DISPLAY_MAX")));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QCOMPARE(sim_->nvValue("NV_UI_EARPIECE_VOLUME.ui_volume_display_type"), std::optional<int64_t>(10));
   }
 
   void sheetPagesInEveryLanguage() {
@@ -460,6 +583,148 @@ class UtvexTest : public QObject {
     sheet->reject();
   }
 
+  // The record-shaped settings' texts and their values: every shape reads
+  // back what it wrote, and a text of the wrong shape gives no values.
+  void recordTextsSplitAndJoin() {
+    int records = 0;
+    for (PageId page : pagesForModel(UTM_TRIMODE_PORTABLE)) {
+      for (const Field& field : pageFields(page)) {
+        if (!field.record) continue;
+        ++records;
+        QStringList values;
+        for (const RecordPart& part : field.record->parts) {
+          values << (part.digits > 0 ? QString(part.digits, QLatin1Char('7')) : QString::number(part.maximum));
+        }
+        const QString text = joinRecord(*field.record, values);
+        QCOMPARE(splitRecord(*field.record, text), std::optional<QStringList>(values));
+      }
+    }
+    for (const Field& field : pageFields(PageId::Afut)) records += field.record ? 1 : 0;
+    QCOMPARE(records, 9 + 3);  // the portable's records (the home service provider twice), the fixed unit's
+    const RecordShape sp = *pageFields(PageId::ServiceProviders).front().record;
+    QCOMPARE(joinRecord(sp, {"310", "410"}), QStringLiteral("310,410"));
+    QCOMPARE(splitRecord(sp, QStringLiteral(" 310 , 041 ")), std::optional<QStringList>({"310", "041"}));
+    QCOMPARE(splitRecord(sp, QStringLiteral(",")), std::optional<QStringList>({"", ""}));
+    QVERIFY(!splitRecord(sp, QStringLiteral("310")));
+    const std::vector<Field> fixed = pageFields(PageId::Afut);
+    const auto shapeOf = [&](uint32_t label) {
+      return *std::find_if(fixed.begin(), fixed.end(), [&](const Field& f) { return f.label == label; })->record;
+    };
+    const RecordShape tone = shapeOf(text::kCustomTone);
+    const auto split = splitRecord(tone, QStringLiteral("3; 1 2 3 4 5 6 7 8; 9 10 11 12 13 14 15 16"));
+    QVERIFY(split && split->size() == 17 && split->first() == QLatin1String("3") && split->last() == QLatin1String("16"));
+    QVERIFY(!splitRecord(tone, QStringLiteral("3; 1 2 3 4 5 6 7; 9 10 11 12 13 14 15 16")));
+    QVERIFY(!splitRecord(shapeOf(text::kToneIndex), QStringLiteral("1 2 3")));
+    // The dialog with its longest labels in every language.
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      for (uint32_t label : {text::kToneIndex, text::kCustomDtmf}) {
+        RecordDialog dialog(*texts_, texts_->text(label), shapeOf(label), QString(), nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        screenshot(&dialog, QStringLiteral("record-%1-%2").arg(label).arg(QString::fromStdString(library_->language())));
+      }
+    }
+  }
+
+  // A record is changed part by part in its own dialog; the parts reach the UT.
+  void recordSettingsHaveTheirOwnDialog() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    auto* imsi = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::CellularNam1, text::kCellularImsi));
+    QVERIFY(imsi != nullptr && imsi->isReadOnly());
+    QVERIFY2(imsi->isEnabled(), qPrintable(imsi->text()));
+    const QString country = imsi->text().section(QLatin1Char(','), 0, 0);
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<RecordDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      QCOMPARE(qobject_cast<QLineEdit*>(dialog->partWidget(0))->text(), country);
+      auto* min = qobject_cast<QLineEdit*>(dialog->partWidget(2));
+      min->setText(QStringLiteral("12345678901"));  // one digit too many: not taken
+      QCOMPARE(min->text(), QStringLiteral("1234567890"));
+      min->setText(QStringLiteral("0551230000"));
+      screenshot(dialog, QStringLiteral("record-imsi"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    // The button beside the field (each cellular NAM page has one).
+    imsi->parentWidget()->findChild<QToolButton*>(QStringLiteral("edit_%1").arg(text::kCellularImsi))->click();
+    QVERIFY2(imsi->text().endsWith(QStringLiteral(",0551230000")), qPrintable(imsi->text()));
+    const QString changed = imsi->text();
+    // The access class list: thirteen numbers; Cancel keeps the text.
+    auto* classes = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::OrbitnetNam, text::kAcList));
+    const QString before = classes->text();
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<RecordDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      qobject_cast<QSpinBox*>(dialog->partWidget(12))->setValue(9);
+      screenshot(dialog, QStringLiteral("record-access-classes"));
+      dialog->reject();
+    });
+    sheet->findChild<QToolButton*>(QStringLiteral("edit_%1").arg(text::kAcList))->click();
+    QCOMPARE(classes->text(), before);
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window));
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QCOMPARE(qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::CellularNam1, text::kCellularImsi))->text(), changed);
+    sheet->reject();
+  }
+
+  // A part that names a choice is offered as a list of its texts.
+  void customToneTypeIsChosenByName() {
+    startSimulator(kmx::sim::main_model::kAnalogFixed);
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    auto* tone = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::Afut, text::kCustomTone));
+    QVERIFY(tone != nullptr && tone->isEnabled());
+    int busyFirstTone = -1;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<RecordDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      auto* type = qobject_cast<QComboBox*>(dialog->partWidget(0));
+      QVERIFY(type != nullptr);
+      QCOMPARE(type->count(), int(AFUT_END_OF_ENUMS));
+      // Another type: that tone's values come from the UT.
+      qobject_cast<QSpinBox*>(dialog->partWidget(1))->setValue(1);
+      type->setCurrentIndex(AFUT_BUSY);
+      QCOMPARE(type->currentText(), texts_->text(text::kFirstToneName + AFUT_BUSY));
+      QVERIFY(QTest::qWaitFor([&] { return !dialog->loading(); }, kWaitMs));
+      QVERIFY(qobject_cast<QSpinBox*>(dialog->partWidget(1))->value() != 1);
+      busyFirstTone = qobject_cast<QSpinBox*>(dialog->partWidget(1))->value();
+      qobject_cast<QSpinBox*>(dialog->partWidget(9))->setValue(250);  // the first duration
+      screenshot(dialog, QStringLiteral("record-custom-tone"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    sheet->findChild<QToolButton*>(QStringLiteral("edit_%1").arg(text::kCustomTone))->click();
+    const auto values = splitRecord(*pageFields(PageId::Afut)[3].record, tone->text());
+    QVERIFY2(values.has_value(), qPrintable(tone->text()));
+    QCOMPARE(values->at(0), QString::number(AFUT_BUSY));
+    QCOMPARE(values->at(1), QString::number(busyFirstTone));
+    QCOMPARE(values->at(9), QStringLiteral("250"));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
+    window->action(MainWindow::Command::WriteChanges)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window));
+    // The UT's busy tone has the new duration.
+    std::optional<QString> busy;
+    window->session().runAndWait([&](Session& s) { busy = pageFields(PageId::Afut)[3].readSelected(s, AFUT_BUSY); });
+    QVERIFY(busy.has_value());
+    QCOMPARE(splitRecord(*pageFields(PageId::Afut)[3].record, *busy)->at(9), QStringLiteral("250"));
+  }
+
   void badValueIsReportedAndKeepsTheSheet() {
     startSimulator();
     auto window = makeWindow();
@@ -471,6 +736,43 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return !sheet->busy(); }, kWaitMs));
     QVERIFY(window->sheet() != nullptr);
     QCOMPARE(prompter_->lastText(), texts_->format(text::kValueNotAccepted, {"99", texts_->text(text::kCdmaSlotCycle)}));
+    sheet->reject();
+  }
+
+  void enterOnTheServiceProviderListEditsTheEntry() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QTreeWidget* list = sheet->listOf(PageId::ServiceProviders);
+    QVERIFY(list != nullptr);
+    QVERIFY2(list->topLevelItemCount() > 0, "the simulated UT knows no service providers");
+    sheet->tabs()->setCurrentIndex(sheet->tabs()->indexOf(list->parentWidget()));
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    list->setFocus();
+    list->setCurrentItem(list->topLevelItem(0));
+    const int index = list->topLevelItem(0)->data(0, Qt::UserRole).toInt();
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr && dialog != sheet);
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryFirst"))->setText(QStringLiteral("Oceania"));
+      screenshot(dialog, QStringLiteral("service-provider-entry"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    QTest::keyClick(list, Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([&] { return !sheet->busy(); }, kWaitMs));
+    QVERIFY(sheet->isVisible());  // Enter ran the page's action, not the sheet's OK
+    QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("Oceania"));
+    // Staged in the connection's items at once.
+    QString staged;
+    window->session().runAndWait([&](Session& s) {
+      for (const ListRow& row : readServiceProviders(s)) {
+        if (row.index == index) staged = row.columns.value(3);
+      }
+    });
+    QCOMPARE(staged, QStringLiteral("Oceania"));
+    screenshot(sheet, QStringLiteral("service-providers"));
     sheet->reject();
   }
 
@@ -544,6 +846,76 @@ class UtvexTest : public QObject {
     QVERIFY(window->connected());
   }
 
+  // A file of another UT model is refused with its own message; the
+  // connection stays and no report is offered.
+  void restoreOfAnotherModelsFileIsRefused() {
+    startSimulator();
+    kmx::sim::SimulatorOptions options;
+    options.portName = "UT2";
+    options.catalogue.mainModel = kmx::sim::main_model::kAnalogFixed;
+    kmx::sim::UtSimulator fixed(options);
+    QVERIFY2(fixed.start(), fixed.lastError().c_str());
+    QTemporaryDir dir;
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = dir.filePath(QStringLiteral("portable.vex"));
+    window->action(MainWindow::Command::SaveSettingsAs)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61421));
+    window->action(MainWindow::Command::Disconnect)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(connectWindow(*window, QStringLiteral("UT2")));
+    const QStringList before = QDir::temp().entryList({QStringLiteral("utvex-report-*")});
+    prompter_->answers = {true};
+    window->action(MainWindow::Command::RestoreSettings)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61455));
+    QVERIFY(!prompter_->questions.contains(texts_->text(61432)));
+    QVERIFY(window->connected());
+    QCOMPARE(QDir::temp().entryList({QStringLiteral("utvex-report-*")}), before);
+  }
+
+  // A save once the UT has gone fails. The settings file saved before is
+  // kept as it was (the failed save never wrote it), its name is
+  // forgotten; Save As also ends the connection.
+  void saveAfterTheLinkWasLost() {
+    startSimulator();
+    QTemporaryDir dir;
+    const QString earlier = dir.filePath(QStringLiteral("earlier.vex"));
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = earlier;
+    window->action(MainWindow::Command::SaveSettingsAs)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61421));
+    QFile saved(earlier);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray contents = saved.readAll();
+    saved.close();
+    QVERIFY(!contents.isEmpty());
+
+    sim_->stop();
+    QVERIFY(QTest::qWaitFor([&] {
+      bool alive = true;
+      window->session().runAndWait([&](Session& s) { alive = s.linkAlive(); });
+      return !alive;
+    }, kWaitMs));
+    window->action(MainWindow::Command::SaveSettings)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61420));
+    QVERIFY(window->settings().settingsFile.isEmpty());
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), contents);
+    saved.close();
+    QVERIFY(window->connected());
+
+    prompter_->nextFile = dir.filePath(QStringLiteral("late.vex"));
+    window->action(MainWindow::Command::SaveSettingsAs)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61420));
+    QVERIFY(!QFileInfo::exists(prompter_->nextFile));
+  }
+
   void failedSaveRemovesTheFile() {
     startSimulator();
     auto window = makeWindow();
@@ -614,18 +986,14 @@ class UtvexTest : public QObject {
     QVERIFY(connectWindow(*window));
     window->action(MainWindow::Command::SwapPhone)->trigger();
     QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() != nullptr; }, kWaitMs));
-    SwapWizard* wizard = window->swapWizard();
+    QVERIFY(window->swapWizard()->linkTimer()->isActive());
+    QCOMPARE(window->swapWizard()->linkTimer()->interval(), 500);
+    // The wizard's timer notices the old UT is gone, without a step.
     sim_->stop();
-    QVERIFY(QTest::qWaitFor([&] {
-      window->session().runAndWait([](Session&) {});
-      bool alive = true;
-      window->session().runAndWait([&](Session& s) { alive = s.linkAlive(); });
-      return !alive;
-    }, kWaitMs));
-    wizard->next();
     QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() == nullptr && !window->busy(); }, kWaitMs));
-    QVERIFY(std::any_of(prompter_->messages.begin(), prompter_->messages.end(),
-                        [&](const RecordedMessage& m) { return m.text == texts_->text(61471); }));
+    QCOMPARE(int(std::count_if(prompter_->messages.begin(), prompter_->messages.end(),
+                               [&](const RecordedMessage& m) { return m.text == texts_->text(61471); })),
+             1);
   }
 
   // --- download ------------------------------------------------------------------------------
@@ -688,6 +1056,77 @@ class UtvexTest : public QObject {
     QVERIFY(!sim_->flashState().software.has_value());
   }
 
+  void ramProgramIsSentWithoutTheLoader() {
+    startSimulator();
+    sim_->setTransfersPerDownload(1);
+    QTemporaryDir dir;
+    const std::vector<uint8_t> program = vx::download::testing::randomBytes(30000);
+    const QString file = dir.filePath(QStringLiteral("ram.bin"));
+    vx::download::testing::writeFile(file.toStdString(), program);
+    auto window = makeWindow();
+    window->setDownloadPauses(50, 50);
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = file;
+    window->action(MainWindow::Command::SendRamProgram)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
+    DownloadDialog* dialog = window->downloadDialog();
+    QCOMPARE(dialog->windowTitle(), texts_->text(text::kRamProgramTitle));
+    bool shot = false;
+    connect(dialog, &DownloadDialog::progressShown, this, [&](int percent) {
+      if (shot || percent < 20 || percent >= 100) return;
+      shot = true;
+      QCOMPARE(dialog->phaseLabel()->text(), texts_->text(61525));
+      screenshot(dialog, QStringLiteral("ram-program-progress"));
+    });
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(text::kRamProgramDone));
+    const auto transfers = sim_->receivedTransfers();
+    QCOMPARE(transfers.size(), std::size_t{1});
+    QVERIFY(transfers[0].size() >= program.size());
+    QVERIFY(std::equal(program.begin(), program.end(), transfers[0].begin()));
+    QVERIFY(!sim_->flashState().software.has_value());
+  }
+
+  // A file that is no boot block is refused outright; a boot block is
+  // confirmed first, and flashed.
+  void bootBlockIsCheckedAndConfirmed() {
+    startSimulator();
+    QTemporaryDir dir;
+    const std::string software = vx::download::testing::makeImage(
+        dir.path().toStdString(), "sw.s3", vx::download::testing::randomBytes(4000), "UT 5.0.1");
+    const std::string boot = vx::download::testing::makeImage(
+        dir.path().toStdString(), "boot.s3", vx::download::testing::randomBytes(4000), "utbootbloc 7.7");
+    QVERIFY(!software.empty() && !boot.empty());
+    auto window = makeWindow();
+    window->setDownloadPauses(50, 50);
+    QVERIFY(connectWindow(*window));
+    prompter_->nextFile = QString::fromStdString(software);
+    prompter_->answers = {true, true};
+    window->action(MainWindow::Command::DownloadBootBlock)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61585));
+    QVERIFY(prompter_->questions.isEmpty());
+    QVERIFY(window->downloadDialog() == nullptr && window->connected());
+
+    prompter_->nextFile = QString::fromStdString(boot);
+    prompter_->answers = {false};
+    window->action(MainWindow::Command::DownloadBootBlock)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->questions.value(0), texts_->text(text::kBootBlockWarning));
+    QVERIFY(window->downloadDialog() == nullptr && window->connected());
+
+    prompter_->answers = {true};
+    window->action(MainWindow::Command::DownloadBootBlock)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
+    QCOMPARE(window->downloadDialog()->windowTitle(), texts_->text(text::kBootBlockTitle));
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(text::kBootBlockDone));
+    const kmx::sim::FlashState flash = sim_->flashState();
+    QVERIFY(flash.bootBlock.has_value());
+    QCOMPARE(QString::fromStdString(flash.bootBlock->header), QStringLiteral("utbootbloc 7.7"));
+    QVERIFY(!flash.software.has_value());
+  }
+
   void downloadAsksAboutAFileThatIsNoSoftware() {
     startSimulator();
     QTemporaryDir dir;
@@ -726,6 +1165,32 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     screenshot(dialog, QStringLiteral("call-timers"));
     dialog->close();
+  }
+
+  // A value that cannot be read shows 0, takes the focus and gives the
+  // message of the first such value: its code, or for a member the tool
+  // does not know, what that means.
+  void callTimerValueThatCannotBeRead() {
+    auto timers = [](HRESULT homeCount, HRESULT roamTime) {
+      CallTimers t;
+      t.rows.push_back({text::kAllCalls, QStringLiteral("12"), QStringLiteral("1:02:03"), S_OK, S_OK});
+      t.rows.push_back({text::kHomeCalls, QStringLiteral("0"), QStringLiteral("0:10:00"), homeCount, S_OK});
+      t.rows.push_back({text::kRoamCalls, QStringLiteral("3"), QStringLiteral("0:00:00"), S_OK, roamTime});
+      return t;
+    };
+    {
+      CallTimersDialog dialog(*texts_, timers(UTC_E_UNEXPECTED_MEMBER, E_FAIL), nullptr);
+      QCOMPARE(dialog.problem(), texts_->format(61301, {texts_->text(text::kUnexpectedMember)}));
+      QVERIFY(dialog.problem().contains(QStringLiteral("0x80040325")));
+      QCOMPARE(dialog.focusWidget()->objectName(), QStringLiteral("count_%1").arg(text::kHomeCalls));
+    }
+    {
+      CallTimersDialog dialog(*texts_, timers(S_OK, E_FAIL), nullptr);
+      QCOMPARE(dialog.problem(), texts_->format(61253, {hex8(E_FAIL)}));
+      QCOMPARE(dialog.focusWidget()->objectName(), QStringLiteral("time_%1").arg(text::kRoamCalls));
+    }
+    CallTimersDialog fine(*texts_, timers(S_OK, S_OK), nullptr);
+    QVERIFY(fine.problem().isEmpty());
   }
 
   void callTimersRefusedForFixedAnalogUnits() {

@@ -24,6 +24,12 @@ constexpr StringRow kRows[] = {
     {61491, "ShowToolbar"},
     {61572, "DownloadFolder"},
     {61590, "PortName"},
+    // The data services baud rates, shown alike in every language
+    {61850, "9600 bit/s"},
+    {61851, "19200 bit/s"},
+    {61852, "38400 bit/s"},
+    {61853, "57600 bit/s"},
+    {61854, "115200 bit/s"},
 };
 static_assert(rowsUnique(kRows));
 
