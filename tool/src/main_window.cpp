@@ -19,6 +19,9 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "connect_dialog.h"
 #include "download_dialog.h"
 #include "nv_browser.h"
@@ -280,7 +283,15 @@ void MainWindow::showBusy(const QString& label, bool cancellable) {
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setCancelButtonText(texts_.text(text::kCancel));
     connect(progress_, &QProgressDialog::canceled, this, [this] { session_->cancelConnect(); });
+    // The connection object's steps fill the bar; between them, and for work
+    // that reports none, it stays a busy bar.
+    connect(session_.get(), &SessionThread::progress, progress_, [this](int, quint32 done, quint32 total) {
+      if (!progress_->isVisible() || total == 0) return;
+      progress_->setRange(0, static_cast<int>(std::min<quint32>(total, INT32_MAX)));
+      progress_->setValue(static_cast<int>(std::min(done, total)));
+    });
   }
+  progress_->setRange(0, 0);
   progress_->setLabelText(label);
   progress_->setCancelButton(nullptr);
   if (cancellable) {

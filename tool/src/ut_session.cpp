@@ -13,7 +13,23 @@ using vx::com::ComPtr;
 namespace {
 constexpr int kPortWaitMs = 500;
 constexpr int kLinkPollMs = 50;
+
+// The connection object's progress, handed on to the session's callback.
+class ProgressForwarder final : public vx::com::Implements<IVexProgressSink> {
+ public:
+  explicit ProgressForwarder(Session::ProgressCallback callback) : callback_(std::move(callback)) {}
+  HRESULT Progress(VexProgressStep step, UI4 done, UI4 total) override {
+    if (callback_) callback_(step, done, total);
+    return S_OK;
+  }
+
+ private:
+  Session::ProgressCallback callback_;
+};
 }  // namespace
+
+Session::Session(ProgressCallback onProgress)
+    : progressSink_(vx::com::Make<ProgressForwarder>(std::move(onProgress))) {}
 
 std::string portMutexName(const std::string& port) {
   std::string name = port;
@@ -79,6 +95,7 @@ ConnectResult Session::connect(const ConnectRequest& request, const std::atomic<
   hr = connection_->SetTimeout(static_cast<UINT>(request.timeoutSeconds));
   if (SUCCEEDED(hr)) hr = connection_->SetSpeed(static_cast<ComPortSpeedType>(request.baudRate));
   if (FAILED(hr)) return fail(ConnectOutcome::SettingsFailed, hr);
+  if (auto reports = connectionAs<IVexProgress>()) reports->SetProgressSink(progressSink_.Get());
   hr = connection_->StartConnection();
   if (hr == VEX_E_CREATE_CONNECTION) return fail(ConnectOutcome::LinkServerFailed, hr);
   if (FAILED(hr)) return fail(ConnectOutcome::StartFailed, hr);
@@ -143,7 +160,9 @@ SessionThread::SessionThread() {
   // The session object is made on its own thread, where it is also ended.
   QSemaphore made;
   QMetaObject::invokeMethod(context_, [this, &made] {
-    session_ = std::make_unique<Session>();
+    session_ = std::make_unique<Session>([this](VexProgressStep step, UI4 done, UI4 total) {
+      emit progress(static_cast<int>(step), done, total);
+    });
     made.release();
   }, Qt::QueuedConnection);
   made.acquire();

@@ -65,6 +65,10 @@ struct ConnectResult {
 // Lives on the session thread only.
 class Session {
  public:
+  // Hears, on the session thread, of the progress the connection object
+  // reports while it loads the NV database, saves and restores.
+  using ProgressCallback = std::function<void(VexProgressStep step, UI4 done, UI4 total)>;
+  explicit Session(ProgressCallback onProgress = {});
   ~Session();
   ConnectResult connect(const ConnectRequest& request, const std::atomic<bool>& cancel);
   // keepLink: PrepareForDownload instead of CloseConnection; the port stays claimed.
@@ -98,6 +102,7 @@ class Session {
   vx::com::ComPtr<IUTConfigAttach> attach_;
   std::unique_ptr<kmx::NamedMutex> portMutex_;
   std::string port_;
+  vx::com::ComPtr<IVexProgressSink> progressSink_;
 };
 
 // The session's thread. Owned by the main window, on the GUI thread.
@@ -127,6 +132,11 @@ class SessionThread : public QObject {
   void cancelConnect() { cancel_ = true; }
   const std::atomic<bool>& cancelFlag() const { return cancel_; }
   void clearCancel() { cancel_ = false; }
+
+ signals:
+  // Sent from the session thread (queued to receivers on other threads):
+  // `done` of `total` of a step of the work under way.
+  void progress(int step, quint32 done, quint32 total);
 
  private:
   void post(std::function<void(Session&)> job);

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -297,7 +298,17 @@ class UtvexTest : public QObject {
   void connectsAndDisconnects() {
     startSimulator();
     auto window = makeWindow();
+    QSignalSpy reports(&window->session(), &SessionThread::progress);
     QVERIFY(connectWindow(*window));
+    // The NV database load fills the busy dialog's bar: its last step, the
+    // item dimensions, ends complete.
+    QVERIFY(!reports.isEmpty());
+    const QList<QVariant> last = reports.takeLast();
+    QCOMPARE(last.at(0).toInt(), static_cast<int>(VEX_STEP_ITEM_DIMENSIONS));
+    QCOMPARE(last.at(1).toUInt(), last.at(2).toUInt());
+    auto* busy = window->findChild<QProgressDialog*>(QStringLiteral("busy"));
+    QVERIFY(busy != nullptr);
+    QCOMPARE(static_cast<quint32>(busy->maximum()), last.at(2).toUInt());
     QVERIFY(window->utLabel()->text().contains(QStringLiteral("ESN")));
     // The ESN the simulated UT reports is shown.
     QVERIFY(window->findChild<QLabel*>(QStringLiteral("detail_61238"))->text().startsWith(QStringLiteral("0x")));
