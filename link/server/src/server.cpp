@@ -94,7 +94,6 @@ void Server::refuseQueuedRequests() {
 bool Server::serveQueuedRequests(bool refuse) {
   int fd = connectionChannel_->WaitHandle(kConnMbox);
   bool accepted = false;
-  connectionUnread_ = false;
   while (readable(fd)) {
     Request served = serveConnectionRequest(refuse);
     if (served == Request::None) break;
@@ -118,7 +117,6 @@ Server::Request Server::serveConnectionRequest(bool refuse) {
     // cannot be read is left alone for a while.
     const uint32_t code = GetLastError() & IPC_ERR_CODE_MASK;
     if (code != IPC_ERR_EMPTY && code != IPC_ERR_TIMEOUT) connectionRestUntilMs_ = monotonicMs() + kConnectionRestMs;
-    connectionUnread_ = code != IPC_ERR_EMPTY;
     return Request::None;
   }
   if (length < msg::conn_request::kSize || proto::loadLe32(&request[msg::conn_request::kKind]) != 0) {
@@ -164,7 +162,7 @@ void Server::loop() {
   // Without a write event, waiting output is tried again this often.
   constexpr int64_t kOutputRetryUs = 10'000;
   PortOutput& output = link_->output();
-  for (;;) {
+  while (clientCount_ > 0) {
     fds.clear();
     const int64_t nowMs = monotonicMs();
     const bool connectionResting = connectionRestUntilMs_ > nowMs;
@@ -210,34 +208,14 @@ void Server::loop() {
     }
 
     retireBrokenClients();
-    if (clientCount_ == 0 && handOver()) return;
+    if (clientCount_ == 0) {
+      // The hand-over: a client that is starting to connect holds the mutex;
+      // wait for it and serve what it queued before deciding to end.
+      if (newConnectionMutex_) newConnectionMutex_->lock(kHandOverMs);
+      serveQueuedRequests(false);
+      if (clientCount_ > 0 && newConnectionMutex_) newConnectionMutex_->unlock();
+    }
   }
-}
-
-// The hand-over when the last client has gone: a client that is starting to
-// connect holds the mutex; wait for it and serve what it queued before
-// deciding to end. The server ends only holding the mutex (or running
-// without one) with the connection mailbox found empty. A mutex wait that
-// timed out (clients kept taking it), or a mailbox that could not be read
-// (its lock held by a client too long), sends the server round the loop
-// again, for as long again at most: ending then could leave a request
-// queued that nobody answers, and its client would take the server for
-// gone.
-bool Server::handOver() {
-  bool locked = true;
-  if (newConnectionMutex_) {
-    const auto result = newConnectionMutex_->lock(kHandOverMs);
-    locked = result == NamedMutex::LockResult::Acquired || result == NamedMutex::LockResult::Abandoned;
-  }
-  if (handOverStartMs_ < 0) handOverStartMs_ = monotonicMs();
-  serveQueuedRequests(false);
-  const bool unsure = !locked || connectionUnread_;
-  if (clientCount_ > 0 || (unsure && monotonicMs() - handOverStartMs_ < kHandOverMs)) {
-    if (locked && newConnectionMutex_) newConnectionMutex_->unlock();
-    if (clientCount_ > 0) handOverStartMs_ = -1;
-    return false;
-  }
-  return true;
 }
 
 void Server::readCommands() {

@@ -58,8 +58,6 @@ class Server {
   // Serves connection requests while the connection mailbox holds some;
   // true once one was accepted.
   bool serveQueuedRequests(bool refuse);
-  // With no client left: true when the server may end.
-  bool handOver();
 
   std::string device_;
   std::unique_ptr<NamedMutex> newConnectionMutex_;
@@ -85,11 +83,6 @@ class Server {
   // A connection mailbox that failed to give up a request (a damaged block)
   // is left out of the wait until then, so that it cannot keep the loop busy.
   int64_t connectionRestUntilMs_ = 0;
-  // The last look at the connection mailbox could not tell whether it holds
-  // a request (a receive that failed other than by finding it empty).
-  bool connectionUnread_ = false;
-  // When the hand-over that is still undecided began (-1: none).
-  int64_t handOverStartMs_ = -1;
 };
 
 }  // namespace kmx::server
