@@ -1,5 +1,8 @@
 // A benchmark's own runtime and port directory, so that its named objects
 // and simulated ports meet nobody else's; removed when the program ends.
+// It is made under `base`: /tmp by default; a benchmark that measures the
+// cost of the named objects themselves puts them on a tmpfs, where the
+// runtime directory lives in use (see tmpfsBase()).
 #pragma once
 
 #include <cstdlib>
@@ -10,8 +13,8 @@ namespace kmx::bench {
 
 class PrivateRuntime {
  public:
-  explicit PrivateRuntime(const std::string& stem) {
-    std::string pattern = "/tmp/" + stem + "-XXXXXX";
+  explicit PrivateRuntime(const std::string& stem, const std::string& base = "/tmp") {
+    std::string pattern = base + "/" + stem + "-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) return;
     dir_ = pattern;
     setenv("KMX_RUNTIME_DIR", dir_.c_str(), 1);
@@ -25,6 +28,15 @@ class PrivateRuntime {
   PrivateRuntime& operator=(const PrivateRuntime&) = delete;
 
   bool ready() const { return !dir_.empty(); }
+
+  // A tmpfs for the runtime directory: $XDG_RUNTIME_DIR when set (it is one
+  // in a login session), else /dev/shm, else /tmp.
+  static std::string tmpfsBase() {
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run != nullptr && run[0] != '\0') return run;
+    std::error_code ignored;
+    if (std::filesystem::is_directory("/dev/shm", ignored)) return "/dev/shm";
+    return "/tmp";
+  }
 
  private:
   std::string dir_;

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <vector>
@@ -16,7 +17,35 @@ int64_t monotonicMs() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+int64_t monotonicUs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
 namespace {
+
+// One ppoll() over `set` with a time-out in microseconds, restarted after
+// signals with the time left.
+int ppollUntil(pollfd* set, std::size_t count, int64_t timeoutUs) {
+  const int64_t deadline = timeoutUs < 0 ? -1 : monotonicUs() + timeoutUs;
+  for (;;) {
+    timespec wait{};
+    timespec* waitFor = nullptr;
+    if (deadline >= 0) {
+      const int64_t left = std::max<int64_t>(0, deadline - monotonicUs());
+      wait.tv_sec = static_cast<time_t>(left / 1000000);
+      wait.tv_nsec = static_cast<long>(left % 1000000) * 1000;
+      waitFor = &wait;
+    }
+    int rc = ppoll(set, count, waitFor, nullptr);
+    if (rc >= 0) return rc;
+    if (errno != EINTR) {
+      setLastErrorFromErrno();
+      return kWaitFailed;
+    }
+  }
+}
 
 // One poll() over `set`, restarted after signals with the time left. Returns
 // poll's count, 0 on time-out, or kWaitFailed.
@@ -37,9 +66,9 @@ int pollUntil(pollfd* set, std::size_t count, int32_t timeoutMs) {
   }
 }
 
-}  // namespace
-
-int waitForReady(std::span<const int> fds, std::span<uint8_t> ready, int32_t timeoutMs) {
+// Polls `fds` for input with `wait` and marks the ready ones.
+template <class Wait>
+int waitReady(std::span<const int> fds, std::span<uint8_t> ready, Wait wait) {
   if (ready.size() < fds.size()) {
     setLastErrorFromErrno(EINVAL);
     return kWaitFailed;
@@ -52,7 +81,7 @@ int waitForReady(std::span<const int> fds, std::span<uint8_t> ready, int32_t tim
     set = large.data();
   }
   for (std::size_t i = 0; i < fds.size(); ++i) set[i] = pollfd{fds[i], POLLIN, 0};
-  const int rc = pollUntil(set, fds.size(), timeoutMs);
+  const int rc = wait(set, fds.size());
   if (rc < 0) return rc;
   int count = 0;
   for (std::size_t i = 0; i < fds.size(); ++i) {
@@ -64,6 +93,16 @@ int waitForReady(std::span<const int> fds, std::span<uint8_t> ready, int32_t tim
     count += ready[i];
   }
   return count;
+}
+
+}  // namespace
+
+int waitForReady(std::span<const int> fds, std::span<uint8_t> ready, int32_t timeoutMs) {
+  return waitReady(fds, ready, [&](pollfd* set, std::size_t count) { return pollUntil(set, count, timeoutMs); });
+}
+
+int waitForReadyUs(std::span<const int> fds, std::span<uint8_t> ready, int64_t timeoutUs) {
+  return waitReady(fds, ready, [&](pollfd* set, std::size_t count) { return ppollUntil(set, count, timeoutUs); });
 }
 
 int waitForAny(std::span<const int> fds, int32_t timeoutMs) {

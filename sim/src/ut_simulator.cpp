@@ -216,6 +216,7 @@ class UtSimulator::Impl {
   AsyncOutput async_;
   LineNoise noise_;
   bool pacing_ = false;
+  bool lineHeld_ = false;
   XmodemFaults xmodemFaults_;
   uint32_t loaderRate_ = 0;
   uint32_t transfersPerDownload_ = 2;
@@ -238,7 +239,7 @@ class UtSimulator::Impl {
         if (!running_) return;
         fds[count++] = pollfd{wakeFd_, POLLIN, 0};
         if (port_.listenFd() >= 0) fds[count++] = pollfd{port_.listenFd(), POLLIN, 0};
-        if (port_.connectionFd() >= 0) fds[count++] = pollfd{port_.connectionFd(), POLLIN, 0};
+        if (port_.connectionFd() >= 0 && !lineHeld_) fds[count++] = pollfd{port_.connectionFd(), POLLIN, 0};
         timeoutUs = nextTimeoutUs();
       }
       // Microsecond waits: a paced line delivers each byte when it is due,
@@ -255,8 +256,8 @@ class UtSimulator::Impl {
           (void)!read(wakeFd_, &value, sizeof value);
         } else if (fds[i].fd == port_.listenFd()) {
           port_.onListenReadable();
-        } else if (fds[i].fd == port_.connectionFd()) {
-          port_.onConnectionReadable();
+        } else if (fds[i].fd == port_.connectionFd() && !lineHeld_) {
+          port_.onConnectionReadable();  // not when the hold began during the wait
         }
       }
       tick(nowUs());
@@ -521,6 +522,7 @@ std::string UtSimulator::portPath() const { return impl_->portPath(); }
 void UtSimulator::setCts(bool on) { impl_->locked([&] { impl_->setCtsWanted(on); }); }
 void UtSimulator::powerCycle(int offMs) { impl_->locked([&] { impl_->powerCycle(offMs); }); }
 void UtSimulator::setPacing(bool on) { impl_->locked([&] { impl_->pacing_ = on; }); }
+void UtSimulator::holdLine(bool on) { impl_->locked([&] { impl_->lineHeld_ = on; }); }
 void UtSimulator::setNoise(double rate) { impl_->locked([&] { impl_->noise_.setErrorRate(rate); }); }
 void UtSimulator::setSilent(bool on) { impl_->locked([&] { impl_->faults_.silent = on; }); }
 void UtSimulator::setSilentFor(uint8_t command, bool on) { impl_->locked([&] { impl_->faults_.silentFor[command] = on; }); }

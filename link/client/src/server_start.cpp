@@ -1,5 +1,7 @@
 #include "server_start.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -54,14 +56,21 @@ std::string serverLogPath(const std::string& device) {
 FileIdentity identifyFile(const std::string& path) {
   struct stat st {};
   if (path.empty() || stat(path.c_str(), &st) != 0) return {};
-  return FileIdentity{st.st_dev, st.st_ino, true};
+  return FileIdentity{st.st_dev, st.st_ino, true, path};
 }
 
 // /proc/locks lists every lock on the system, one per line:
 //   "<n>: FLOCK  ADVISORY  READ <pid> <major>:<minor>:<inode> <start> <end>"
 // with "<n>: -> ..." lines for processes waiting for a lock.
-bool fileIsHeld(const FileIdentity& file) {
-  if (!file.known) return true;
+// The list is produced a page at a time by position, so while other
+// processes take and drop locks (a burst of clients connecting) a read can
+// miss a lock that is held all along. A lock missing from the list is
+// therefore confirmed on the file itself: it is gone when the path no
+// longer names the file, or when an exclusive lock on it can be had at
+// once (nobody holds it; the probe lets go at once).
+namespace {
+
+bool listedInLocks(const FileIdentity& file) {
   FILE* locks = std::fopen("/proc/locks", "re");
   if (locks == nullptr) return true;
   bool held = false;
@@ -82,6 +91,28 @@ bool fileIsHeld(const FileIdentity& file) {
   }
   std::fclose(locks);
   return held;
+}
+
+}  // namespace
+
+bool lockedByAnyone(const FileIdentity& file) {
+  const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool held = false;
+  if (::fstat(fd, &st) == 0 && st.st_dev == file.device && st.st_ino == file.inode) {
+    // Held unless the exclusive lock could be had (a probe that fails
+    // otherwise proves nothing).
+    held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    if (!held) ::flock(fd, LOCK_UN);
+  }
+  ::close(fd);
+  return held;
+}
+
+bool fileIsHeld(const FileIdentity& file) {
+  if (!file.known) return true;
+  return listedInLocks(file) || lockedByAnyone(file);
 }
 
 }  // namespace kmx::client

@@ -25,6 +25,7 @@ struct FileIdentity {
   dev_t device = 0;
   ino_t inode = 0;
   bool known = false;
+  std::string path;
 };
 FileIdentity identifyFile(const std::string& path);
 

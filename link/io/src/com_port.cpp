@@ -91,7 +91,26 @@ bool ComPort::write(const uint8_t* data, uint32_t length) {
   return true;
 }
 
-const uint8_t* ComPort::read(uint32_t* length) {
+bool ComPort::writeNow(const uint8_t* data, uint32_t length, uint32_t* taken) {
+  *taken = 0;
+  if (dead_) {
+    errno = EIO;
+    return false;
+  }
+  while (*taken < length) {
+    const ssize_t n = ::write(fd_, data + *taken, length - *taken);
+    if (n > 0) {
+      *taken += static_cast<uint32_t>(n);
+    } else if (n < 0 && errno == EAGAIN) {
+      return true;
+    } else if (n < 0 && errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
+const uint8_t* ComPort::readBytes(uint32_t* length, bool signalAlways) {
   *length = 0;
   readEvent_.clear();
   if (dead_ || bufferSize_ == 0) return nullptr;
@@ -102,7 +121,9 @@ const uint8_t* ComPort::read(uint32_t* length) {
   if (n > 0) {
     bytesRead_ = static_cast<uint32_t>(n);
     *length = bytesRead_;
-    readEvent_.set();
+    // A read that did not fill the buffer took all there was; more input
+    // signals the event through the port descriptor itself.
+    if (signalAlways || bytesRead_ == bufferSize_) readEvent_.set();
     return buffer_.get();
   }
   if (n < 0 && errno == EAGAIN) return nullptr;

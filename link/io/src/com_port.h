@@ -15,19 +15,22 @@ class ComPort final : public SerialDevice {
 
   bool open(const std::string& path) override;
   bool write(const uint8_t* data, uint32_t length) override;
-  const uint8_t* read(uint32_t* length) override;
+  bool writeNow(const uint8_t* data, uint32_t length, uint32_t* taken) override;
+  int writeEventHandle() override { return writeEvent_.fdFor(fd_); }
   bool cts() override;
   bool setRts(bool on) override;
   bool setDtr(bool on) override;
 
  private:
   bool applyBaudRate(uint32_t rate) override;
+  const uint8_t* readBytes(uint32_t* length, bool signalAlways) override;
   bool setModemLine(int line, bool on);
   // The line hung up for good (device gone, pty master closed).
   void markDead();
 
   int fd_ = -1;
   bool dead_ = false;
+  WriteEvent writeEvent_;
 };
 
 }  // namespace kmx::io

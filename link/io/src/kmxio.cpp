@@ -4,6 +4,7 @@
 // and a token is never reused, so a stale handle cannot reach a newer port.
 
 #include "kmxio.h"
+#include "kmx/io/kmxio_internal.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -182,6 +183,36 @@ int KMXIOSetDTRstate(void* handle, uint32_t state) {
   auto port = portOf(handle);
   if (!port) return 0;
   return kmx::io::result(port->setDtr(state == 1));
+}
+
+int kmxio_write_now(void* handle, const void* data, uint32_t length, uint32_t* taken) {
+  if (taken != nullptr) *taken = 0;
+  auto port = portOf(handle);
+  if (!port) return 0;
+  if (taken == nullptr || (data == nullptr && length != 0)) {
+    kmx::io::failWith(EINVAL);
+    return 0;
+  }
+  return kmx::io::result(port->writeNow(static_cast<const uint8_t*>(data), length, taken));
+}
+
+int kmxio_write_event(void* handle) {
+  auto port = portOf(handle);
+  if (!port) return -1;
+  const int fd = port->writeEventHandle();
+  if (fd < 0) kmx::io::failWith(errno);
+  return fd;
+}
+
+const uint8_t* kmxio_read_available(void* handle, uint32_t* length) {
+  if (length != nullptr) *length = 0;
+  auto port = portOf(handle);
+  if (!port) return nullptr;
+  if (length == nullptr) {
+    kmx::io::failWith(EINVAL);
+    return nullptr;
+  }
+  return port->readAvailable(length);
 }
 
 }  // extern "C"

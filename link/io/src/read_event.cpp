@@ -38,6 +38,8 @@ void ReadEvent::unwatch(int fd) {
 }
 
 void ReadEvent::set() {
+  if (flagSet_) return;
+  flagSet_ = true;
   const int saved = errno;
   const uint64_t one = 1;
   (void)!::write(flag_, &one, sizeof one);
@@ -45,10 +47,33 @@ void ReadEvent::set() {
 }
 
 void ReadEvent::clear() {
+  if (!flagSet_) return;
+  flagSet_ = false;
   const int saved = errno;
   uint64_t value;
   (void)!::read(flag_, &value, sizeof value);
   errno = saved;
+}
+
+WriteEvent::~WriteEvent() {
+  if (epoll_ >= 0) ::close(epoll_);
+}
+
+int WriteEvent::fdFor(int fd) {
+  if (epoll_ >= 0) return epoll_;
+  const int made = ::epoll_create1(EPOLL_CLOEXEC);
+  if (made < 0) return -1;
+  epoll_event ev{};
+  ev.events = EPOLLOUT;
+  ev.data.fd = fd;
+  if (::epoll_ctl(made, EPOLL_CTL_ADD, fd, &ev) != 0) {
+    const int saved = errno;
+    ::close(made);
+    errno = saved;
+    return -1;
+  }
+  epoll_ = made;
+  return epoll_;
 }
 
 }  // namespace kmx::io

@@ -3,7 +3,8 @@
 // eventfd, is set. The flag is set at open and after every read that returned
 // bytes and cleared when a read starts, so the descriptor behaves like a
 // manual-reset event that is signalled after each completed read and stays
-// signalled while input waits.
+// signalled while input waits. The flag's state is mirrored here, so that
+// setting a set flag or clearing a clear one costs no system call.
 #pragma once
 
 namespace kmx::io {
@@ -29,6 +30,26 @@ class ReadEvent {
  private:
   int epoll_ = -1;
   int flag_ = -1;
+  bool flagSet_ = false;
+};
+
+// The write event of a port, made when first asked for: an epoll descriptor
+// that polls readable while the port descriptor can take more output (or
+// hung up), for a caller that queues its output and waits for room in its
+// event loop.
+class WriteEvent {
+ public:
+  WriteEvent() = default;
+  ~WriteEvent();
+  WriteEvent(const WriteEvent&) = delete;
+  WriteEvent& operator=(const WriteEvent&) = delete;
+
+  // The descriptor watching `fd` for room (made on the first call); -1
+  // (errno set) on failure.
+  int fdFor(int fd);
+
+ private:
+  int epoll_ = -1;
 };
 
 }  // namespace kmx::io

@@ -24,14 +24,25 @@ class SerialDevice {
 
   // Writes all of it; false (errno set) when not everything was written.
   virtual bool write(const uint8_t* data, uint32_t length) = 0;
+  // Writes what the port takes at once, without waiting; *taken says how
+  // much (on a simulator port whole DATA messages of at most 4096 bytes).
+  // False (errno set) when the port has failed.
+  virtual bool writeNow(const uint8_t* data, uint32_t length, uint32_t* taken) = 0;
+  // A descriptor that polls readable while the port can take more output;
+  // -1 (errno set) on failure. Made on first use; belongs to the port.
+  virtual int writeEventHandle() = 0;
   int readEventHandle() const { return readEvent_.fd(); }
   virtual bool cts() = 0;
   virtual bool setRts(bool on) = 0;
   virtual bool setDtr(bool on) = 0;
   // Opens the port at `path` (once per object); ends at 9600 bit/s.
   virtual bool open(const std::string& path) = 0;
-  // What has arrived, in the read buffer, or null with *length 0.
-  virtual const uint8_t* read(uint32_t* length) = 0;
+  // What has arrived, in the read buffer, or null with *length 0. A read
+  // that returns bytes leaves the read event signalled.
+  const uint8_t* read(uint32_t* length) { return readBytes(length, true); }
+  // The same, but the read event stays signalled only while more may wait:
+  // a read that emptied the port spares its caller the empty read after it.
+  const uint8_t* readAvailable(uint32_t* length) { return readBytes(length, false); }
 
   // Looks `rate` up in the rate table and applies it. False (EINVAL) for an
   // unknown rate, or when the port refuses; the current rate is then kept.
@@ -42,6 +53,9 @@ class SerialDevice {
  protected:
   // Puts the port to `rate` (a rate of the table).
   virtual bool applyBaudRate(uint32_t rate) = 0;
+  // A read; with `signalAlways` false the read event is set after bytes only
+  // when the port may hold more.
+  virtual const uint8_t* readBytes(uint32_t* length, bool signalAlways) = 0;
   // The last step of every open: marks the port open and sets 9600 bit/s.
   bool finishOpen();
 

@@ -159,6 +159,36 @@ bool SimulatorPort::write(const uint8_t* data, uint32_t length) {
   return true;
 }
 
+bool SimulatorPort::writeNow(const uint8_t* data, uint32_t length, uint32_t* taken) {
+  *taken = 0;
+  if (hungUp_) {
+    errno = EPIPE;
+    return false;
+  }
+  while (*taken < length) {
+    const std::size_t chunk = std::min<std::size_t>(length - *taken, sim::kMaxDataBody);
+    uint8_t type = sim::kData;
+    iovec iov[2] = {{&type, 1}, {const_cast<uint8_t*>(data + *taken), chunk}};
+    msghdr msg{};
+    msg.msg_iov = iov;
+    msg.msg_iovlen = 2;
+    const ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) {
+      *taken += static_cast<uint32_t>(chunk);  // a message goes whole or not at all
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) return true;
+    if (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN) {
+      const int saved = errno;
+      markHungUp();
+      errno = saved;
+    }
+    return false;
+  }
+  return true;
+}
+
 SimulatorPort::Received SimulatorPort::receiveMessage(uint8_t* body, uint8_t* type,
                                                       std::size_t* length) {
   iovec iov[2] = {{type, 1}, {body, sim::kMaxDataBody}};
@@ -192,6 +222,45 @@ SimulatorPort::Received SimulatorPort::receiveMessage(uint8_t* body, uint8_t* ty
     markEnd();  // ECONNRESET and the like
     return Received::Closed;
   }
+}
+
+int SimulatorPort::receiveBatch(int count) {
+  if (!batch_) batch_ = std::make_unique_for_overwrite<uint8_t[]>(kBatchMessages * kBatchSlot);
+  for (int i = 0; i < count; ++i) {
+    batchIov_[i] = {batch_.get() + static_cast<std::size_t>(i) * kBatchSlot, kBatchSlot};
+    batchHeaders_[i] = mmsghdr{};
+    batchHeaders_[i].msg_hdr.msg_iov = &batchIov_[i];
+    batchHeaders_[i].msg_hdr.msg_iovlen = 1;
+  }
+  for (;;) {
+    const int n = ::recvmmsg(fd_, batchHeaders_, static_cast<unsigned>(count), MSG_DONTWAIT, nullptr);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) markEnd();  // ECONNRESET and the like
+    return 0;
+  }
+}
+
+SimulatorPort::Received SimulatorPort::batchEntry(int index, uint8_t* type, const uint8_t** body,
+                                                  std::size_t* length) {
+  const mmsghdr& entry = batchHeaders_[index];
+  const uint8_t* slot = batch_.get() + static_cast<std::size_t>(index) * kBatchSlot;
+  *type = 0;
+  *body = slot + 1;
+  *length = 0;
+  if (entry.msg_len == 0) {
+    // An empty message, or the end of the connection.
+    pollfd pfd{fd_, POLLIN | POLLRDHUP, 0};
+    if (::poll(&pfd, 1, 0) == 1 && (pfd.revents & (POLLHUP | POLLRDHUP)) != 0) {
+      markEnd();
+      return Received::Closed;
+    }
+    return Received::Message;
+  }
+  if ((entry.msg_hdr.msg_flags & MSG_TRUNC) != 0) return Received::Message;  // longer than any valid message
+  *type = slot[0];
+  *length = entry.msg_len - 1;
+  return Received::Message;
 }
 
 void SimulatorPort::handleControl(uint8_t type, const uint8_t* body, std::size_t length) {
@@ -229,7 +298,7 @@ void SimulatorPort::appendToStash(const uint8_t* data, std::size_t length) {
   stash_.insert(stash_.end(), data, data + length);
 }
 
-const uint8_t* SimulatorPort::read(uint32_t* length) {
+const uint8_t* SimulatorPort::readBytes(uint32_t* length, bool signalAlways) {
   *length = 0;
   readEvent_.clear();
   uint8_t* const out = buffer_.get();
@@ -243,30 +312,37 @@ const uint8_t* SimulatorPort::read(uint32_t* length) {
       stashHead_ = 0;
     }
   }
-  for (int i = 0; i < kMessagesPerCall && filled < room && !atEnd_; ++i) {
-    // Receive straight into the read buffer when a whole body fits there.
-    const bool direct = room - filled >= sim::kMaxDataBody;
-    uint8_t* const body = direct ? out + filled : scratch_.get();
-    uint8_t type = 0;
-    std::size_t bodyLength = 0;
-    if (receiveMessage(body, &type, &bodyLength) != Received::Message) break;
-    if (type != sim::kData) {
-      handleControl(type, body, bodyLength);
-      continue;
-    }
-    if (direct) {
-      filled += bodyLength;
-    } else {
+  // Messages are taken in batches, one system call for many (a paced line
+  // sends every byte as a message of its own).
+  bool emptied = false;  // the socket was found empty (or ended)
+  for (int handled = 0; handled < kMessagesPerCall && filled < room && !atEnd_;) {
+    const int want = std::min(kBatchMessages, kMessagesPerCall - handled);
+    const int got = receiveBatch(want);
+    for (int j = 0; j < got && !atEnd_; ++j) {
+      uint8_t type = 0;
+      const uint8_t* body = nullptr;
+      std::size_t bodyLength = 0;
+      if (batchEntry(j, &type, &body, &bodyLength) != Received::Message) break;
+      if (type != sim::kData) {
+        handleControl(type, body, bodyLength);
+        continue;
+      }
+      // What the read buffer has no room for waits in the stash.
       const std::size_t take = std::min(bodyLength, room - filled);
       std::memcpy(out + filled, body, take);
       filled += take;
       appendToStash(body + take, bodyLength - take);
     }
+    if (got < want) {
+      emptied = true;
+      break;
+    }
+    handled += got;
   }
   if (filled == 0) return nullptr;
   bytesRead_ = static_cast<uint32_t>(filled);
   *length = bytesRead_;
-  readEvent_.set();
+  if (signalAlways || !emptied || stashed() != 0) readEvent_.set();
   return out;
 }
 

@@ -3,6 +3,8 @@
 // docs/design.md ("Simulated ports").
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstddef>
 #include <vector>
 
@@ -18,7 +20,8 @@ class SimulatorPort final : public SerialDevice {
 
   bool open(const std::string& path) override;
   bool write(const uint8_t* data, uint32_t length) override;
-  const uint8_t* read(uint32_t* length) override;
+  bool writeNow(const uint8_t* data, uint32_t length, uint32_t* taken) override;
+  int writeEventHandle() override { return writeEvent_.fdFor(fd_); }
   bool cts() override;
   bool setRts(bool on) override;
   bool setDtr(bool on) override;
@@ -27,6 +30,7 @@ class SimulatorPort final : public SerialDevice {
   enum class Received { Message, Nothing, Closed };
 
   bool applyBaudRate(uint32_t rate) override;
+  const uint8_t* readBytes(uint32_t* length, bool signalAlways) override;
   bool connectTo(const std::string& path, Clock::time_point deadline);
   bool sendMessage(uint8_t type, const uint8_t* body, std::size_t length,
                    Clock::time_point deadline);
@@ -34,6 +38,13 @@ class SimulatorPort final : public SerialDevice {
   // Receives one message, its body into `body` (room for kMaxDataBody).
   // Malformed messages are dropped and reported as Message with type 0.
   Received receiveMessage(uint8_t* body, uint8_t* type, std::size_t* length);
+  // Receives up to `count` (at most kBatchMessages) waiting messages in one
+  // call into the batch slots; the number received, 0 when none waited or
+  // the connection ended.
+  int receiveBatch(int count);
+  // Message `index` of the last batch, as receiveMessage would have given it
+  // (Closed at the end of the connection).
+  Received batchEntry(int index, uint8_t* type, const uint8_t** body, std::size_t* length);
   // Applies a LINES message; other control messages are not for the host.
   void handleControl(uint8_t type, const uint8_t* body, std::size_t length);
   // Takes every waiting message without blocking: control messages are
@@ -59,6 +70,12 @@ class SimulatorPort final : public SerialDevice {
   // handed out by the next reads, oldest first.
   std::vector<uint8_t> stash_;
   std::size_t stashHead_ = 0;
+  WriteEvent writeEvent_;
+  static constexpr int kBatchMessages = 16;
+  static constexpr std::size_t kBatchSlot = 1 + sim::kMaxDataBody;
+  std::unique_ptr<uint8_t[]> batch_;  // kBatchMessages slots, made on the first read
+  iovec batchIov_[kBatchMessages]{};
+  mmsghdr batchHeaders_[kBatchMessages]{};
   std::unique_ptr<uint8_t[]> scratch_ = std::make_unique_for_overwrite<uint8_t[]>(sim::kMaxDataBody);
 };
 

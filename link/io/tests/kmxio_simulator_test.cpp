@@ -13,6 +13,7 @@
 #include "kmx/platform/last_error.h"
 #include "kmx/testing/helper_process.h"
 #include "kmx/testing/runtime_sandbox.h"
+#include "kmx/io/kmxio_internal.h"
 #include "kmxio.h"
 #include "test_util.h"
 
@@ -300,6 +301,51 @@ TEST_F(KmxioSimulator, SimulatorInAnotherProcessEchoesData) {
   EXPECT_EQ(helper.readLine(), "baud 57600");
   KMXIOCloseDriver(port);
   EXPECT_EQ(helper.wait(), 0);
+}
+
+// The server's output path: a UT that does not read fills the socket, the
+// write that does not wait takes whole messages up to that point and no
+// further, the write event is clear until the UT reads, and what was taken
+// arrives in order.
+TEST_F(KmxioSimulator, WriteNowTakesWhatTheSocketHoldsAndTheWriteEventTellsWhenThereIsRoom) {
+  FakeUt ut(socketPath("UT1"));
+  void* port = openServed(ut);
+  const int writable = kmxio_write_event(port);
+  ASSERT_GE(writable, 0);
+  EXPECT_TRUE(isSignalled(writable));
+  const Bytes data = pattern(1 << 20, 5);
+  uint32_t taken = 0;
+  ASSERT_EQ(kmxio_write_now(port, data.data(), static_cast<uint32_t>(data.size()), &taken), 1);
+  ASSERT_GT(taken, 0u);
+  ASSERT_LT(taken, data.size()) << "a socket that holds 1 MiB unread";
+  EXPECT_EQ(taken % 4096, 0u) << "whole DATA messages";
+  EXPECT_FALSE(isSignalled(writable));
+  uint32_t more = 1;
+  ASSERT_EQ(kmxio_write_now(port, data.data() + taken, 4096, &more), 1);
+  EXPECT_EQ(more, 0u);
+
+  EXPECT_EQ(ut.receiveData(taken), Bytes(data.begin(), data.begin() + taken));
+  EXPECT_TRUE(isSignalled(writable, 2000));
+  KMXIOCloseDriver(port);
+}
+
+// A read that empties the port leaves the read event clear: no empty read
+// is needed after it. Bytes that come later signal it again.
+TEST_F(KmxioSimulator, ReadAvailableClearsTheEventWhenItEmptiesThePort) {
+  FakeUt ut(socketPath("UT1"));
+  void* port = openServed(ut);
+  const int event = KMXIOGetReadEventHandle(port);
+  ASSERT_TRUE(ut.sendData({1, 2}));
+  ASSERT_TRUE(ut.sendData({3}));
+  ASSERT_TRUE(isSignalled(event, 2000));
+  uint32_t length = 0;
+  const uint8_t* bytes = kmxio_read_available(port, &length);
+  ASSERT_NE(bytes, nullptr);
+  EXPECT_EQ(Bytes(bytes, bytes + length), (Bytes{1, 2, 3}));
+  EXPECT_FALSE(isSignalled(event));
+  ASSERT_TRUE(ut.sendData({4}));
+  EXPECT_TRUE(isSignalled(event, 2000));
+  KMXIOCloseDriver(port);
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ std::size_t FrameDecoder::feed(ByteSpan bytes, PacketSink sink) {
       continue;
     }
     if (byte == kFrameFlag) {
+      opened_ = count == 0;
       count_ = 0;
       complete(count, sink);
       count = 0;

@@ -252,6 +252,26 @@ TEST(FrameDecoder, ResetForgetsPartialPacketAndPendingEscape) {
   expectNoCounters(stats);
 }
 
+// A frame has begun from its opening flag until its closing flag, across
+// reads; a flag that ends a packet ends it, the next flag opens another.
+TEST(FrameDecoder, InFrameFromTheOpeningFlagToTheClosingOne) {
+  LinkStats stats;
+  FrameDecoder decoder(stats);
+  auto sink = [](ByteSpan) {};
+  const Bytes wire = wireFrame({0x06, 0x1B, 0x07});
+  EXPECT_FALSE(decoder.inFrame());
+  for (std::size_t i = 0; i + 1 < wire.size(); ++i) {
+    decoder.feed(ByteSpan(wire).subspan(i, 1), sink);
+    EXPECT_TRUE(decoder.inFrame()) << "after byte " << i;
+  }
+  decoder.feed(ByteSpan(wire).subspan(wire.size() - 1), sink);
+  EXPECT_FALSE(decoder.inFrame());
+  decoder.feed(Bytes{0x1E}, sink);
+  EXPECT_TRUE(decoder.inFrame()) << "the opening flag of the next frame";
+  decoder.reset();
+  EXPECT_FALSE(decoder.inFrame());
+}
+
 // ---------------------------------------------------------------- round trip
 
 TEST(FrameCodec, RandomPacketsSurviveTheRoundTrip) {

@@ -75,7 +75,7 @@ bool CommandRelay::handle(ClientEntry& client) {
         client.finishStatus(msg::kStatusFailed);
       } else {
         uint32_t on = loadLe32(&command[msg::cmd::kDtrState]) == 1 ? 1 : 0;
-        client.finishStatus(KMXIOSetDTRstate(link_.port(), on) == 1 ? msg::kStatusOk : msg::kStatusUtReplyUnusable);
+        client.finishStatus(link_.setDtr(on == 1) ? msg::kStatusOk : msg::kStatusUtReplyUnusable);
       }
       return true;
     }

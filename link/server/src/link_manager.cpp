@@ -56,7 +56,7 @@ UtRequestPtr LinkManager::makeSetBaud(uint32_t rate) {
   proto::storeLe32(payload.data(), rate);
   return std::make_unique<UtRequest>(kUtSetRate, std::move(payload), [this, rate](RequestStatus status, auto) {
     if (status != RequestStatus::Accepted) return;
-    KMXIOSetBaudRate(link_.port(), rate);
+    link_.setRate(rate);
     // Try the new rate at once.
     if (link_.queuesEmpty()) link_.submit(makePing(), 1);
   });
@@ -103,7 +103,7 @@ void LinkManager::restartLink() {
 void LinkManager::enterXmodem() {
   timers_.cancel(&keepAliveTimer_);
   ctsOff();
-  KMXIOSetRTSstate(link_.port(), 1);
+  link_.setRts(true);
 }
 
 void LinkManager::leaveXmodem() {
@@ -183,11 +183,11 @@ void LinkManager::ctsOff() {
 void LinkManager::requestFailed() {
   if (link_.state() == LinkState::Establishing) {
     if (KMXIOGetBaudRate(link_.port()) != 9600) {
-      KMXIOSetBaudRate(link_.port(), 9600);
+      link_.setRate(9600);
       link_.putPriority(makeSync(1, 600));
       link_.sendNext();
     } else {
-      KMXIOSetRTSstate(link_.port(), 0);
+      link_.setRts(false);
       timers_.cancel(&rtsResetTimer_);
       rtsResetTimer_ = timers_.start(kRtsResetMs, [this] {
         rtsResetTimer_ = TimerQueue::kNoTimer;
@@ -204,7 +204,7 @@ void LinkManager::requestFailed() {
 }
 
 void LinkManager::rtsResetOver() {
-  KMXIOSetRTSstate(link_.port(), 1);
+  link_.setRts(true);
   link_.putPriority(makeSync(8, 600));
   link_.sendNext();
 }

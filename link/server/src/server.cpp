@@ -158,29 +158,52 @@ Server::Request Server::serveConnectionRequest(bool refuse) {
 void Server::loop() {
   std::vector<int> fds;
   std::vector<uint8_t> ready;
-  constexpr std::size_t kConnection = 0, kTick = 1, kSerial = 2, kFirstClient = 3;
+  constexpr std::size_t kConnection = 0, kTick = 1, kSerial = 2, kOutput = 3, kFirstClient = 4;
+  // Without a write event, waiting output is tried again this often.
+  constexpr int64_t kOutputRetryUs = 10'000;
+  PortOutput& output = link_->output();
   while (clientCount_ > 0) {
     fds.clear();
-    const bool connectionResting = connectionRestUntilMs_ > monotonicMs();
+    const int64_t nowMs = monotonicMs();
+    const bool connectionResting = connectionRestUntilMs_ > nowMs;
+    // A frame that has begun is read when its rest can have arrived, not at
+    // each of its bytes.
+    const int64_t readHeldUntilUs = link_->readHeldUntilUs();
+    const int outputFd = output.eventFd();
     fds.push_back(connectionResting ? -1 : connectionChannel_->WaitHandle(kConnMbox));
     fds.push_back(timers_.tickFd());
-    fds.push_back(link_->readEventFd());
+    fds.push_back(readHeldUntilUs >= 0 ? -1 : link_->readEventFd());
+    fds.push_back(outputFd);
     for (auto& client : clients_) {
       if (client && client->busy == Busy::Idle) fds.push_back(client->commandFd());
     }
     ready.assign(fds.size(), 0);
-    int64_t retryAt = linkManager_->retryPendingStates(monotonicMs());
-    if (connectionResting && (retryAt < 0 || connectionRestUntilMs_ < retryAt)) retryAt = connectionRestUntilMs_;
-    int timeoutMs = retryAt < 0 ? -1 : static_cast<int>(std::max<int64_t>(0, retryAt - monotonicMs()));
-    if (timers_.hasDue()) timeoutMs = 0;
+
+    int64_t wakeAtUs = -1;
+    auto wakeBy = [&wakeAtUs](int64_t us) {
+      if (us >= 0 && (wakeAtUs < 0 || us < wakeAtUs)) wakeAtUs = us;
+    };
+    const int64_t retryAtMs = linkManager_->retryPendingStates(nowMs);
+    if (retryAtMs >= 0) wakeBy(retryAtMs * 1000);
+    if (connectionResting) wakeBy(connectionRestUntilMs_ * 1000);
+    wakeBy(readHeldUntilUs);
+    if (output.waiting()) {
+      wakeBy(output.deadlineMs() * 1000);
+      if (outputFd < 0) wakeBy(monotonicUs() + kOutputRetryUs);
+    }
+    int64_t timeoutUs = wakeAtUs < 0 ? -1 : std::max<int64_t>(0, wakeAtUs - monotonicUs());
+    if (timers_.hasDue()) timeoutUs = 0;
 
     // Every ready source is served in this turn, in this order.
-    if (waitForReady(fds, ready, timeoutMs) == kWaitFailed) {
+    if (waitForReadyUs(fds, ready, timeoutUs) == kWaitFailed) {
       readCommands();  // a failed wait is taken as a command wake-up
     } else {
       if (ready[kConnection]) serveQueuedRequests(false);
       if (ready[kTick] || timers_.hasDue()) timers_.runDue();
-      if (ready[kSerial]) link_->serialDataReady();
+      if (output.waiting() && (ready[kOutput] || outputFd < 0 || monotonicMs() >= output.deadlineMs())) {
+        output.resume();
+      }
+      if (ready[kSerial] || (readHeldUntilUs >= 0 && monotonicUs() >= readHeldUntilUs)) link_->serialDataReady();
       if (std::any_of(ready.begin() + kFirstClient, ready.end(), [](uint8_t r) { return r != 0; })) readCommands();
     }
 

@@ -1,8 +1,11 @@
 #include "ut_link.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "client_entry.h"
+#include "kmx/io/kmxio_internal.h"
+#include "kmx/platform/wait.h"
 #include "kmx/proto/ut_commands.h"
 #include "kmxio.h"
 
@@ -12,10 +15,22 @@ namespace {
 // Reads of one drain: bounded, so that a port that never stops delivering
 // cannot hold the server.
 constexpr int kDrainReads = 256;
-// Reads when the port's read event wakes the server: the port is read until
-// it has nothing (so the event is cleared in the same turn instead of waking
-// the loop once more), but the clients are not kept waiting long for it.
-constexpr int kReadyReads = 8;
+// Reads when the port's read event wakes the server: one, which leaves the
+// event signalled if more waits (the next turn reads it), so the clients are
+// not kept waiting for a port that keeps delivering.
+constexpr int kReadyReads = 1;
+// Bounds of the wait for the rest of a frame: a frame longer than expected
+// is looked at every 10 ms, which keeps a real port's input buffer far from
+// full even at 115200 bit/s; with nothing to go by, a short frame is assumed.
+constexpr int64_t kMaxFrameWaitUs = 10'000;
+constexpr int64_t kMaxSlackUs = 250;
+constexpr std::size_t kUnknownFrameBytes = 16;
+// A good frame on the line: its packet, the two CRC bytes and two flags
+// (escapes not counted).
+constexpr std::size_t kFrameOverhead = 4;
+// One frame in this many is sent without waiting for its answer's time, to
+// see whether the line still keeps time.
+constexpr int kPaceCheckEvery = 16;
 
 }  // namespace
 
@@ -43,15 +58,33 @@ bool UtLink::openPort(const std::string& name) {
     port_ = nullptr;
     return false;
   }
+  output_.setPort(port_);
   if (state_ == LinkState::None) state_ = LinkState::Initial;
   drainPort();
   return true;
 }
 
 void UtLink::closePort() {
+  output_.settle();
   timers_.cancel(&responseTimer_);
+  output_.setPort(nullptr);
   KMXIOCloseDriver(port_);
   port_ = nullptr;
+}
+
+bool UtLink::setRate(uint32_t rate) {
+  output_.settle();
+  return KMXIOSetBaudRate(port_, rate) == 1;
+}
+
+bool UtLink::setRts(bool on) {
+  output_.settle();
+  return KMXIOSetRTSstate(port_, on ? 1 : 0) == 1;
+}
+
+bool UtLink::setDtr(bool on) {
+  output_.settle();
+  return KMXIOSetDTRstate(port_, on ? 1 : 0) == 1;
 }
 
 int UtLink::readEventFd() const { return port_ ? KMXIOGetReadEventHandle(port_) : -1; }
@@ -115,10 +148,39 @@ void UtLink::send(UtRequestPtr request) {
   current_ = std::move(request);
   requestSent_ = true;
   retries_ = 0;
-  auto frame = encoder_.frame();
-  KMXIOWriteData(port_, frame.data(), static_cast<uint32_t>(frame.size()));
-  startResponseTimer();
+  transmit();
 }
+
+void UtLink::transmit() {
+  const uint64_t transmission = ++transmission_;
+  const std::size_t frameBytes = encoder_.frame().size();
+  output_.write(encoder_.frame(), [this, transmission, frameBytes] {
+    if (transmission != transmission_ || !current_) return;
+    startResponseTimer();
+    awaitResponse(frameBytes);
+  });
+}
+
+// The frame is out of the server's hands. On a line that keeps time the
+// answer cannot be complete before the frame has crossed it and the answer
+// has come back: the port is not looked at until then. Now and then a
+// frame is sent without that wait, to see whether the line still keeps
+// time: it does when the first read after the frame ends inside a frame
+// (the answer arrives byte by byte); an answer that is there whole at once
+// comes from a line that does not (a simulator that is not paced).
+void UtLink::awaitResponse(std::size_t frameBytes) {
+  checkingPace_ = !lineKeepsTime_ || ++sincePaceCheck_ >= kPaceCheckEvery;
+  if (checkingPace_) {
+    sincePaceCheck_ = 0;
+    return;
+  }
+  const int64_t byteUs = byteTimeUs();
+  const std::size_t answer = lastFrameBytes_ != 0 ? lastFrameBytes_ : kUnknownFrameBytes;
+  const int64_t wait = static_cast<int64_t>(frameBytes + answer) * byteUs + std::min(byteUs, kMaxSlackUs);
+  holdUntilUs_ = monotonicUs() + std::min(wait, kMaxFrameWaitUs);
+}
+
+int64_t UtLink::byteTimeUs() const { return 10'000'000 / std::max<uint32_t>(KMXIOGetBaudRate(port_), 1); }
 
 void UtLink::startResponseTimer() {
   timers_.cancel(&responseTimer_);
@@ -144,9 +206,7 @@ void UtLink::responseTimeout() {
     sendNext();
     return;
   }
-  auto frame = encoder_.frame();
-  KMXIOWriteData(port_, frame.data(), static_cast<uint32_t>(frame.size()));
-  startResponseTimer();
+  transmit();
 }
 
 void UtLink::completeCurrent(RequestStatus status) {
@@ -178,7 +238,27 @@ void UtLink::orphanRequestsOf(uint64_t owner) {
 
 void UtLink::clientRetiring(ClientEntry& client) { orphanRequestsOf(client.serial()); }
 
-void UtLink::serialDataReady() { readPort(kReadyReads); }
+// A read that found nothing goes back to waiting on the read event, so a
+// frame that never ends costs no wake-ups while the line is quiet.
+void UtLink::serialDataReady() {
+  holdUntilUs_ = -1;
+  const bool gotBytes = readPort(kReadyReads);
+  const bool partial = gotBytes && port_ != nullptr && !xmodem_ && decoder_.inFrame();
+  if (gotBytes && checkingPace_) {
+    checkingPace_ = false;
+    lineKeepsTime_ = partial;
+  }
+  if (partial) holdUntilUs_ = monotonicUs() + partialFrameWaitUs();
+}
+
+int64_t UtLink::partialFrameWaitUs() const {
+  const int64_t byteUs = byteTimeUs();
+  const std::size_t soFar = decoder_.pending() + 1;  // the opening flag too
+  const std::size_t expected = lastFrameBytes_ != 0 ? lastFrameBytes_ : kUnknownFrameBytes;
+  const std::size_t rest = soFar < expected ? expected - soFar : soFar;
+  const int64_t wait = static_cast<int64_t>(rest) * byteUs + std::min(byteUs, kMaxSlackUs);
+  return std::min(wait, kMaxFrameWaitUs);
+}
 
 void UtLink::drainPort() {
   if (reading_) {
@@ -188,14 +268,16 @@ void UtLink::drainPort() {
   readPort(kDrainReads);
 }
 
-void UtLink::readPort(int reads) {
-  if (!port_) return;
+bool UtLink::readPort(int reads) {
+  if (!port_) return false;
+  bool got = false;
   reading_ = true;
   bool drained = false;
   for (int done = 0; done < reads; ++done) {
     uint32_t length = 0;
-    const uint8_t* bytes = KMXIOReadData(port_, &length);
+    const uint8_t* bytes = kmxio_read_available(port_, &length);
     if (bytes == nullptr || length == 0) break;
+    got = true;
     take({bytes, length});
     if (drainWanted_ && !drained) {
       drainWanted_ = false;
@@ -205,6 +287,7 @@ void UtLink::readPort(int reads) {
   }
   drainWanted_ = false;
   reading_ = false;
+  return got;
 }
 
 void UtLink::take(std::span<const uint8_t> bytes) {
@@ -223,6 +306,7 @@ void UtLink::take(std::span<const uint8_t> bytes) {
 void UtLink::dispatch(std::span<const uint8_t> p) {
   using proto::ut_packet::kAccepted;
   using proto::ut_packet::kRejected;
+  lastFrameBytes_ = p.size() + kFrameOverhead;
   if (p[0] == kAccepted || p[0] == kRejected) {
     if (p.size() < 2 || !current_ || (p[1] & 1) != sequence_) return;
     timers_.cancel(&responseTimer_);

@@ -14,6 +14,7 @@
 #include "kmx/proto/frame_encoder.h"
 #include "kmx/proto/link_stats.h"
 #include "client_observer.h"
+#include "port_output.h"
 #include "timer_queue.h"
 #include "ut_request.h"
 
@@ -58,6 +59,16 @@ class UtLink : public ClientObserver {
   void* port() const { return port_; }
   int readEventFd() const;
 
+  // Raw bytes to the port, after everything written before; `done` runs
+  // when the port has taken them (see PortOutput).
+  void write(std::span<const uint8_t> bytes, PortOutput::Done done = {}) { output_.write(bytes, std::move(done)); }
+  PortOutput& output() { return output_; }
+  // Line changes, made once the bytes written before them are out of the
+  // server's hands. Results as the driver's.
+  bool setRate(uint32_t rate);
+  bool setRts(bool on);
+  bool setDtr(bool on);
+
   LinkState state() const { return state_; }
   void setState(LinkState state) { state_ = state; }
   bool xmodemMode() const { return xmodem_; }
@@ -95,10 +106,15 @@ class UtLink : public ClientObserver {
   }
 
   // --- the port --------------------------------------------------------------------
-  // Reads what the port holds (a bounded number of reads, the last one
-  // finding nothing, which clears the read event) and decodes every
-  // complete packet.
+  // Reads what the port holds and decodes every complete packet. The read
+  // leaves the read event signalled only while more waits. When the read
+  // ends inside a frame, the port is not looked at again until the rest of
+  // the frame can have arrived (readHeldUntilUs): its bytes come at the
+  // line's pace, and a wake-up for each of them would gain nothing.
   void serialDataReady();
+  // Until when (us on CLOCK_MONOTONIC) the port's read event is left out of
+  // the wait, after which serialDataReady() reads without it; -1: not held.
+  int64_t readHeldUntilUs() const { return holdUntilUs_; }
   // Reads and decodes until the port has nothing more. Asked for while a
   // read is being handled (a packet's dispatch changed the link), it runs
   // once that read is done: the read buffer and the decoder are in use.
@@ -108,9 +124,20 @@ class UtLink : public ClientObserver {
 
  private:
   void send(UtRequestPtr request);
+  // Writes the transmit buffer; the response timer starts when the port has
+  // taken the whole frame, unless the request ended meanwhile.
+  void transmit();
   void startResponseTimer();
+  // How long the rest of a frame that has begun needs on the line: as much
+  // as the last good frame had (or as much again as arrived so far, when
+  // this one is longer already), with a little slack.
+  int64_t partialFrameWaitUs() const;
+  // A request's frame has been taken by the port.
+  void awaitResponse(std::size_t frameBytes);
+  int64_t byteTimeUs() const;
   void responseTimeout();
-  void readPort(int reads);
+  // True when bytes were read.
+  bool readPort(int reads);
   // Hands bytes read to the Xmodem session or the decoder, whichever has the
   // line, switching over when a packet's dispatch changes the mode.
   void take(std::span<const uint8_t> bytes);
@@ -119,6 +146,7 @@ class UtLink : public ClientObserver {
   TimerQueue& timers_;
   UtLinkEvents* events_ = nullptr;
   void* port_ = nullptr;
+  PortOutput output_;
   LinkState state_ = LinkState::None;
   bool xmodem_ = false;
   bool reading_ = false;     // a read's bytes are being handled
@@ -129,6 +157,12 @@ class UtLink : public ClientObserver {
   proto::FrameEncoder encoder_;
   proto::FrameDecoder decoder_{stats_};
   uint8_t sequence_ = 0;
+  uint64_t transmission_ = 0;        // counts frames written; names the one a timer waits for
+  std::size_t lastFrameBytes_ = 0;   // line bytes of the last good frame received
+  int64_t holdUntilUs_ = -1;
+  bool lineKeepsTime_ = false;  // answers arrive at the line's pace
+  bool checkingPace_ = false;   // the next read tells whether it does
+  int sincePaceCheck_ = 0;
 
   UtRequestPtr priority_;
   std::array<std::deque<UtRequestPtr>, kLevels> queues_;

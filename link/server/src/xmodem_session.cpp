@@ -109,11 +109,11 @@ void XmodemSession::begin(ClientEntry& client) {
   startTimer(kStartMs);
   link_.setXmodem(true);
   manager_.enterXmodem();
-  KMXIOSetBaudRate(link_.port(), manager_.targetRate());
+  link_.setRate(manager_.targetRate());
 }
 
 void XmodemSession::leave() {
-  timers_.cancel(&timer_);
+  stopTimer();
   owner_ = nullptr;
   buildLength_ = 0;
   data_.clear();
@@ -134,8 +134,25 @@ void XmodemSession::reply(uint32_t status) {
   if (owner_ != nullptr) owner_->replyStatus(status);
 }
 
-void XmodemSession::write(std::span<const uint8_t> bytes) {
-  KMXIOWriteData(link_.port(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+void XmodemSession::write(std::span<const uint8_t> bytes) { link_.write(bytes); }
+
+// The answer timer of a block runs from when the port has taken the block
+// (the timer of the block before stops now), unless the timer was started
+// or stopped meanwhile.
+void XmodemSession::writeBlock() {
+  stopTimer();
+  const uint64_t epoch = timerEpoch_;
+  pendingStart_ = epoch;
+  link_.write(sent_, [this, epoch] {
+    if (epoch == timerEpoch_) startTimer(kBlockMs);
+  });
+}
+
+bool XmodemSession::timerStartPending() const { return pendingStart_ == timerEpoch_; }
+
+void XmodemSession::stopTimer() {
+  ++timerEpoch_;
+  timers_.cancel(&timer_);
 }
 
 void XmodemSession::writeCanBs() {
@@ -144,7 +161,7 @@ void XmodemSession::writeCanBs() {
 }
 
 void XmodemSession::startTimer(int ms) {
-  timers_.cancel(&timer_);
+  stopTimer();
   timer_ = timers_.start(ms, [this] {
     timer_ = TimerQueue::kNoTimer;
     handle(Event::Timer);
@@ -190,20 +207,20 @@ void XmodemSession::handle(Event event) {
     case State::WaitingForReceiver:
       switch (event) {
         case Event::Timer:
-          if (KMXIOGetBaudRate(link_.port()) != 115200 && KMXIOSetBaudRate(link_.port(), 115200) == 1) {
+          if (KMXIOGetBaudRate(link_.port()) != 115200 && link_.setRate(115200)) {
             startTimer(kStartMs);
           } else {
             finish(msg::kStatusXmodemStartFailed);
           }
           return;
         case Event::Nak:
-          timers_.cancel(&timer_);
+          stopTimer();
           reply(msg::kStatusOk);
           blockNumber_ = 0;
           state_ = State::Ready;
           return;
         case Event::Cancel:
-          timers_.cancel(&timer_);
+          stopTimer();
           finish(msg::kStatusXmodemCancelled);
           return;
         case Event::CtsLost:
@@ -258,7 +275,7 @@ void XmodemSession::handle(Event event) {
       finish(msg::kStatusXmodemCancelledByUt);
       return;
     case Event::Cancel:
-      timers_.cancel(&timer_);
+      stopTimer();
       reply(msg::kStatusXmodemCancelled);
       state_ = State::Ready;
       return;
@@ -275,7 +292,7 @@ void XmodemSession::send(bool repeat) {
   bool written = false;
   if (repeat) {
     ++retries_;
-    write(sent_);
+    writeBlock();
     written = true;
   } else {
     retries_ = 0;
@@ -303,19 +320,19 @@ void XmodemSession::send(bool repeat) {
         building_[kBlockSize - 1] = sum;
         sent_ = building_;
         buildLength_ = 0;
-        write(sent_);
+        writeBlock();
         written = true;
       }
     }
   }
   if (written) {
-    startTimer(kBlockMs);
     state_ = State::BlockSent;
   } else if (lastData_) {
     const uint8_t eot = kEot;
     write({&eot, 1});
-    // The last block's timer keeps running; an image without any block gets one.
-    if (timer_ == TimerQueue::kNoTimer) startTimer(kBlockMs);
+    // The last block's timer keeps running (or starts once the block is
+    // out); an image without any block gets one.
+    if (timer_ == TimerQueue::kNoTimer && !timerStartPending()) startTimer(kBlockMs);
     state_ = State::EndSent;
   } else {
     reply(msg::kStatusOk);

@@ -54,8 +54,13 @@ class XmodemSession : public ClientObserver {
   void reply(uint32_t status);
   void finish(uint32_t status);
   void write(std::span<const uint8_t> bytes);
+  // Writes the last block built (sent_); its answer timer starts when the
+  // port has taken it.
+  void writeBlock();
   void writeCanBs();
   void startTimer(int ms);
+  void stopTimer();
+  bool timerStartPending() const;
 
   UtLink& link_;
   LinkManager& manager_;
@@ -63,6 +68,10 @@ class XmodemSession : public ClientObserver {
   ClientEntry* owner_ = nullptr;
   State state_ = State::WaitingForReceiver;
   TimerQueue::Id timer_ = TimerQueue::kNoTimer;
+  // Bumped by every start and stop of the timer: a block's deferred start
+  // runs only if nothing touched the timer since the block was written.
+  uint64_t timerEpoch_ = 0;
+  uint64_t pendingStart_ = ~uint64_t{0};
 
   uint8_t blockNumber_ = 0;
   int retries_ = 0;

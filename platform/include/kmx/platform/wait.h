@@ -25,7 +25,13 @@ int waitForAny(std::span<const int> fds, int32_t timeoutMs);
 // (last-error set, also for a descriptor that is not open).
 int waitForReady(std::span<const int> fds, std::span<uint8_t> ready, int32_t timeoutMs);
 
+// The same with the time-out in microseconds (< 0: no limit), for a loop
+// whose next deadline is closer than a millisecond can say.
+int waitForReadyUs(std::span<const int> fds, std::span<uint8_t> ready, int64_t timeoutUs);
+
 // Milliseconds on CLOCK_MONOTONIC.
 int64_t monotonicMs();
+// Microseconds on CLOCK_MONOTONIC.
+int64_t monotonicUs();
 
 }  // namespace kmx

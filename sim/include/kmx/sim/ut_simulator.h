@@ -105,6 +105,10 @@ class UtSimulator {
   void setCts(bool on);              // CTS as the UT drives it (on while powered)
   void powerCycle(int offMs = 500);  // CTS off, restart after offMs, CTS on
   void setPacing(bool on);
+  // While on, the UT takes nothing from the line (a receiver that has
+  // stopped reading): what the host writes waits in its port until the
+  // port is full, and goes on when the hold ends.
+  void holdLine(bool on);
   void setNoise(double errorRatePerByte);  // bit flips in both directions
 
   // --- faults ------------------------------------------------------------------

@@ -56,7 +56,13 @@ class FrameDecoder {
   void reset() noexcept {
     count_ = 0;
     afterEscape_ = false;
+    opened_ = false;
   }
+
+  // A frame has begun and not ended: bytes of a packet are held, an escape
+  // waits for its second byte, or the last byte was a flag that ended no
+  // packet (the opening flag of the next frame).
+  bool inFrame() const noexcept { return count_ != 0 || afterEscape_ || opened_; }
 
   // Unescaped bytes held of the packet being received.
   std::size_t pending() const noexcept { return count_; }
@@ -68,6 +74,7 @@ class FrameDecoder {
   LinkStats& stats_;
   std::size_t count_ = 0;
   bool afterEscape_ = false;
+  bool opened_ = false;
   bool stop_ = false;
   std::array<uint8_t, kMaxPacketSize> packet_;
 };
