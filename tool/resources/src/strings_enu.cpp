@@ -395,15 +395,6 @@ constexpr StringRow kRows[] = {
     {61916, "Terrestrial digital only"},
     {61917, "Satellite only"},
     {61918, "Off"},
-    {61919, "1"},
-    {61920, "2"},
-    {61921, "3"},
-    {61922, "4"},
-    {61923, "5"},
-    {61924, "6"},
-    {61925, "7"},
-    {61926, "8"},
-    {61927, "9"},
     {61928, "Maximum"},
 
     // Parts of the record-shaped settings, edited in their own dialog

@@ -397,15 +397,6 @@ constexpr StringRow kRows[] = {
     {61916, "Solo digital terrestre"},
     {61917, "Solo satélite"},
     {61918, "Apagado"},
-    {61919, "1"},
-    {61920, "2"},
-    {61921, "3"},
-    {61922, "4"},
-    {61923, "5"},
-    {61924, "6"},
-    {61925, "7"},
-    {61926, "8"},
-    {61927, "9"},
     {61928, "Máximo"},
 
     // Partes de los ajustes con forma de registro, editadas en su propia ventana

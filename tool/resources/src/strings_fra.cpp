@@ -400,15 +400,6 @@ constexpr StringRow kRows[] = {
     {61916, "Numérique terrestre seulement"},
     {61917, "Satellite seulement"},
     {61918, "Coupé"},
-    {61919, "1"},
-    {61920, "2"},
-    {61921, "3"},
-    {61922, "4"},
-    {61923, "5"},
-    {61924, "6"},
-    {61925, "7"},
-    {61926, "8"},
-    {61927, "9"},
     {61928, "Maximum"},
 
     // Parties des paramètres en forme d'enregistrement, modifiées dans leur propre fenêtre

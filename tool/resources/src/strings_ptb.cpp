@@ -398,15 +398,6 @@ constexpr StringRow kRows[] = {
     {61916, "Só digital terrestre"},
     {61917, "Só satélite"},
     {61918, "Desligado"},
-    {61919, "1"},
-    {61920, "2"},
-    {61921, "3"},
-    {61922, "4"},
-    {61923, "5"},
-    {61924, "6"},
-    {61925, "7"},
-    {61926, "8"},
-    {61927, "9"},
     {61928, "Máximo"},
 
     // Partes das configurações em forma de registro, editadas em janela própria

@@ -1,5 +1,6 @@
 // The strings that are the same in every language: the names under which the
-// service tool stores its settings, so that a change of language keeps them.
+// service tool stores its settings, so that a change of language keeps them,
+// and value-list texts that no language words differently.
 #include "string_table.h"
 
 namespace vx::res {
@@ -30,6 +31,16 @@ constexpr StringRow kRows[] = {
     {61852, "38400 bit/s"},
     {61853, "57600 bit/s"},
     {61854, "115200 bit/s"},
+    // The volume steps between "Off" and "Maximum"
+    {61919, "1"},
+    {61920, "2"},
+    {61921, "3"},
+    {61922, "4"},
+    {61923, "5"},
+    {61924, "6"},
+    {61925, "7"},
+    {61926, "8"},
+    {61927, "9"},
 };
 static_assert(rowsUnique(kRows));
 
