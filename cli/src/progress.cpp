@@ -51,8 +51,11 @@ std::string progressLine(const std::string& label, double elapsedSeconds, const 
   bar.resize(static_cast<std::size_t>(barWidth), ' ');
   char percent[8];
   std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(share * 100));
-  std::string line = label + ": " + stepText(figures->step) + " [" + bar + "] " + percent;
-  if (const auto left = secondsLeft(*figures)) line += " " + clockText(std::ceil(*left)) + " left";
+  // Appended piece by piece: GCC 12 misreads a chain of operator+ on
+  // temporaries as an overlapping copy (-Wrestrict) at -O3.
+  std::string line = label;
+  line.append(": ").append(stepText(figures->step)).append(" [").append(bar).append("] ").append(percent);
+  if (const auto left = secondsLeft(*figures)) line.append(" ").append(clockText(std::ceil(*left))).append(" left");
   return line;
 }
 
