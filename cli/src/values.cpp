@@ -104,7 +104,8 @@ std::string formatAutomationDate(double date) {
   int64_t y = 0;
   unsigned m = 0, d = 0;
   civilFromDays(days + kEpochOffset, y, m, d);
-  char text[40];
+  // Room for the widest value of every field, so nothing is ever cut.
+  char text[128];
   std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02lld:%02lld:%02lld", static_cast<long long>(y), m, d,
                 static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
                 static_cast<long long>(seconds % 60));

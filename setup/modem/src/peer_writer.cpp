@@ -59,7 +59,11 @@ std::optional<WriteError> writeAtomically(const std::string& path, const std::st
   std::error_code ec;
   fs::create_directories(target.parent_path(), ec);
   if (ec) return WriteError{ec.value(), "cannot create " + target.parent_path().string()};
-  std::string temp = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  // Appended, not chained with operator+: GCC 12 takes that chain for an
+  // overlapping copy (-Wrestrict) in optimised builds.
+  std::string hidden = ".";
+  hidden.append(target.filename().string()).append(".XXXXXX");
+  std::string temp = (target.parent_path() / hidden).string();
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return WriteError{errno, "cannot write in " + target.parent_path().string()};
   auto fail = [&](const std::string& what) {
