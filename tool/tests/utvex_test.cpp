@@ -82,6 +82,12 @@ class UtvexTest : public QObject {
     return QTest::qWaitFor([&] { return !window.busy(); }, kWaitMs) && window.connected();
   }
 
+  // Write Changes; the UT restarts with them, so the window ends up disconnected.
+  static bool writeChanges(MainWindow& window) {
+    window.action(MainWindow::Command::WriteChanges)->trigger();
+    return QTest::qWaitFor([&] { return !window.busy() && !window.connected(); }, kWaitMs);
+  }
+
   static SettingsSheet* openSheet(MainWindow& window) {
     window.action(MainWindow::Command::ConfigureUt)->trigger();
     if (!QTest::qWaitFor([&] { return !window.busy(); }, kWaitMs)) return nullptr;
@@ -459,8 +465,7 @@ class UtvexTest : public QObject {
     sheet->accept();
     QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
     QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QCOMPARE(sim_->nvValue("NV_UI_EARPIECE_VOLUME.ui_volume_display_type"), std::optional<int64_t>(10));
   }
 
@@ -546,8 +551,7 @@ class UtvexTest : public QObject {
     sheet->accept();
     QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
     QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QCOMPARE(prompter_->lastText(), texts_->text(61294));
 
     QVERIFY(connectWindow(*window));
@@ -585,8 +589,7 @@ class UtvexTest : public QObject {
     wink->setText(value);
     sheet->accept();
     QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QVERIFY(connectWindow(*window));
     sheet = openSheet(*window);
     QVERIFY(sheet != nullptr);
@@ -680,8 +683,7 @@ class UtvexTest : public QObject {
     sheet->accept();
     QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
     QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QVERIFY(connectWindow(*window));
     sheet = openSheet(*window);
     QVERIFY(sheet != nullptr);
@@ -726,8 +728,7 @@ class UtvexTest : public QObject {
     sheet->accept();
     QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
     QVERIFY2(prompter_->messages.empty(), qPrintable(prompter_->lastText()));
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QVERIFY(connectWindow(*window));
     // The UT's busy tone has the new duration.
     std::optional<QString> busy;
@@ -822,8 +823,7 @@ class UtvexTest : public QObject {
     slot->setText(QString::number((saved.toInt() + 3) % 8));
     sheet->accept();
     QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QVERIFY(connectWindow(*window));
 
     prompter_->answers = {true};  // show the report
@@ -831,8 +831,7 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !prompter_->reports.isEmpty(); }, kWaitMs));
     QCOMPARE(prompter_->questions.last(), texts_->text(61432));
     QVERIFY(!prompter_->reports.last().trimmed().isEmpty());
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QVERIFY(connectWindow(*window));
     sheet = openSheet(*window);
     QVERIFY(sheet != nullptr);
@@ -957,8 +956,7 @@ class UtvexTest : public QObject {
     slot->setText(moved);
     sheet->accept();
     QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QVERIFY(connectWindow(*window));
 
     window->settings().saveCopyOnSwap = 1;
@@ -1225,8 +1223,7 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
     QCOMPARE(prompter_->lastText(), texts_->format(text::kRecordWritten, {window->settings().recordLogFile}));
     // Writing changes appends another record.
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QFile file(window->settings().recordLogFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -1277,8 +1274,7 @@ class UtvexTest : public QObject {
     screenshot(browser, QStringLiteral("nv-browser"));
     // Not in the UT before Write Changes; there after.
     QVERIFY(sim_->nvValue(path.toStdString()) != std::optional<int64_t>(value.toLongLong()));
-    window->action(MainWindow::Command::WriteChanges)->trigger();
-    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
     QVERIFY(window->nvBrowser() == nullptr);
     QCOMPARE(sim_->nvValue(path.toStdString()), std::optional<int64_t>(value.toLongLong()));
   }
