@@ -1,7 +1,8 @@
 // The link server end to end: a client's NV read through the server to the
 // UT simulator and back, against the Unix-socket round trip of the same run;
 // and the server's CPU time per second of wall time while the simulator
-// paces the line at 115200 bit/s under a continuous command load.
+// paces the line at 115200 bit/s under a continuous command load, with its
+// CPU time per command against a bare relay's of the same run.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -15,6 +16,7 @@
 #include "kmx/sim/ut_simulator.h"
 #include "kmx_messages.h"
 #include "private_runtime.h"
+#include "relay_floor.h"
 #include "socket_round_trip.h"
 #include "wire_client.h"
 
@@ -26,6 +28,13 @@ using kmx::server::wire::words;
 double gSocketNs = 0;
 double gNvReadNs = 0;
 
+// The server under test: the one built with this benchmark, or the program
+// KMX_BENCH_SERVER names (another build, to compare two servers in turn).
+const char* serverProgram() {
+  const char* other = std::getenv("KMX_BENCH_SERVER");
+  return other != nullptr && other[0] != '\0' ? other : KMXSERVER_PATH;
+}
+
 // A simulator on a private port and a client whose link is up.
 struct Rig {
   explicit Rig(bool paced) {
@@ -34,7 +43,7 @@ struct Rig {
     options.pacing = paced;
     sim = std::make_unique<kmx::sim::UtSimulator>(options);
     if (!sim->start()) return;
-    client = std::make_unique<WireClient>("BENCH", KMXSERVER_PATH, 115200);
+    client = std::make_unique<WireClient>("BENCH", serverProgram(), 115200);
     if (!client->connected() || client->openConnection(10, 0) != 1) {
       client.reset();
       return;
@@ -90,6 +99,17 @@ double processCpuSeconds(pid_t pid) {
 }
 
 double gServerCpuShare = -1;
+double gServerCpuUsPerCommand = -1;
+kmx::bench::RelayFloor gFloor;
+
+// An NV read and its answer are about a dozen bytes each on the line.
+constexpr std::size_t kNvReadFrameBytes = 12;
+
+void BM_RelayFloorAtPaced115200(benchmark::State& state) {
+  gFloor = kmx::bench::relayFloor(state, kNvReadFrameBytes, 115200);
+  state.counters["relay_cpu_us_per_command"] = gFloor.cpuUsPerCommand;
+  state.counters["commands_per_s"] = gFloor.commandsPerSecond;
+}
 
 void BM_ServerCpuAtPaced115200(benchmark::State& state) {
   Rig rig(true);
@@ -109,12 +129,15 @@ void BM_ServerCpuAtPaced115200(benchmark::State& state) {
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = processCpuSeconds(server) - cpuStart;
   gServerCpuShare = cpu / wall;
+  if (state.iterations() > 0) gServerCpuUsPerCommand = cpu * 1e6 / static_cast<double>(state.iterations());
   state.counters["server_cpu_per_wall_s"] = cpu / wall;
+  state.counters["server_cpu_us_per_command"] = gServerCpuUsPerCommand;
   state.counters["commands_per_s"] = static_cast<double>(state.iterations()) / wall;
 }
 
 BENCHMARK(BM_SocketRoundTrip)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_NvReadThroughServer)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_RelayFloorAtPaced115200)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_ServerCpuAtPaced115200)->UseRealTime()->MinTime(3.0);
 
 }  // namespace
@@ -135,6 +158,12 @@ int main(int argc, char** argv) {
   if (gServerCpuShare >= 0) {
     std::printf("ratio: server CPU time to wall time at a paced 115200 bit/s, %.4f (target <= 0.01)\n",
                 gServerCpuShare);
+  }
+  if (gServerCpuUsPerCommand > 0 && gFloor.cpuUsPerCommand > 0) {
+    std::printf(
+        "ratio: server CPU per paced command %.1f us to a bare relay's %.1f us (%.4f of a core at its rate), %.2f\n",
+        gServerCpuUsPerCommand, gFloor.cpuUsPerCommand, gFloor.cpuUsPerCommand * gFloor.commandsPerSecond / 1e6,
+        gServerCpuUsPerCommand / gFloor.cpuUsPerCommand);
   }
   return 0;
 }

@@ -162,6 +162,9 @@ void Server::loop() {
   // Without a write event, waiting output is tried again this often.
   constexpr int64_t kOutputRetryUs = 10'000;
   PortOutput& output = link_->output();
+  // A paced answer is read when it can be complete: a wake-up later than
+  // that is latency added to every command.
+  wakeOnTime();
   while (clientCount_ > 0) {
     fds.clear();
     const int64_t nowMs = monotonicMs();

@@ -29,6 +29,11 @@ int waitForReady(std::span<const int> fds, std::span<uint8_t> ready, int32_t tim
 // whose next deadline is closer than a millisecond can say.
 int waitForReadyUs(std::span<const int> fds, std::span<uint8_t> ready, int64_t timeoutUs);
 
+// Makes the calling thread's timed waits end when asked, not up to the
+// kernel's default timer slack (50 us) later: for a loop whose deadlines are
+// the arrival times of bytes on a line.
+void wakeOnTime();
+
 // Milliseconds on CLOCK_MONOTONIC.
 int64_t monotonicMs();
 // Microseconds on CLOCK_MONOTONIC.
