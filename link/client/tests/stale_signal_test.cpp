@@ -1,6 +1,8 @@
 // A mailbox event signalled while its queue is empty (a byte written to its
-// FIFO, or a sender killed between setting the event and linking its message
-// in) wakes the server once; it must not keep its loop busy.
+// FIFO, a process killed with the event set and the mutex held, or a sender
+// whose signal came after its message was taken) wakes the server once; it
+// must not keep its loop busy. And a message queued without its signal (its
+// sender died between the two) is still served.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -111,6 +113,35 @@ TEST_F(StaleSignal, ASenderKilledBetweenSignalAndLinkDoesNotMakeTheServerSpin) {
     sender.wait();
   }
   expectServerIdleAndServing(connection);
+}
+
+// A connecting client that died after queueing its request but before
+// setting the event: the request waits unannounced, and the requests queued
+// behind it set no event either. The server still takes them.
+TEST_F(StaleSignal, AConnectionRequestQueuedWithoutItsSignalIsStillServed) {
+  ASSERT_NE(connectUp(), nullptr);
+  const pid_t serverPid = server();
+  ASSERT_GT(serverPid, 0);
+  const std::string channel = connectionChannelName("UT1");
+
+  ASSERT_EQ(kill(serverPid, SIGSTOP), 0);
+  void* ipc = IPC_open(channel.c_str(), 1000);
+  void* mbox = ipc != nullptr ? IPC_open_mailbox("ConnMbox", IPC_MODE_SEND, ipc) : nullptr;
+  const uint8_t notARequest[4] = {1, 0, 0, 0};  // a kind the server passes over
+  const bool sent = mbox != nullptr && IPC_send(notARequest, sizeof notARequest, 1, &mbox, ipc) == 1;
+  // Take the signal away again, as if the sender had died before it.
+  const int event = open(runtimeObjectPath(channel + "ConnMbox", ".evt").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  char signal = 0;
+  const bool unsignalled = event >= 0 && read(event, &signal, 1) == 1;
+  if (event >= 0) close(event);
+  if (ipc != nullptr) IPC_close(ipc);
+  ASSERT_EQ(kill(serverPid, SIGCONT), 0);
+  ASSERT_TRUE(sent);
+  ASSERT_TRUE(unsignalled);
+
+  ASSERT_TRUE(eventually([&] { return queuedMessages(channel, "ConnMbox") == 0; }, 3000))
+      << "the unannounced request was not taken";
+  EXPECT_NE(connect(), nullptr) << "a client that connects behind it is taken in";
 }
 
 }  // namespace

@@ -22,12 +22,6 @@ NamedMutex* mutexHeldUntilExit = nullptr;
 // How long a connection mailbox that could not be read is left alone.
 constexpr int kConnectionRestMs = 1000;
 
-bool readable(int fd) {
-  if (fd < 0) return false;
-  const int fds[1] = {fd};
-  return waitForAny(fds, 0) == 0;
-}
-
 }  // namespace
 
 Server::Server(std::string device) : device_(std::move(device)) {
@@ -91,10 +85,14 @@ void Server::refuseQueuedRequests() {
   serveQueuedRequests(true);
 }
 
+// Serves requests until the queue is empty (with `refuse`) or one is
+// accepted. The receive looks at the queue itself, not only at its event: a
+// client that died after queueing its request but before setting the event
+// leaves a request that no event announces, and the requests queued behind
+// it would set none either.
 bool Server::serveQueuedRequests(bool refuse) {
-  int fd = connectionChannel_->WaitHandle(kConnMbox);
   bool accepted = false;
-  while (readable(fd)) {
+  for (;;) {
     Request served = serveConnectionRequest(refuse);
     if (served == Request::None) break;
     if (served == Request::Accepted) {
@@ -250,8 +248,11 @@ void Server::closeCommand(ClientEntry& client) {
   client.busy = client.replyStatus(msg::kStatusOk) ? Busy::Closing : Busy::Idle;
 }
 
+// The connection mailbox is also looked at here, for a request whose sender
+// died before it could set the event (see serveQueuedRequests).
 void Server::watchdog() {
   checkClients();
+  if (connectionRestUntilMs_ <= monotonicMs()) serveQueuedRequests(false);
   timers_.start(kWatchdogMs, [this] { watchdog(); });
 }
 
