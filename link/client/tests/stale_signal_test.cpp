@@ -1,8 +1,7 @@
 // A mailbox event signalled while its queue is empty (a byte written to its
-// FIFO, a process killed with the event set and the mutex held, or a sender
-// whose signal came after its message was taken) wakes the server once; it
-// must not keep its loop busy. And a message queued without its signal (its
-// sender died between the two) is still served.
+// FIFO, or a sender killed between setting the event and linking its message
+// in) wakes the server once; it must not keep its loop busy. And a request
+// whose signal was taken away is still served.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -115,9 +114,9 @@ TEST_F(StaleSignal, ASenderKilledBetweenSignalAndLinkDoesNotMakeTheServerSpin) {
   expectServerIdleAndServing(connection);
 }
 
-// A connecting client that died after queueing its request but before
-// setting the event: the request waits unannounced, and the requests queued
-// behind it set no event either. The server still takes them.
+// Another process reads the connection mailbox's event FIFO empty while a
+// request waits: the request is announced by no event, and the requests
+// queued behind it set none either. The server still takes them.
 TEST_F(StaleSignal, AConnectionRequestQueuedWithoutItsSignalIsStillServed) {
   ASSERT_NE(connectUp(), nullptr);
   const pid_t serverPid = server();
@@ -129,7 +128,7 @@ TEST_F(StaleSignal, AConnectionRequestQueuedWithoutItsSignalIsStillServed) {
   void* mbox = ipc != nullptr ? IPC_open_mailbox("ConnMbox", IPC_MODE_SEND, ipc) : nullptr;
   const uint8_t notARequest[4] = {1, 0, 0, 0};  // a kind the server passes over
   const bool sent = mbox != nullptr && IPC_send(notARequest, sizeof notARequest, 1, &mbox, ipc) == 1;
-  // Take the signal away again, as if the sender had died before it.
+  // Take the signal away again.
   const int event = open(runtimeObjectPath(channel + "ConnMbox", ".evt").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   char signal = 0;
   const bool unsignalled = event >= 0 && read(event, &signal, 1) == 1;

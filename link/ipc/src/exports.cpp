@@ -11,10 +11,8 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "block.h"
 #include "errors.h"
@@ -74,56 +72,23 @@ uint32_t receiveInto(Sink& sink, bool take, int32_t timeout, uint32_t n, void* c
   return lock.release(error);
 }
 
-// Sets the events of the mailboxes at `indices`, after the mutex is
-// released. Under the registry's lock, so that another thread of this
-// process cannot close a mailbox handle under the write; a handle closed
-// meanwhile is passed over. Returns 0 or the first failure.
-uint32_t signalMailboxes(std::span<const uint32_t> indices, void* const* mboxes) {
-  if (indices.empty()) return 0;
-  Registry& registry = Registry::instance();
-  auto guard = registry.lock();
-  uint32_t error = 0;
-  for (uint32_t index : indices) {
-    MailboxHandle* mbox = registry.findMailbox(mboxes[index]);
-    if (mbox != nullptr && !signalEvent(*mbox) && error == 0) error = compose(IPC_ERR_EVENT_SET);
-  }
-  return error;
-}
-
 // Common part of the two sends: pieces already checked, `total` their sum.
-// Every mailbox that got a copy into an empty queue is signalled, also when
-// a later one failed.
 uint32_t sendPieces(const KMXBuffer* pieces, uint32_t pieceCount, uint64_t total, uint32_t n,
                     void* const* mboxes, void* ipcHandle) {
   IpcHandle* ipc = nullptr;
   if (uint32_t error = checkHandles(ipcHandle, n, mboxes, IPC_MODE_SEND, &ipc)) return error;
-  constexpr uint32_t kOnStack = 16;
-  uint32_t onStack[kOnStack];
-  std::vector<uint32_t> onHeap;
-  uint32_t* toSignal = onStack;
-  if (n > kOnStack) {
-    onHeap.resize(n);
-    toSignal = onHeap.data();
-  }
-  uint32_t signalCount = 0;
+  BlockLock lock(*ipc);
+  if (lock.error() != 0) return lock.error();
   uint32_t error = 0;
-  {
-    BlockLock lock(*ipc);
-    if (lock.error() != 0) return lock.error();
-    if (total > ipc->block.maxMessageSize()) {
-      error = compose(IPC_ERR_INVALID_ARGUMENT);
-    } else {
-      for (uint32_t i = 0; i < n && error == 0; ++i) {
-        bool signal = false;
-        error = enqueue(ipc->block, mailboxAt(mboxes, i), pieces, pieceCount,
-                        static_cast<uint32_t>(total), &signal);
-        if (signal) toSignal[signalCount++] = i;
-      }
+  if (total > ipc->block.maxMessageSize()) {
+    error = compose(IPC_ERR_INVALID_ARGUMENT);
+  } else {
+    for (uint32_t i = 0; i < n && error == 0; ++i) {
+      error = enqueue(ipc->block, mailboxAt(mboxes, i), pieces, pieceCount,
+                      static_cast<uint32_t>(total));
     }
-    error = lock.release(error);
   }
-  const uint32_t signalError = signalMailboxes({toSignal, signalCount}, mboxes);
-  return error != 0 ? error : signalError;
+  return lock.release(error);
 }
 
 // Releases a slot taken for a handle that could not be handed out.

@@ -8,11 +8,13 @@
 #include "kmx/platform/last_error.h"
 
 namespace kmx::ipc {
-// The event is a FIFO that is signalled while it holds a byte. It is set only
-// when the queue went from empty to non-empty, when it is clear, so one write
-// of one byte does it: the emptiness check that NamedEvent::set() makes first
-// would cost a second system call on the hot path. A full FIFO (EAGAIN) is
-// signalled already.
+namespace {
+
+// Sets a mailbox's event, which is a FIFO that is signalled while it holds a
+// byte. This is called only when the queue goes from empty to non-empty, when
+// the event is clear, so one write of one byte does it: the emptiness check
+// that NamedEvent::set() makes first would cost a second system call on the
+// hot path. A full FIFO (EAGAIN) is signalled already.
 bool signalEvent(const MailboxHandle& mbox) {
   const char byte = 1;
   for (;;) {
@@ -23,6 +25,8 @@ bool signalEvent(const MailboxHandle& mbox) {
     return false;
   }
 }
+
+}  // namespace
 
 // Drops one reference to a slot; the last one unlinks it from the in-use
 // list, gives back its queued descriptors and puts it on the free list.
@@ -69,10 +73,12 @@ uint32_t releaseSlot(Block& b, uint32_t slot) {
   return result;
 }
 
-// Queues one copy of the message; the caller sets the event afterwards.
+// Queues one copy of the message gathered from `pieces` (total bytes, at most
+// S) in the mailbox. Everything is checked before anything is changed, and
+// the event is set (when the queue was empty) before the message is linked,
+// so a failure leaves the mailbox as it was.
 uint32_t enqueue(Block& b, MailboxHandle& mbox, const KMXBuffer* pieces, uint32_t pieceCount,
-                 uint32_t total, bool* signal) {
-  *signal = false;
+                 uint32_t total) {
   const uint32_t slot = mbox.slot;
   const uint32_t queued = b.load(slot + kSlotQueued);
   if (queued >= b.load(slot + kSlotCapacity)) return compose(IPC_ERR_MAILBOX_FULL);
@@ -87,6 +93,8 @@ uint32_t enqueue(Block& b, MailboxHandle& mbox, const KMXBuffer* pieces, uint32_
     last = b.load(slot + kSlotLast);
     if (!b.isDescriptor(last)) return compose(IPC_ERR_CORRUPT);
   }
+  if (queued == 0 && !signalEvent(mbox)) return compose(IPC_ERR_EVENT_SET);
+
   b.store(kHdrFreeDescriptors, b.load(descriptor + kDescNext));
   uint8_t* out = b.base() + area;
   for (uint32_t i = 0; i < pieceCount; ++i) {
@@ -103,10 +111,14 @@ uint32_t enqueue(Block& b, MailboxHandle& mbox, const KMXBuffer* pieces, uint32_
   }
   b.store(slot + kSlotLast, descriptor);
   b.store(slot + kSlotQueued, queued + 1);
-  *signal = queued == 0;
   return 0;
 }
 
+// The event of an empty mailbox is signalled: a sender died between setting
+// it and linking its message in, or someone wrote to the event. Left alone,
+// every waiter would wake for it again at once, so the caller (holding the
+// mutex, so that no sender is between the two steps) clears it and reports
+// the empty queue.
 uint32_t clearStaleSignal(MailboxHandle& mbox) {
   if (!mbox.event->reset()) return compose(IPC_ERR_EVENT_RESET);
   return compose(IPC_ERR_EMPTY);

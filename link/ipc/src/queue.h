@@ -17,23 +17,17 @@ namespace kmx::ipc {
 uint32_t releaseSlot(Block& b, uint32_t slot);
 
 // Queues one copy of the message gathered from `pieces` (total bytes, at most
-// S) in the mailbox. Everything is checked before anything is changed, so a
-// failure leaves the mailbox as it was. *signal tells whether the queue was
-// empty: then the caller sets the event with signalEvent() once it has
-// released the mutex. Set under the mutex, the event would wake the receiver
-// (pipe wake-ups move it onto the sender's processor) only to have it sleep
-// again on the mutex the sender still holds, and be woken a second time by
-// the unlock.
+// S) in the mailbox. Everything is checked before anything is changed, and
+// the event is set (when the queue was empty) before the message is linked,
+// so a failure leaves the mailbox as it was.
 uint32_t enqueue(Block& b, MailboxHandle& mbox, const KMXBuffer* pieces, uint32_t pieceCount,
-                 uint32_t total, bool* signal);
+                 uint32_t total);
 
-// Sets a mailbox's event; false (last-error set) on failure.
-bool signalEvent(const MailboxHandle& mbox);
-
-// The event of an empty mailbox is signalled: a receiver took the message
-// before its sender set the event, or someone wrote to the event. Left
-// alone, every waiter would wake for it again at once, so the caller
-// (holding the mutex) clears it and reports the empty queue.
+// The event of an empty mailbox is signalled: a sender died between setting
+// it and linking its message in, or someone wrote to the event. Left alone,
+// every waiter would wake for it again at once, so the caller (holding the
+// mutex, so that no sender is between the two steps) clears it and reports
+// the empty queue.
 uint32_t clearStaleSignal(MailboxHandle& mbox);
 
 // Hands the oldest message of the mailbox to `sink`. sink.check(length)

@@ -87,9 +87,8 @@ void Server::refuseQueuedRequests() {
 
 // Serves requests until the queue is empty (with `refuse`) or one is
 // accepted. The receive looks at the queue itself, not only at its event: a
-// client that died after queueing its request but before setting the event
-// leaves a request that no event announces, and the requests queued behind
-// it would set none either.
+// request whose signal another process took by reading the event's FIFO is
+// announced by no event, and the requests queued behind it set none either.
 bool Server::serveQueuedRequests(bool refuse) {
   bool accepted = false;
   for (;;) {
@@ -248,8 +247,8 @@ void Server::closeCommand(ClientEntry& client) {
   client.busy = client.replyStatus(msg::kStatusOk) ? Busy::Closing : Busy::Idle;
 }
 
-// The connection mailbox is also looked at here, for a request whose sender
-// died before it could set the event (see serveQueuedRequests).
+// The connection mailbox is also looked at here, for requests that no event
+// announces (see serveQueuedRequests).
 void Server::watchdog() {
   checkClients();
   if (connectionRestUntilMs_ <= monotonicMs()) serveQueuedRequests(false);
