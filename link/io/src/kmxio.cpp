@@ -75,6 +75,20 @@ int result(bool ok) {
   return ok ? 1 : 0;
 }
 
+// The checks both reads make before `read(port, length)` runs: *length is 0
+// on every failure, an unknown handle is EBADF, a missing length EINVAL.
+template <class Read>
+const uint8_t* checkedRead(void* handle, uint32_t* length, Read read) {
+  if (length != nullptr) *length = 0;
+  auto port = portOf(handle);
+  if (!port) return nullptr;
+  if (length == nullptr) {
+    failWith(EINVAL);
+    return nullptr;
+  }
+  return read(*port, length);
+}
+
 }  // namespace
 }  // namespace kmx::io
 
@@ -129,14 +143,8 @@ int KMXIOWriteData(void* handle, const void* data, uint32_t length) {
 }
 
 const uint8_t* KMXIOReadData(void* handle, uint32_t* length) {
-  if (length != nullptr) *length = 0;
-  auto port = portOf(handle);
-  if (!port) return nullptr;
-  if (length == nullptr) {
-    kmx::io::failWith(EINVAL);
-    return nullptr;
-  }
-  return port->read(length);
+  return kmx::io::checkedRead(handle, length,
+                              [](kmx::io::SerialDevice& port, uint32_t* got) { return port.read(got); });
 }
 
 int KMXIOGetReadEventHandle(void* handle) {
@@ -205,14 +213,8 @@ int kmxio_write_event(void* handle) {
 }
 
 const uint8_t* kmxio_read_available(void* handle, uint32_t* length) {
-  if (length != nullptr) *length = 0;
-  auto port = portOf(handle);
-  if (!port) return nullptr;
-  if (length == nullptr) {
-    kmx::io::failWith(EINVAL);
-    return nullptr;
-  }
-  return port->readAvailable(length);
+  return kmx::io::checkedRead(handle, length,
+                              [](kmx::io::SerialDevice& port, uint32_t* got) { return port.readAvailable(got); });
 }
 
 }  // extern "C"
