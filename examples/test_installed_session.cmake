@@ -3,13 +3,7 @@
 # starts a simulated UT, its own bus and the installed script server, which
 # creates the installed COM objects. Run by CTest with -DBUILD_DIR and
 # -DWORK_DIR.
-file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix}
-  RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "install failed")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/scratch_install.cmake)
 file(MAKE_DIRECTORY ${WORK_DIR}/runtime ${WORK_DIR}/data)
 execute_process(
   COMMAND env -u DBUS_SESSION_BUS_ADDRESS -u KMX_RUNTIME_DIR -u KMX_PORT_DIR

@@ -3,13 +3,7 @@
 # package. Run by CTest with -DBUILD_DIR, -DSOURCE_DIR, -DWORK_DIR, -DCC and
 # -DEXTRA_FLAGS (the sanitizer flags of this build, which the installed
 # libraries need in their users too).
-file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix}
-  RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "install failed")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/scratch_install.cmake)
 
 # pkg-config
 set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
