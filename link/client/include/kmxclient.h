@@ -280,7 +280,10 @@ KMXCLIENT_API const char* KMXGetErrorDesc(uint16_t code);
 /* 27. After error 29: copies at most *length - 1 characters of the UT's
  * error text and a NUL into `buffer`, sets *length to the text's full length
  * including its NUL, and returns the UT's error code (35 for a code of 35 or
- * more). Returns 36 with *length 0 when the thread has no error record. */
+ * more). Returns 36 with *length 0 when the thread has no error record.
+ * After error 44 from KMXCreateConnection (a port that does not exist or may
+ * not be opened) the text names the port, the reason and the remedy, and the
+ * code is 0. */
 KMXCLIENT_API int16_t KMXGetLastUTErrorInfo(char* buffer, uint16_t* length);
 /* 28. The UT's memory pool information, KMX_MEM_POOLS_INFO_SIZE bytes. */
 KMXCLIENT_API int KMXGetMemPoolsInfo(void* connection, uint8_t* info);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -12,10 +13,12 @@
 #include "api_support.h"
 #include "kmx/platform/last_error.h"
 #include "kmx/platform/named_mutex.h"
+#include "kmx/io/port_name.h"
 #include "kmx/platform/runtime_dir.h"
 #include "kmx/proto/byte_order.h"
 #include "kmx_channels.h"
 #include "kmx_messages.h"
+#include "kmx_port_claim.h"
 #include "listener.h"
 #include "registrations.h"
 #include "server_start.h"
@@ -31,10 +34,10 @@ constexpr int32_t kNewConnectionWaitMs = 5000;
 constexpr uint32_t kMaxClientId = 999;
 
 // Step one of a connection: the client channel under the lowest free id.
-std::unique_ptr<KMXIpc> createClientChannel(const std::string& device, uint32_t* clientId) {
+std::unique_ptr<KMXIpc> createClientChannel(const std::string& key, uint32_t* clientId) {
   auto channel = std::make_unique<KMXIpc>(nullptr, kClientChannelClient);
   for (uint32_t id = 0; id <= kMaxClientId; ++id) {
-    if (channel->SetName(clientChannelName(device, id).c_str()) && channel->Create()) {
+    if (channel->SetName(clientChannelName(key, id).c_str()) && channel->Create()) {
       *clientId = id;
       return channel;
     }
@@ -42,8 +45,48 @@ std::unique_ptr<KMXIpc> createClientChannel(const std::string& device, uint32_t*
   return nullptr;
 }
 
+// The server a connection goes to. A bare name whose server runs is joined
+// by that name, without looking at the device (its server knows it); any
+// other name is resolved to its device first, and the device's claim names
+// the server that has it under whatever name it was given.
+struct Target {
+  std::string key;         // names the server's IPC objects
+  std::string serverName;  // what a server this client starts is given
+  std::string identity;    // the device, for its claim; empty when joined by name
+};
+
+// A port that does not exist or may not be opened is said at once, as the
+// driver's error, with the reason and the remedy in the error's text.
+uint16_t errorOfPort(int error) {
+  return error == EINVAL || error == ENAMETOOLONG ? KMX_ERR_INVALID_ARGUMENTS : KMX_ERR_PORT_NOT_OPENED;
+}
+
+// Looked at without opening it: an opener would hold the channel for a
+// moment, and a server that ends meanwhile would leave it to this probe,
+// which a client starting the next server would then find in its way.
+bool connectionChannelExists(const std::string& key) {
+  return identifyFile(runtimeObjectPath(connectionChannelName(key), ".shm")).known;
+}
+
+std::optional<Target> chooseTarget(const std::string& name) {
+  if (const auto key = io::bareKey(name); key && connectionChannelExists(*key)) return Target{*key, name, {}};
+  const auto device = io::locatePort(name);
+  if (!device) {
+    const int error = errno;
+    setPortError(errorOfPort(error), io::describePortError(name, error));
+    return std::nullopt;
+  }
+  Target target{device->key, device->serverName, device->identity};
+  if (const auto claim = PortClaim::read(device->identity)) {
+    target.key = claim->key;
+    target.serverName = claim->serverName;
+  }
+  return target;
+}
+
 struct Request {
   std::unique_ptr<KMXIpc> connectionChannel;  // kept while a started server must find it
+  PortClaim claim;  // the device claimed for a started server, kept until it answers
   bool serverNeeded = false;
   FileIdentity channelFile;  // the connection channel joined, for the liveness check
 };
@@ -56,12 +99,15 @@ constexpr auto kFullMailboxDeadline = std::chrono::seconds(5);
 constexpr std::chrono::milliseconds kFirstBackOff{2};
 constexpr std::chrono::milliseconds kLongestBackOff{50};
 
-enum class Offer { Sent, MailboxFull, Failed };
+// Retarget: another client claimed the device under another key meanwhile;
+// the target is chosen again.
+enum class Offer { Sent, MailboxFull, Retarget, Failed };
 
 // One try at queueing the connection request: under the new-connection
-// mutex, create the connection channel (no server runs for the device) or
-// open the existing one, and send the request. Failed: the error is set.
-Offer offerRequest(const std::string& device, const uint8_t* request, Request& out) {
+// mutex, create the connection channel (no server runs for the device) and
+// claim the device for the server to come, or open the existing channel,
+// and send the request. Failed: the error is set.
+Offer offerRequest(const Target& target, const uint8_t* request, Request& out) {
   // Without the mutex (it could not be made, or its wait timed out) the
   // request goes ahead all the same.
   auto mutex = NamedMutex::create(kNewConnectionMutex);
@@ -75,7 +121,7 @@ Offer offerRequest(const std::string& device, const uint8_t* request, Request& o
     mutex.reset();
   };
 
-  const std::string name = connectionChannelName(device);
+  const std::string name = connectionChannelName(target.key);
   auto channel = std::make_unique<KMXIpc>(name.c_str(), kConnectionChannelClient);
   out.serverNeeded = channel->Create();
   if (!out.serverNeeded && !channel->Open()) {
@@ -84,6 +130,17 @@ Offer offerRequest(const std::string& device, const uint8_t* request, Request& o
     return Offer::Failed;
   }
   if (!out.serverNeeded) out.channelFile = identifyFile(runtimeObjectPath(name, ".shm"));
+  if (out.serverNeeded && !target.identity.empty()) {
+    out.claim = PortClaim::hold(target.identity, PortClaimRecord{target.key, target.serverName});
+    if (!out.claim.valid()) {
+      const bool taken = errno == EBUSY;
+      channel.reset();
+      releaseMutex();
+      if (taken) return Offer::Retarget;
+      setError(KMX_ERR_IPC_CREATE);
+      return Offer::Failed;
+    }
+  }
 
   const bool sent = channel->SendMsg(kConnMbox, request, msg::conn_request::kSize);
   const bool full = !sent && (GetLastError() & IPC_ERR_CODE_MASK) == IPC_ERR_MAILBOX_FULL;
@@ -92,17 +149,20 @@ Offer offerRequest(const std::string& device, const uint8_t* request, Request& o
     out.connectionChannel = std::move(channel);
     return Offer::Sent;
   }
+  out.claim.release();
   // A channel this client made has no server yet to empty it: no retry.
   if (full && !out.serverNeeded) return Offer::MailboxFull;
   setError(KMX_ERR_IPC_SEND);
   return Offer::Failed;
 }
 
+enum class Queued { Yes, Retarget, No };
+
 // Queues the connection request. A full mailbox of a running server is
 // tried again, with growing pauses, until the deadline; each try opens the
 // channel afresh, so a server that ended meanwhile (its channel gone) is
-// replaced by one this client starts. Returns false with the error set.
-bool queueRequest(const std::string& device, uint32_t clientId, uint32_t baudRate, Request& out) {
+// replaced by one this client starts. No: the error is set.
+Queued queueRequest(const Target& target, uint32_t clientId, uint32_t baudRate, Request& out) {
   uint8_t request[msg::conn_request::kSize];
   storeLe32(&request[msg::conn_request::kKind], 0);
   storeLe32(&request[msg::conn_request::kClientId], clientId);
@@ -115,14 +175,15 @@ bool queueRequest(const std::string& device, uint32_t clientId, uint32_t baudRat
   // step.
   std::minstd_rand jitter(static_cast<uint32_t>(getpid()) ^ clientId);
   for (;;) {
-    switch (offerRequest(device, request, out)) {
-      case Offer::Sent: return true;
-      case Offer::Failed: return false;
+    switch (offerRequest(target, request, out)) {
+      case Offer::Sent: return Queued::Yes;
+      case Offer::Retarget: return Queued::Retarget;
+      case Offer::Failed: return Queued::No;
       case Offer::MailboxFull: break;
     }
     if (std::chrono::steady_clock::now() + pause > deadline) {
       setError(KMX_ERR_IPC_SEND);
-      return false;
+      return Queued::No;
     }
     std::this_thread::sleep_for(pause + std::chrono::microseconds(jitter() % 1000));
     pause = std::min(pause * 2, kLongestBackOff);
@@ -143,16 +204,29 @@ void* createConnection(const char* driverName, uint32_t baudRate) {
     setError(KMX_ERR_INVALID_ARGUMENTS);
     return nullptr;
   }
-  const std::string device = driverName;
+  // The target is chosen again (a few times) when another client claimed
+  // the device under another name meanwhile.
+  constexpr int kTargetTries = 4;
+  std::optional<Target> target;
+  std::unique_ptr<KMXIpc> channel;
   uint32_t clientId = 0;
-  auto channel = createClientChannel(device, &clientId);
-  if (!channel) {
-    setError(KMX_ERR_IPC_CREATE);
-    return nullptr;
-  }
-
   Request request;
-  if (!queueRequest(device, clientId, baudRate, request)) return nullptr;
+  for (int tries = 0;; ++tries) {
+    target = chooseTarget(driverName);
+    if (!target) return nullptr;
+    channel = createClientChannel(target->key, &clientId);
+    if (!channel) {
+      setError(KMX_ERR_IPC_CREATE);
+      return nullptr;
+    }
+    const Queued queued = queueRequest(*target, clientId, baudRate, request);
+    if (queued == Queued::Yes) break;
+    if (queued == Queued::No) return nullptr;
+    if (tries + 1 == kTargetTries) {
+      setError(KMX_ERR_IPC_CREATE);
+      return nullptr;
+    }
+  }
 
   // Who can answer: a server this client starts is watched by its process;
   // a server that was already there is not known by its process yet, so
@@ -164,7 +238,8 @@ void* createConnection(const char* driverName, uint32_t baudRate) {
   ProcessWatch started;
   if (request.serverNeeded) {
     const std::string program = findServerProgram();
-    const pid_t pid = program.empty() ? -1 : startDetached(program, {device}, serverLogPath(device));
+    const pid_t pid =
+        program.empty() ? -1 : startDetached(program, {target->serverName}, serverLogPath(target->key));
     if (pid < 0) {
       setError(KMX_ERR_CREATE_PROCESS);
       return nullptr;
@@ -191,6 +266,7 @@ void* createConnection(const char* driverName, uint32_t baudRate) {
     return nullptr;
   }
   request.connectionChannel.reset();
+  request.claim.release();
   // The status decides, whatever the first word says: a server that sent
   // status 0 has taken the client in. A reply too short to hold a status is
   // a start-up failure of unknown reason.

@@ -90,6 +90,7 @@ void setError(uint16_t code) { store(code, 0, std::nullopt); }
 void setUtError(int16_t utCode, std::optional<std::string> text) {
   store(KMX_ERR_UT_ERROR, utCode, std::move(text));
 }
+void setPortError(uint16_t code, std::string text) { store(code, 0, std::move(text)); }
 uint16_t currentError() { return tError.code; }
 
 SavedError saveError() { return SavedError{tError.code, tError.utCode, tError.text}; }

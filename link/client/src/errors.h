@@ -15,6 +15,9 @@ void clearError();
 void setError(uint16_t code);
 // Error 29 with the UT's error code and text (nullopt: no text).
 void setUtError(int16_t utCode, std::optional<std::string> text);
+// An error with a text that says more than the code's own: which port and
+// why, for error 44 (KMXGetLastUTErrorInfo gives it).
+void setPortError(uint16_t code, std::string text);
 uint16_t currentError();
 
 // The whole record, for a step that must not replace the error it follows

@@ -208,6 +208,8 @@ TEST_F(ClientConnections, AServerOnPathThatEndsWithoutAnsweringFailsTheConnectio
     script << "#!/bin/sh\necho \"stand-in for $1\"\nexit 3\n";
   }
   ASSERT_EQ(chmod((bin + "/kmxserver").c_str(), 0700), 0);
+  // A port that exists, so that a server is started for it.
+  ASSERT_EQ(symlink("/dev/null", (sandbox.portDir() + "/UT7").c_str()), 0);
   const std::string path = std::getenv("PATH");
   setenv("PATH", (bin + ":" + path).c_str(), 1);
   void* connection = KMXCreateConnection("UT7", 9600);

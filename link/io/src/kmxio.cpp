@@ -16,7 +16,7 @@
 #include "baud_rate.h"
 #include "com_port.h"
 #include "kmx/platform/last_error.h"
-#include "port_name.h"
+#include "kmx/io/port_name.h"
 #include "simulator_port.h"
 
 namespace kmx::io {

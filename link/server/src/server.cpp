@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "kmx/io/port_name.h"
 #include "kmx/platform/last_error.h"
 #include "kmx/platform/wait.h"
 #include "kmx/proto/byte_order.h"
@@ -16,8 +17,10 @@ namespace {
 
 constexpr const char kNewConnectionMutex[] = "KMX_NEW_CONNECTION_MUTEX";
 // The new-connection mutex after the end of Server::run(): locked and mapped
-// until the process ends, and reachable, so that it is no leak.
-NamedMutex* mutexHeldUntilExit = nullptr;
+// until the process ends, and reachable, so that it is no leak. Volatile:
+// a pointer that is only ever stored could be optimised away, and the mutex
+// with it would look leaked at exit.
+NamedMutex* volatile mutexHeldUntilExit = nullptr;
 
 // How long a connection mailbox that could not be read is left alone.
 constexpr int kConnectionRestMs = 1000;
@@ -55,6 +58,7 @@ int Server::run() {
   timers_.stopTicking();
   if (connectionChannel_) connectionChannel_->Close();
   link_->closePort();
+  claim_.release();
   // The new-connection mutex stays held until the process ends: a client
   // that took it earlier could start a second server while this one still
   // has the port. It stays mapped too, so that the process's end marks it
@@ -66,10 +70,17 @@ int Server::run() {
 bool Server::startUp() {
   newConnectionMutex_ = NamedMutex::create(kNewConnectionMutex);
   bool ticking = timers_.startTicking();
-  bool portOpen = link_->openPort(device_);
+  // The port's key names its channels; its claim keeps a second server off
+  // the line. A port that cannot be found is still answered, under its
+  // name's key, as a port that failed.
+  const auto port = io::locatePort(device_);
+  key_ = port ? port->key : io::bareKey(device_).value_or(std::string());
+  if (port) claim_ = PortClaim::hold(port->identity, PortClaimRecord{key_, device_});
+  bool portOpen = claim_.valid() && link_->openPort(device_);
+  if (key_.empty()) return false;
   // The connection channel is a client's too: its mutex is waited for no
   // longer than a client channel's.
-  connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(device_).c_str(), kConnectionChannelServer,
+  connectionChannel_ = std::make_unique<KMXIpc>(connectionChannelName(key_).c_str(), kConnectionChannelServer,
                                                 ClientEntry::kLockTimeoutMs);
   bool channelOpen = connectionChannel_->Open();
   connectionChannelTried_ = true;
@@ -123,7 +134,7 @@ Server::Request Server::serveConnectionRequest(bool refuse) {
   const uint32_t baudRate = proto::loadLe32(&request[msg::conn_request::kBaudRate]);
   const auto pid = static_cast<pid_t>(proto::loadLe32(&request[msg::conn_request::kProcessId]));
 
-  auto channel = std::make_unique<KMXIpc>(clientChannelName(device_, clientId).c_str(), kClientChannelServer,
+  auto channel = std::make_unique<KMXIpc>(clientChannelName(key_, clientId).c_str(), kClientChannelServer,
                                           ClientEntry::kLockTimeoutMs);
   if (!channel->Open()) return Request::Answered;
 

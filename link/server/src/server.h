@@ -17,6 +17,7 @@
 #include "log_loss_table.h"
 #include "timer_queue.h"
 #include "ut_link.h"
+#include "kmx_port_claim.h"
 #include "xmodem_session.h"
 
 namespace kmx::server {
@@ -59,7 +60,9 @@ class Server {
   // true once one was accepted.
   bool serveQueuedRequests(bool refuse);
 
-  std::string device_;
+  std::string device_;  // the port as the server was told it
+  std::string key_;     // names the port's channels (see kmx/io/port_name.h)
+  PortClaim claim_;     // the device, held while the server has it
   std::unique_ptr<NamedMutex> newConnectionMutex_;
   TimerQueue timers_;
   LogLossTable losses_;
