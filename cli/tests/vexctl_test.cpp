@@ -252,6 +252,28 @@ TEST_F(Vexctl, BadUsageIsTwoAndUtFailuresAreOneWithTheText) {
   EXPECT_NE(missing.err.find("absent.vex"), std::string::npos);
 }
 
+// A port by its path or by a long link to it (as /dev/serial/by-id names
+// USB adapters), and a port that is not there, said by its name.
+TEST_F(Vexctl, PortsByPathAndByLinkAndAMissingPortAtOnce) {
+  kmx::sim::SimulatorOptions options;
+  options.portName = "PTY1";
+  options.pty = true;
+  kmx::sim::UtSimulator pty(options);
+  ASSERT_TRUE(pty.start()) << pty.lastError();
+  const std::string device = std::filesystem::canonical(pty.portPath());
+  const std::string link = file("usb-UT_Simulator_0001-if00-port0");
+  ASSERT_EQ(::symlink(device.c_str(), link.c_str()), 0);
+  for (const std::string& port : {device, link}) {
+    const Outcome run = vexctl({"--port", port, "--json", "get", "ESN"});
+    EXPECT_EQ(run.status, 0) << port << ": " << run.err;
+    EXPECT_EQ(JsonReader::parse(run.out)["value"].text.rfind("0x", 0), 0u) << run.out;
+  }
+
+  const Outcome missing = vexctl({"--port", "ttyNOPE", "info"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("ttyNOPE: no such serial port"), std::string::npos) << missing.err;
+}
+
 // On a terminal the server's progress reports draw a bar per step; on a
 // file nothing of it appears.
 TEST_F(Vexctl, ProgressBarsOnATerminalFromTheServersReports) {

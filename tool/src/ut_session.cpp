@@ -87,9 +87,7 @@ ConnectResult Session::connect(const ConnectRequest& request, const std::atomic<
 
   HRESULT hr = vx::com::CreateInstance(CLSID_VexConnection, &connection_);
   if (FAILED(hr)) return fail(ConnectOutcome::CreateFailed, hr);
-  // The port name field holds at most 19 characters and the NUL.
-  const std::string name = request.port.substr(0, kVexPortNameSize - 1);
-  hr = connection_->SetComPortName(name.c_str());
+  hr = connection_->SetComPortName(request.port.c_str());
   if (FAILED(hr)) return fail(ConnectOutcome::PortNameFailed, hr);
   connection_->SetMessagesEnabled(0);
   hr = connection_->SetTimeout(static_cast<UINT>(request.timeoutSeconds));

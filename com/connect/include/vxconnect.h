@@ -72,8 +72,11 @@ inline constexpr HRESULT VEX_E_OTHER_MODEL = vx::com::detail::hr(0x80040328u);
 inline constexpr HRESULT VEX_E_CREATE_CONNECTION = vx::com::detail::hr(0x8004032Cu);
 inline constexpr HRESULT VEX_E_NV_DATABASE = vx::com::detail::hr(0x8004032Du);
 
-// The size of the port name field that the extension methods copy.
+// The size of the port name field that GetComPortName copies.
 inline constexpr unsigned kVexPortNameSize = 20;
+// The longest port name SetComPortName takes, its NUL included: a path such
+// as /dev/serial/by-id/usb-..., not only a short device name.
+inline constexpr unsigned kVexPortPathSize = 4096;
 
 // --- interfaces ---------------------------------------------------------------------
 
@@ -113,10 +116,12 @@ struct IVexConnection : IUnknown {
 // serial driver resolves ("COM1", "ttyUSB0", "UT1"), and the messages flag.
 struct IVexConnectionExt : IVexConnection {
   VX_COM_INTERFACE(IVexConnectionExt, IVexConnection, "{8709E85A-F601-11D3-8871-00805F9B5A6C}")
-  // Copies the kVexPortNameSize-byte port name field (NUL-terminated).
+  // Copies the kVexPortNameSize-byte port name field (NUL-terminated): the
+  // name, cut to fit when it is a longer path.
   virtual HRESULT GetComPortName(char* name) = 0;
-  // Takes a NUL-terminated name of fewer than kVexPortNameSize bytes, read
-  // no further than its terminator; a longer one is E_INVALIDARG.
+  // Takes a NUL-terminated name (or path) of fewer than kVexPortPathSize
+  // bytes, read no further than its terminator; a longer one is
+  // E_INVALIDARG.
   virtual HRESULT SetComPortName(const char* name) = 0;
   // Whether the NV database load reports its failures (on standard error).
   virtual HRESULT SetMessagesEnabled(UINT enabled) = 0;

@@ -49,8 +49,11 @@ TEST_F(ConnectionTest, PortSpeedAndTimeoutSettings) {
   ASSERT_EQ(connection->GetComPortName(name), S_OK);
   EXPECT_STREQ(name, "COM3");
 
-  // The field keeps a terminator: a name that fills it is refused.
-  EXPECT_EQ(connection->SetComPortName("serial-by-id-too-long"), E_INVALIDARG);
+  // A path of any length a file name can have; the copy is cut to fit the field.
+  EXPECT_EQ(connection->SetComPortName("/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"), S_OK);
+  ASSERT_EQ(connection->GetComPortName(name), S_OK);
+  EXPECT_STREQ(name, "/dev/serial/by-id/u");
+  EXPECT_EQ(connection->SetComPortName(std::string(kVexPortPathSize, 'x').c_str()), E_INVALIDARG);
   EXPECT_EQ(connection->SetComPortName("ttyUSB0"), S_OK);
   ASSERT_EQ(connection->GetComPortName(name), S_OK);
   EXPECT_STREQ(name, "ttyUSB0");

@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
+
+#include "kmxclient.h"
 
 namespace vx::script {
 namespace {
@@ -16,7 +19,17 @@ constexpr int kPortWaitMs = 500;
 constexpr int kPortRetryMs = 25;
 constexpr int kLinkFailurePauseMs = 4000;
 constexpr int kSessionRetryPauseMs = 7000;
-constexpr std::size_t kPortNameCharacters = kVexPortNameSize - 1;
+
+// What the client library said of a port it could not use, right after the
+// connection object failed to create the connection on this thread; empty
+// for every other failure.
+std::string portProblem() {
+  if (KMXGetLastError() != KMX_ERR_PORT_NOT_OPENED) return {};
+  char text[512] = {};
+  uint16_t length = sizeof text;
+  KMXGetLastUTErrorInfo(text, &length);
+  return text;
+}
 
 bool isAllowedRate(int32_t rate) {
   return rate == 9600 || rate == 19200 || rate == 38400 || rate == 57600 || rate == 115200;
@@ -52,7 +65,9 @@ bool ScriptObject::connected() const {
 
 HRESULT ScriptObject::validateConnect(std::u16string_view port, int32_t baudRate, int32_t timeout,
                                       std::u16string_view spc, std::string* port8, std::u16string* spc16) {
-  if (port.empty() || !isAllowedRate(baudRate) || (timeout != -1 && timeout != 0)) return E_INVALIDARG;
+  if (port.empty() || port.size() >= kVexPortPathSize || !isAllowedRate(baudRate) || (timeout != -1 && timeout != 0)) {
+    return E_INVALIDARG;
+  }
   const std::string spc8 = utf8(spc);
   if (spc8.empty() || spc8.size() > 6 || spc8.find_first_not_of("0123456789") != std::string::npos) {
     return report(Message::SpcInvalid, VEX_E_SPC_REJECTED);
@@ -113,6 +128,13 @@ void ScriptObject::connectOnPort(const std::shared_ptr<ConnectRequest>& request)
   if (hr == VEX_E_CREATE_CONNECTION) {
     stopPoll();
     report(Message::LinkNotStarted, hr);
+    // A port that does not exist or may not be opened is told at once, in
+    // the client library's words; no link server is ending on it.
+    if (std::string problem = portProblem(); !problem.empty()) {
+      lastError_.detail = std::move(problem);
+      request->done(hr, 0);
+      return;
+    }
     // The pause lets a link server that is just ending go before a retry.
     pendingWait_ = loop_.after(kLinkFailurePauseMs, [self = shared_from_this(), request, hr] {
       self->pendingWait_ = LoopScheduler::kNoTimer;
@@ -159,8 +181,8 @@ HRESULT ScriptObject::startLink(const std::string& port, int32_t baudRate, int32
   HRESULT hr = vx::com::CreateInstance(CLSID_VexConnection, &connection);
   if (FAILED(hr)) return hr;
   connection_ = connection;
-  const std::string name = port.substr(0, kPortNameCharacters);
-  connection_->SetComPortName(name.c_str());
+  hr = connection_->SetComPortName(port.c_str());
+  if (FAILED(hr)) return hr;
   connection_->SetTimeout(static_cast<UINT>(timeout));
   connection_->SetSpeed(static_cast<ComPortSpeedType>(baudRate));
   connection_->SetMessagesEnabled(0);

@@ -41,7 +41,7 @@ bool CVexConnection::connected() {
 HRESULT CVexConnection::StartConnection() {
   // A second link would leave the first one open and calling back.
   if (connected() || connection_ != nullptr) return E_FAIL;
-  void* connection = KMXCreateConnection(portName_, static_cast<uint32_t>(speed_));
+  void* connection = KMXCreateConnection(portName_.c_str(), static_cast<uint32_t>(speed_));
   if (connection == nullptr) return VEX_E_CREATE_CONNECTION;
   const UINT before = state_.load();
   uint32_t linkState = before;
@@ -177,7 +177,7 @@ HRESULT CVexConnection::GetComPort(ComPortType* port) {
   if (port == nullptr) return E_INVALIDARG;
   static constexpr const char* kNames[] = {"COM1", "COM2", "COM3", "COM4"};
   for (int i = 0; i < 4; ++i) {
-    if (std::strcmp(portName_, kNames[i]) == 0) {
+    if (portName_ == kNames[i]) {
       *port = static_cast<ComPortType>(i + 1);
       return S_OK;
     }
@@ -191,8 +191,7 @@ HRESULT CVexConnection::SetComPort(ComPortType port) {
   if (port == COM_2) name = "COM2";
   if (port == COM_3) name = "COM3";
   if (port == COM_4) name = "COM4";
-  std::memset(portName_, 0, sizeof portName_);
-  std::memcpy(portName_, name, std::strlen(name));
+  portName_ = name;
   return S_OK;
 }
 
@@ -256,7 +255,7 @@ HRESULT CVexConnection::GetAvailableSpeeds(UINT* rates) {
   *rates = 0;
   if (connected()) return E_FAIL;
   uint32_t mask = 0;
-  if (KMXGetAvailableBaudRatesOnCOMPort(portName_, &mask) == 0) return E_FAIL;
+  if (KMXGetAvailableBaudRatesOnCOMPort(portName_.c_str(), &mask) == 0) return E_FAIL;
   *rates = mask;
   return S_OK;
 }
@@ -273,19 +272,21 @@ HRESULT CVexConnection::GetLastTypedSPC(LPWSTR* spc) {
 
 HRESULT CVexConnection::GetComPortName(char* name) {
   if (name == nullptr) return E_INVALIDARG;
-  std::memcpy(name, portName_, sizeof portName_);
+  std::memset(name, 0, kVexPortNameSize);
+  std::memcpy(name, portName_.data(), std::min<std::size_t>(portName_.size(), kVexPortNameSize - 1));
   return S_OK;
 }
 
 HRESULT CVexConnection::SetComPortName(const char* name) {
   if (name == nullptr) return E_INVALIDARG;
   // Read no further than the terminator: the caller's text may be shorter
-  // than the field. A name that leaves no room for one is refused.
-  const std::size_t length = strnlen(name, sizeof portName_);
-  if (length == sizeof portName_) return E_INVALIDARG;
-  std::memset(portName_, 0, sizeof portName_);
-  std::memcpy(portName_, name, length);
-  return S_OK;
+  // than the longest name. A name that leaves no room for one is refused.
+  const std::size_t length = strnlen(name, kVexPortPathSize);
+  if (length == kVexPortPathSize) return E_INVALIDARG;
+  return vx::com::NoThrow([&] {
+    portName_.assign(name, length);
+    return S_OK;
+  });
 }
 
 HRESULT CVexConnection::SetMessagesEnabled(UINT enabled) {

@@ -151,7 +151,7 @@ class CVexConnection final
 
   UINT timeoutSeconds_ = 0;
   std::atomic<UINT> state_{4};
-  char portName_[kVexPortNameSize] = "COM1";
+  std::string portName_ = "COM1";
   ComPortSpeedType speed_ = COM_115200;
   bool messagesEnabled_ = true;
   std::u16string lastTypedSpc_;
