@@ -320,7 +320,13 @@ void UtLink::dispatch(std::span<const uint8_t> p) {
   using proto::ut_packet::kRejected;
   lastFrameBytes_ = p.size() + kFrameOverhead;
   if (p[0] == kAccepted || p[0] == kRejected) {
-    if (p.size() < 2 || !current_ || (p[1] & 1) != sequence_) return;
+    // Only the waiting request's answer is taken; anything else came late
+    // (its request gave up) or belongs to no request, and is counted.
+    if (p.size() < 2 || !current_ || (p[1] & 1) != sequence_ ||
+        (p[0] == kAccepted && !current_->answerFits(p.subspan(2)))) {
+      ++stats_.strayAnswers;
+      return;
+    }
     timers_.cancel(&responseTimer_);
     UtRequestPtr request = std::move(current_);
     request->complete(p[0] == kAccepted ? RequestStatus::Accepted : RequestStatus::Rejected, p.subspan(2));
