@@ -285,6 +285,7 @@ std::string UtSimulator::control(const std::string& line) {
     out << "frames=" << k.framesReceived << " applied=" << k.requestsApplied
         << " repeats=" << k.repeatsAnswered << " responses=" << k.responsesSent
         << " unsolicited=" << k.unsolicitedSent << " crc-errors=" << k.crcErrors
+        << " overruns=" << k.lineOverruns
         << " restarts=" << k.restarts << " connections=" << k.hostConnections
         << " ut-rate=" << k.utRate << " host-rate=" << k.hostRate
         << " host=" << (k.hostConnected ? "yes" : "no") << " cts=" << (k.cts ? "on" : "off")

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -68,6 +69,7 @@ void HostPort::close() {
   if (listen_ >= 0) ::close(listen_);
   if (ptyMaster_ >= 0) ::close(ptyMaster_);
   listen_ = ptyMaster_ = -1;
+  waiting_.clear();
   if (!path_.empty()) unlink(path_.c_str());
   path_.clear();
 }
@@ -76,6 +78,8 @@ void HostPort::dropConnection() {
   if (connection_ < 0) return;
   ::close(connection_);
   connection_ = -1;
+  waiting_.clear();
+  ctsWaiting_ = false;
   if (events_.disconnected) events_.disconnected();
 }
 
@@ -127,30 +131,84 @@ void HostPort::onConnectionReadable() {
   }
 }
 
+// Bytes go straight out while nothing waits before them; what the
+// connection cannot take waits, up to the buffer's size, and the rest is an
+// overrun.
 void HostPort::sendData(std::span<const uint8_t> bytes) {
-  while (!bytes.empty()) {
-    std::size_t chunk = std::min(bytes.size(), wire::kMaxDataBody);
-    if (pty_) {
-      if (write(ptyMaster_, bytes.data(), chunk) < 0) return;  // nobody reading: the bytes are lost
-    } else {
-      if (connection_ < 0) return;  // no host: the bytes go nowhere, as on an open line
-      uint8_t message[1 + wire::kMaxDataBody];
-      message[0] = wire::kData;
-      std::memcpy(message + 1, bytes.data(), chunk);
-      if (send(connection_, message, chunk + 1, MSG_NOSIGNAL) < 0 && errno != EAGAIN) {
-        dropConnection();
-        return;
-      }
+  while (waiting_.empty() && !bytes.empty()) {
+    const long taken = sendPiece(bytes.first(std::min(bytes.size(), wire::kMaxDataBody)));
+    if (taken < 0) return;  // no host: the bytes go nowhere, as on an open line
+    if (taken == 0) break;
+    bytes = bytes.subspan(static_cast<std::size_t>(taken));
+  }
+  const std::size_t room = kLineBufferBytes - std::min(kLineBufferBytes, waiting_.size());
+  const std::size_t kept = std::min(room, bytes.size());
+  waiting_.insert(waiting_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(kept));
+  overruns_ += bytes.size() - kept;
+}
+
+void HostPort::onConnectionWritable(bool hungUp) {
+  if (hungUp && pty_) {
+    waiting_.clear();  // nobody has the pty open: the bytes go nowhere
+    return;
+  }
+  if (ctsWaiting_ && !sendLines()) return;
+  flushWaiting();
+}
+
+void HostPort::flushWaiting() {
+  uint8_t piece[wire::kMaxDataBody];
+  while (!waiting_.empty()) {
+    const std::size_t chunk = std::min(waiting_.size(), sizeof piece);
+    std::copy_n(waiting_.begin(), chunk, piece);
+    const long taken = sendPiece({piece, chunk});
+    if (taken < 0) {
+      waiting_.clear();  // the host went: nobody is left to read them
+      return;
     }
-    bytes = bytes.subspan(chunk);
+    if (taken == 0) return;
+    waiting_.erase(waiting_.begin(), waiting_.begin() + taken);
   }
 }
 
+long HostPort::sendPiece(std::span<const uint8_t> bytes) {
+  if (pty_) {
+    const ssize_t n = write(ptyMaster_, bytes.data(), bytes.size());
+    if (n >= 0) return static_cast<long>(n);
+    return errno == EAGAIN || errno == EINTR ? 0 : -1;  // EIO: nobody has the other end open
+  }
+  if (connection_ < 0) return -1;
+  uint8_t message[1 + wire::kMaxDataBody];
+  message[0] = wire::kData;
+  std::memcpy(message + 1, bytes.data(), bytes.size());
+  if (send(connection_, message, bytes.size() + 1, MSG_NOSIGNAL) >= 0) return static_cast<long>(bytes.size());
+  if (errno == EAGAIN || errno == EINTR) return 0;
+  dropConnection();
+  return -1;
+}
+
+// A modem line is a level, not a message that may be lost: a change that
+// finds the connection full goes out when it has room, before the data
+// that waits (the lines do not travel with the data on a real port either).
 void HostPort::sendCts(bool on) {
   lastCts_ = on;
-  if (connection_ < 0) return;
-  uint8_t lines[2] = {wire::kLines, static_cast<uint8_t>(on ? wire::kLineCts : 0)};
-  send(connection_, lines, sizeof lines, MSG_NOSIGNAL);
+  ctsWaiting_ = true;
+  sendLines();
+}
+
+bool HostPort::sendLines() {
+  if (pty_ || connection_ < 0) {
+    ctsWaiting_ = false;
+    return true;
+  }
+  const uint8_t lines[2] = {wire::kLines, static_cast<uint8_t>(lastCts_ ? wire::kLineCts : 0)};
+  if (send(connection_, lines, sizeof lines, MSG_NOSIGNAL) < 0) {
+    if (errno == EAGAIN || errno == EINTR) return false;
+    dropConnection();
+    return false;
+  }
+  ctsWaiting_ = false;
+  return true;
 }
 
 }  // namespace kmx::sim

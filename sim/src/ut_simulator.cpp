@@ -184,6 +184,7 @@ class UtSimulator::Impl {
     c.crcErrors = endpoint_.stats().crcErrors;
     c.bytesFromHost = bytesFromHost_;
     c.bytesToHost = bytesToHost_;
+    c.lineOverruns = port_.overruns();
     c.restarts = restarts_;
     c.hostConnections = hostConnections_;
     c.utRate = utRate_;
@@ -239,7 +240,10 @@ class UtSimulator::Impl {
         if (!running_) return;
         fds[count++] = pollfd{wakeFd_, POLLIN, 0};
         if (port_.listenFd() >= 0) fds[count++] = pollfd{port_.listenFd(), POLLIN, 0};
-        if (port_.connectionFd() >= 0 && !lineHeld_) fds[count++] = pollfd{port_.connectionFd(), POLLIN, 0};
+        // Input unless the UT has stopped taking it; room for output while
+        // bytes wait for the host.
+        const short events = static_cast<short>((lineHeld_ ? 0 : POLLIN) | (port_.dataWaiting() ? POLLOUT : 0));
+        if (port_.connectionFd() >= 0 && events != 0) fds[count++] = pollfd{port_.connectionFd(), events, 0};
         timeoutUs = nextTimeoutUs();
       }
       // Microsecond waits: a paced line delivers each byte when it is due,
@@ -256,8 +260,13 @@ class UtSimulator::Impl {
           (void)!read(wakeFd_, &value, sizeof value);
         } else if (fds[i].fd == port_.listenFd()) {
           port_.onListenReadable();
-        } else if (fds[i].fd == port_.connectionFd() && !lineHeld_) {
-          port_.onConnectionReadable();  // not when the hold began during the wait
+        } else if (fds[i].fd == port_.connectionFd()) {
+          const bool hungUp = (fds[i].revents & (POLLHUP | POLLERR)) != 0;
+          // Not read when the hold began during the wait.
+          if ((fds[i].events & POLLIN) != 0 && !lineHeld_) port_.onConnectionReadable();
+          if ((fds[i].events & POLLOUT) != 0 && fds[i].fd == port_.connectionFd() &&
+              ((fds[i].revents & POLLOUT) != 0 || hungUp))
+            port_.onConnectionWritable(hungUp);
         }
       }
       tick(nowUs());

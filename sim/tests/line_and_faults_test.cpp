@@ -92,6 +92,18 @@ TEST_F(Line, PacingDeliversAtTheWireSpeed) {
   EXPECT_GE(elapsed, std::chrono::milliseconds(90)) << "faster than the wire";
 }
 
+// A host that stops reading: what its port cannot hold is counted as an
+// overrun, never lost unseen, and the rest waits for it. What the host reads
+// afterwards and what was overrun make up everything the UT sent.
+TEST_F(Line, BytesTheHostHasNoRoomForAreCountedAsAnOverrun) {
+  for (int i = 0; i < 100; ++i) sim.sendRawPacket(0x40, std::vector<uint8_t>(4000, static_cast<uint8_t>(i)));
+  const SimulatorCounters sent = sim.counters();
+  ASSERT_GT(sent.lineOverruns, 0u) << "400 KB cannot all wait for a host that reads nothing";
+  const std::vector<uint8_t> read = host->readRawBytes(sent.bytesToHost, 1000);
+  EXPECT_EQ(read.size() + sim.counters().lineOverruns, sent.bytesToHost);
+  EXPECT_EQ(sim.counters().lineOverruns, sent.lineOverruns) << "the host read in time for the rest";
+}
+
 TEST_F(Faults, SilenceAlwaysForACodeAndForTheNextRequests) {
   Packet response;
   sim.setSilent(true);

@@ -217,4 +217,9 @@ const uint8_t* kmxio_read_available(void* handle, uint32_t* length) {
                               [](kmx::io::SerialDevice& port, uint32_t* got) { return port.readAvailable(got); });
 }
 
+int kmxio_read_pending(void* handle) {
+  auto port = portOf(handle);
+  return port && port->readPending() ? 1 : 0;
+}
+
 }  // extern "C"

@@ -25,6 +25,7 @@ class ReadEvent {
 
   void set();
   void clear();
+  bool isSet() const { return flagSet_; }
   int fd() const { return epoll_; }
 
  private:

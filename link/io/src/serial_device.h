@@ -43,6 +43,9 @@ class SerialDevice {
   // The same, but the read event stays signalled only while more may wait:
   // a read that emptied the port spares its caller the empty read after it.
   const uint8_t* readAvailable(uint32_t* length) { return readBytes(length, false); }
+  // The read event's own flag: set at open, after a read that may have left
+  // bytes behind and while the driver holds data; no system call.
+  bool readPending() const { return readEvent_.isSet(); }
 
   // Looks `rate` up in the rate table and applies it. False (EINVAL) for an
   // unknown rate, or when the port refuses; the current rate is then kept.

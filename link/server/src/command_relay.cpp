@@ -32,6 +32,22 @@ void append(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) {
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
+// The length every accepted answer of `code` has (-1: it varies): what the
+// link checks before it takes an answer for a request.
+int fixedAnswerLength(uint8_t code, std::span<const uint8_t> payload) {
+  switch (code) {
+    case ut::kNvWrite:
+    case ut::kNvDelete:
+    case ut::kNvInsert: return 0;
+    case ut::kSecurityPassword:
+    case ut::kServiceProgrammingCode: return 1;
+    case ut::kNvListDimension: return 2;
+    case ut::kMemoryPools: return static_cast<int>(msg::reply::kMemPoolsSize);
+    case ut::kReadRegion: return payload.size() == 8 ? loadLe16(&payload[6]) : -1;  // the length asked for
+    default: return -1;
+  }
+}
+
 }  // namespace
 
 CommandRelay::CommandRelay(UtLink& link, LinkManager& manager, LogLossTable& losses)
@@ -46,6 +62,8 @@ void CommandRelay::submitFor(ClientEntry& client, uint8_t code, std::vector<uint
         if (auto entry = target.lock()) completed(*entry, code, status, response);
       });
   request->owner = client.serial();
+  request->answerLength = fixedAnswerLength(code, request->payload);
+  request->answerEchoes = code == ut::kSync;  // a raw request is a sync: its answer echoes it
   client.busy = Busy::Serving;
   link_.submit(std::move(request), level);
 }

@@ -46,20 +46,27 @@ UtRequestPtr LinkManager::makeSync(int retryLimit, int timeoutMs) {
   });
   request->retryLimit = retryLimit;
   request->timeoutMs = timeoutMs;
+  request->answerEchoes = true;
   return request;
 }
 
-UtRequestPtr LinkManager::makePing() { return std::make_unique<UtRequest>(kUtSync, std::vector<uint8_t>{}); }
+UtRequestPtr LinkManager::makePing() {
+  auto request = std::make_unique<UtRequest>(kUtSync, std::vector<uint8_t>{});
+  request->answerEchoes = true;
+  return request;
+}
 
 UtRequestPtr LinkManager::makeSetBaud(uint32_t rate) {
   std::vector<uint8_t> payload(4);
   proto::storeLe32(payload.data(), rate);
-  return std::make_unique<UtRequest>(kUtSetRate, std::move(payload), [this, rate](RequestStatus status, auto) {
+  auto request = std::make_unique<UtRequest>(kUtSetRate, std::move(payload), [this, rate](RequestStatus status, auto) {
     if (status != RequestStatus::Accepted) return;
     link_.setRate(rate);
     // Try the new rate at once.
     if (link_.queuesEmpty()) link_.submit(makePing(), 1);
   });
+  request->answerLength = 0;
+  return request;
 }
 
 // --- client commands ---------------------------------------------------------------------

@@ -23,6 +23,13 @@ constexpr int kReadyReads = 1;
 // is looked at every 10 ms, which keeps a real port's input buffer far from
 // full even at 115200 bit/s; with nothing to go by, a short frame is assumed.
 constexpr int64_t kMaxFrameWaitUs = 10'000;
+// What a real port is sure to hold unread: a tty's line discipline buffers
+// 4 KiB (its flip buffers hold more). At the fastest rate a hold lets a few
+// per cent of it arrive; a read that leaves bytes behind never starts one.
+constexpr std::size_t kPortReceiveBuffer = 4096;
+constexpr int64_t kFastestBytesPerSecond = 115200 / 10;
+static_assert(kMaxFrameWaitUs * kFastestBytesPerSecond / 1'000'000 < kPortReceiveBuffer / 16,
+              "a read hold must not let a real port's buffer fill at any rate");
 constexpr int64_t kMaxSlackUs = 250;
 constexpr std::size_t kUnknownFrameBytes = 16;
 // A good frame on the line: its packet, the two CRC bytes and two flags
@@ -174,6 +181,7 @@ void UtLink::awaitResponse(std::size_t frameBytes) {
     sincePaceCheck_ = 0;
     return;
   }
+  if (kmxio_read_pending(port_) == 1) return;  // bytes wait already: no time to lose
   const int64_t byteUs = byteTimeUs();
   const std::size_t answer = lastFrameBytes_ != 0 ? lastFrameBytes_ : kUnknownFrameBytes;
   const int64_t wait = static_cast<int64_t>(frameBytes + answer) * byteUs + std::min(byteUs, kMaxSlackUs);
@@ -239,7 +247,11 @@ void UtLink::orphanRequestsOf(uint64_t owner) {
 void UtLink::clientRetiring(ClientEntry& client) { orphanRequestsOf(client.serial()); }
 
 // A read that found nothing goes back to waiting on the read event, so a
-// frame that never ends costs no wake-ups while the line is quiet.
+// frame that never ends costs no wake-ups while the line is quiet. A read
+// that left bytes behind (a simulator port hands out at most 64 messages,
+// 64 bytes when paced, per read) starts no hold either: the port is read
+// again in the next turn, or the server would fall behind a line that
+// delivers faster than one read per hold takes, until its buffer overruns.
 void UtLink::serialDataReady() {
   holdUntilUs_ = -1;
   const bool gotBytes = readPort(kReadyReads);
@@ -248,7 +260,7 @@ void UtLink::serialDataReady() {
     checkingPace_ = false;
     lineKeepsTime_ = partial;
   }
-  if (partial) holdUntilUs_ = monotonicUs() + partialFrameWaitUs();
+  if (partial && kmxio_read_pending(port_) != 1) holdUntilUs_ = monotonicUs() + partialFrameWaitUs();
 }
 
 int64_t UtLink::partialFrameWaitUs() const {
@@ -308,7 +320,13 @@ void UtLink::dispatch(std::span<const uint8_t> p) {
   using proto::ut_packet::kRejected;
   lastFrameBytes_ = p.size() + kFrameOverhead;
   if (p[0] == kAccepted || p[0] == kRejected) {
-    if (p.size() < 2 || !current_ || (p[1] & 1) != sequence_) return;
+    // Only the waiting request's answer is taken; anything else came late
+    // (its request gave up) or belongs to no request, and is counted.
+    if (p.size() < 2 || !current_ || (p[1] & 1) != sequence_ ||
+        (p[0] == kAccepted && !current_->answerFits(p.subspan(2)))) {
+      ++stats_.strayAnswers;
+      return;
+    }
     timers_.cancel(&responseTimer_);
     UtRequestPtr request = std::move(current_);
     request->complete(p[0] == kAccepted ? RequestStatus::Accepted : RequestStatus::Rejected, p.subspan(2));

@@ -3,6 +3,7 @@
 // the outcome.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,12 +32,24 @@ struct UtRequest {
     if (completion) completion(status, response);
   }
 
+  // Whether an accepted answer with these bytes can be this request's: the
+  // response frame carries only the sequence bit, so an answer that came
+  // after its own request gave up would otherwise be taken for the next
+  // request with the same bit. Commands with a fixed answer length, and
+  // those whose answer echoes the request, say so here.
+  bool answerFits(std::span<const uint8_t> answer) const {
+    if (answerLength >= 0 && answer.size() != static_cast<std::size_t>(answerLength)) return false;
+    return !answerEchoes || std::equal(answer.begin(), answer.end(), payload.begin(), payload.end());
+  }
+
   uint8_t code;
   std::vector<uint8_t> payload;
   Completion completion;
   int retryLimit = 2;     // retransmissions after the first send; -1: no limit
   int timeoutMs = 600;    // response time-out of each transmission
   uint64_t owner = 0;  // the serial of the client it serves (0: the server's own)
+  int answerLength = -1;     // an accepted answer's length (-1: it varies)
+  bool answerEchoes = false; // an accepted answer repeats the payload
 };
 
 using UtRequestPtr = std::unique_ptr<UtRequest>;

@@ -1,5 +1,6 @@
 // Commands relayed to the UT and the replies made of its answers.
 #include "kmx/proto/byte_order.h"
+#include "kmx/proto/ut_commands.h"
 #include "kmx/sim/ut_model.h"
 #include "server_fixture.h"
 
@@ -72,6 +73,27 @@ TEST_F(Relay, SilentUtGivesReplyTwoAfterThreeTransmissionsThenResynchronises) {
   EXPECT_EQ(change.id, kLinkUp) << "the sync after the lost link brings it back";
   sim.setSilentFor(19, false);
   EXPECT_EQ(client.status(client.command(nvRead(1, 0))), kStatusOk);
+}
+
+// An answer that arrives after its command gave up (here the 4-byte answer
+// of an NV read, first byte 0, with either sequence bit) while the service
+// programming code waits for its own: the code's answer is one byte, so the
+// late one cannot be it and must not make the code look refused. The code
+// is answered by the UT on its retransmission.
+TEST_F(Relay, ALateAnswerNeverReachesTheCommandWaitingAfterIt) {
+  WireClient& client = connectUp();
+  std::vector<uint8_t> code = words({kCmdSendSpCode});
+  for (char digit : std::string("000000")) code.push_back(static_cast<uint8_t>(digit));
+  const uint32_t sent = sim.framesReceived(proto::ut_command::kServiceProgrammingCode);
+  sim.silenceNext(1);
+  ASSERT_TRUE(client.send(code));
+  ASSERT_TRUE(sim.waitUntil([&](const sim::SimulatorCounters&) {
+    return sim.framesReceived(proto::ut_command::kServiceProgrammingCode) == sent + 1;
+  }, 2000));
+  for (uint8_t sequence : {uint8_t{0}, uint8_t{1}}) sim.sendRawPacket(proto::ut_packet::kAccepted, {sequence, 0, 0, 0, 0});
+  std::vector<uint8_t> reply = client.awaitReply();
+  EXPECT_EQ(reply, (std::vector<uint8_t>{0, 0, 0, 0, 1})) << "the code was taken for refused";
+  EXPECT_EQ(sim.framesReceived(proto::ut_command::kServiceProgrammingCode), sent + 2);
 }
 
 TEST_F(Relay, MultiPartStatusDataIsAssembledIntoOneReply) {

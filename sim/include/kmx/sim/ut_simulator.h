@@ -38,6 +38,7 @@ struct SimulatorCounters {
   uint32_t crcErrors = 0;         // damaged frames seen by the UT
   uint64_t bytesFromHost = 0;     // every byte the host sent on the line
   uint64_t bytesToHost = 0;       // every byte the UT sent on the line
+  uint64_t lineOverruns = 0;      // of those, bytes lost because the host's port was full
   uint32_t restarts = 0;          // power cycles, RTS and operation resets
   uint32_t hostConnections = 0;
   uint32_t utRate = 9600;         // the rate the UT listens at

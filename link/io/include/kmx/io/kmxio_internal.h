@@ -28,6 +28,12 @@ KMXIO_API int kmxio_write_event(void* handle);
  * caller needs no empty read to clear it. */
 KMXIO_API const uint8_t* kmxio_read_available(void* handle, uint32_t* length);
 
+/* 1 while the read event is signalled by the driver itself rather than by
+ * the port descriptor: after kmxio_read_available, more may wait (the read
+ * stopped before it emptied the port, or the driver holds data). Costs no
+ * system call. 0 otherwise, and for an unknown handle (EBADF). */
+KMXIO_API int kmxio_read_pending(void* handle);
+
 #ifdef __cplusplus
 }
 #endif
