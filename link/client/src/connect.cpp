@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "api_support.h"
+#include "kmx/io/port_name.h"
 #include "kmx/platform/last_error.h"
 #include "kmx/platform/named_mutex.h"
-#include "kmx/io/port_name.h"
 #include "kmx/platform/runtime_dir.h"
 #include "kmx/proto/byte_order.h"
 #include "kmx_channels.h"
@@ -156,13 +156,12 @@ Offer offerRequest(const Target& target, const uint8_t* request, Request& out) {
   return Offer::Failed;
 }
 
-enum class Queued { Yes, Retarget, No };
-
 // Queues the connection request. A full mailbox of a running server is
 // tried again, with growing pauses, until the deadline; each try opens the
 // channel afresh, so a server that ended meanwhile (its channel gone) is
-// replaced by one this client starts. No: the error is set.
-Queued queueRequest(const Target& target, uint32_t clientId, uint32_t baudRate, Request& out) {
+// replaced by one this client starts. Sent, Retarget, or Failed with the
+// error set.
+Offer queueRequest(const Target& target, uint32_t clientId, uint32_t baudRate, Request& out) {
   uint8_t request[msg::conn_request::kSize];
   storeLe32(&request[msg::conn_request::kKind], 0);
   storeLe32(&request[msg::conn_request::kClientId], clientId);
@@ -175,15 +174,11 @@ Queued queueRequest(const Target& target, uint32_t clientId, uint32_t baudRate, 
   // step.
   std::minstd_rand jitter(static_cast<uint32_t>(getpid()) ^ clientId);
   for (;;) {
-    switch (offerRequest(target, request, out)) {
-      case Offer::Sent: return Queued::Yes;
-      case Offer::Retarget: return Queued::Retarget;
-      case Offer::Failed: return Queued::No;
-      case Offer::MailboxFull: break;
-    }
+    const Offer offer = offerRequest(target, request, out);
+    if (offer != Offer::MailboxFull) return offer;
     if (std::chrono::steady_clock::now() + pause > deadline) {
       setError(KMX_ERR_IPC_SEND);
-      return Queued::No;
+      return Offer::Failed;
     }
     std::this_thread::sleep_for(pause + std::chrono::microseconds(jitter() % 1000));
     pause = std::min(pause * 2, kLongestBackOff);
@@ -219,9 +214,9 @@ void* createConnection(const char* driverName, uint32_t baudRate) {
       setError(KMX_ERR_IPC_CREATE);
       return nullptr;
     }
-    const Queued queued = queueRequest(*target, clientId, baudRate, request);
-    if (queued == Queued::Yes) break;
-    if (queued == Queued::No) return nullptr;
+    const Offer queued = queueRequest(*target, clientId, baudRate, request);
+    if (queued == Offer::Sent) break;
+    if (queued == Offer::Failed) return nullptr;
     if (tries + 1 == kTargetTries) {
       setError(KMX_ERR_IPC_CREATE);
       return nullptr;
