@@ -400,19 +400,18 @@ HRESULT ScriptObject::SaveSettings(std::u16string_view settingsFile) {
   if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   ComPtr<IVexFile> file;
   if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
-  // The backup is written under a temporary name and renamed into place, so
-  // a failed save leaves an earlier file of this name as it was.
+  // The backup is written under a temporary name and renamed into place only
+  // when every item was read over a link that stayed up, so a failed save
+  // leaves an earlier file of this name as it was.
   HRESULT hr = S_OK;
   {
     ProgressRelay::Scope scope(*progress_, "save");
     hr = file->WriteNVToFile(path.c_str());
   }
-  if (FAILED(hr)) return connected() ? hr : report(Message::NotConnected, VEX_E_NOT_CONNECTED);
-  if (!connected()) {
-    ::unlink(path.c_str());
+  if (FAILED(hr) && (hr == VEX_E_NOT_CONNECTED || !connected())) {
     return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   }
-  return S_OK;
+  return hr;
 }
 
 HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16string_view logFile,
@@ -425,22 +424,19 @@ HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16
   if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   ComPtr<IVexFile> file;
   if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
+  // Only a report this restore made may go when it fails; a file the
+  // caller had under that name is theirs.
+  const bool logExisted = ::access(log.c_str(), F_OK) == 0;
   HRESULT hr = S_OK;
   {
     ProgressRelay::Scope scope(*progress_, "restore");
     hr = file->ReadNVFromFile(settings.c_str(), log.c_str(), write);
   }
-  if (FAILED(hr)) {
-    ::unlink(log.c_str());
-    if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
-    if (hr == VEX_E_OTHER_MODEL) return report(Message::RestoreFailed, hr);
-    return hr;
-  }
-  if (!connected()) {
-    ::unlink(log.c_str());
-    return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
-  }
-  return S_OK;
+  const bool linkLost = !connected();
+  if ((FAILED(hr) || linkLost) && !logExisted) ::unlink(log.c_str());
+  if (linkLost) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
+  if (hr == VEX_E_OTHER_MODEL) return report(Message::RestoreFailed, hr);
+  return hr;
 }
 
 HRESULT ScriptObject::ScriptObjectVersion(std::u16string* text) const {

@@ -16,6 +16,7 @@
 
 #include "../download/tests/image_files.h"
 #include "bus_fixture.h"
+#include "kmx/proto/ut_commands.h"
 
 namespace vx::script::testing {
 namespace {
@@ -265,6 +266,63 @@ TEST_F(ScriptBus, LongWorkReportsItsStepsAsProgressSignals) {
   expectSteps(download, "download", {"loader", "software"});
   ASSERT_FALSE(download.empty());
   EXPECT_EQ(std::get<3>(download.back()), std::filesystem::file_size(image)) << "the whole file was counted";
+}
+
+TEST_F(ScriptBus, FailedSavesAndRestoresLeaveTheUsersFilesAsTheyWere) {
+  namespace fs = std::filesystem;
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  auto mode = [](const std::string& path) { return fs::status(path).permissions() & fs::perms::mask; };
+  const std::string dir = sandbox.runtimeDir() + "/files";
+  fs::create_directories(dir);
+  const std::string backup = dir + "/my.vex";
+  auto o = object(createObject());
+  ASSERT_EQ(connect(*o), 1);
+
+  // A backup holds the lock codes: a new one is the user's alone; one
+  // saved over keeps the mode the user gave it.
+  call(*o, "SaveSettings", backup);
+  EXPECT_EQ(mode(backup), fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(backup, fs::perms::group_read, fs::perm_options::add);
+  call(*o, "SaveSettings", backup);
+  EXPECT_EQ(mode(backup), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const std::string good = slurp(backup);
+
+  // The power goes while the UT's items are being read.
+  sim->setPacing(true);
+  const uint32_t reads = sim->framesReceived(kmx::proto::ut_command::kNvRead);
+  std::thread cut([&] {
+    const auto until = Clock::now() + std::chrono::seconds(20);
+    while (sim->framesReceived(kmx::proto::ut_command::kNvRead) < reads + 5 && Clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    sim->powerCycle(3000);
+  });
+  const auto lost = failure([&] {
+    o->callMethod("SaveSettings").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(2))
+        .withArguments(backup);
+  });
+  cut.join();
+  EXPECT_EQ(lost.first, "UTVEX.Error.H80040323");
+  EXPECT_TRUE(slurp(backup) == good) << "the earlier backup is kept whole";
+
+  // A restore that fails removes no report file the user had.
+  ASSERT_TRUE(eventually([&] { return get<int16_t>(*o, "ConnectionState") == 1; }, 30000));
+  const std::string notes = dir + "/notes.txt";
+  std::ofstream(notes) << "my precious notes";
+  std::string otherModel = good;
+  otherModel.replace(6, 3, "205");  // the model line
+  const std::string other = dir + "/other.vex";
+  std::ofstream(other, std::ios::binary) << otherModel;
+  EXPECT_FALSE(failure([&] { call(*o, "RestoreSettings", other, notes, int32_t{1}); }).first.empty());
+  EXPECT_EQ(slurp(notes), "my precious notes");
+
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"my.vex", "notes.txt", "other.vex"})) << "no partial file anywhere";
 }
 
 TEST_F(ScriptBus, AnExclusivePortIsRefusedToAServerInAnotherProcess) {

@@ -301,7 +301,9 @@ vx::com::ComPtr<IVexAdviseConnectState> CVexConnection::currentSink() {
 
 void CVexConnection::onStateChange(uint32_t linkState, void* self) {
   auto* connection = static_cast<CVexConnection*>(self);
-  if (connection->state_.exchange(linkState) == linkState) return;
+  const uint32_t before = connection->state_.exchange(linkState);
+  if (before == linkState) return;
+  if (before == kLinkUp) connection->linkDrops_.fetch_add(1);
   if (auto sink = connection->currentSink()) sink->StateChange(linkState);
 }
 

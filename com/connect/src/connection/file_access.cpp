@@ -18,24 +18,35 @@ namespace vx::connect {
 
 namespace {
 
-// Writes a whole file under a temporary name beside it and renames it into
-// place: a file that exists is complete, and a failure leaves whatever was
-// there before.
+// Writes a whole file under a temporary name beside it, syncs it and renames
+// it into place: a file that exists is complete, even after a power loss,
+// and a failure leaves whatever was there before. A file saved over keeps
+// its mode; a new one is the user's alone (backups hold the lock codes).
 bool writeFileAtomically(const std::string& path, const std::string& text) {
+  struct stat existing {};
+  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0600;
   std::string temporary = path + ".XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) return false;
-  bool written = fchmod(fd, 0644) == 0;
+  bool written = fchmod(fd, mode) == 0;
   for (std::size_t at = 0; written && at < text.size();) {
     const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
     if (n < 0 && errno == EINTR) continue;
     written = n > 0;
     if (written) at += static_cast<std::size_t>(n);
   }
+  written = written && ::fsync(fd) == 0;
   written = ::close(fd) == 0 && written;
   if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return false;
+  }
+  // The rename itself is only durable once the directory is.
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (const int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
   }
   return true;
 }
@@ -96,10 +107,15 @@ HRESULT CVexConnection::WriteNVToFile(const char* szFilename) {
         FAILED(readNvValue(u"NV_VER_NO_I.T_ULONG", &version))) {
       return E_FAIL;
     }
+    const uint32_t dropsBefore = linkDrops_.load();
     std::string text = backup::nvFileHeader(model, nrVersion, version);
     backup::writeNvSections(*database_, *ut_, text, [this](std::size_t done, std::size_t total) {
       reportProgress(VEX_STEP_SAVE_ITEMS, done, total);
     });
+    // Items read while the link was down are marked unreadable: such a file
+    // is no backup, and it must not replace an earlier good one.
+    if (linkDrops_.load() != dropsBefore) return VEX_E_NOT_CONNECTED;
+    if (HRESULT hr = connectedCheck(); FAILED(hr)) return hr;
     return writeFileAtomically(szFilename, text) ? S_OK : E_FAIL;
   });
 }

@@ -151,6 +151,9 @@ class CVexConnection final
 
   UINT timeoutSeconds_ = 0;
   std::atomic<UINT> state_{4};
+  // How often the link has left the up state: a long job that spans a drop
+  // knows that what it read meanwhile is not the UT's.
+  std::atomic<uint32_t> linkDrops_{0};
   std::string portName_ = "COM1";
   ComPortSpeedType speed_ = COM_115200;
   bool messagesEnabled_ = true;
