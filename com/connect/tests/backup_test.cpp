@@ -304,5 +304,46 @@ TEST_F(BackupTest, AUtThatRefusesAWriteMidwayIsReportedAndTheRestGoesOn) {
   EXPECT_EQ(utValue("NV_UI_SERVICE_ALERT.ui_on_off_display_type"), 5);
 }
 
+TEST_F(BackupTest, ARefusedRestoreLeavesTheCacheTrueAndNoValueWrapped) {
+  connect();
+  ASSERT_EQ(file->WriteNVToFile(backupPath.c_str()), S_OK);
+  std::string text = slurp(backupPath);
+  auto replaceLine = [&](const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  replaceLine("[NV_SCM_I]\nT_UCHAR 42\n", "[NV_SCM_I]\nT_UCHAR 300\n");
+  replaceLine("[NV_SLOT_CYCLE_INDEX_I]\nT_UCHAR 2\n", "[NV_SLOT_CYCLE_INDEX_I]\nT_UCHAR -1\n");
+  spit(backupPath, text);
+  ASSERT_TRUE(sim->setNvValue("NV_TIME_TILL_SLEEP.T_ULONG", 99));
+  ASSERT_EQ(connection->CloseConnection(), S_OK);
+  connect();
+
+  // A change staged before the restore, and a UT that takes no write.
+  ASSERT_EQ(write("NV_UI_NUM_ALLCALLS.T_ULONG", 12345), S_OK);
+  sim->rejectCommand(kmx::sim::ut_command::kNvWrite, 3, "write protected");
+  ASSERT_EQ(file->ReadNVFromFile(backupPath.c_str(), reportPath.c_str(), 1), S_OK);
+  const std::string lines = report();
+  EXPECT_NE(lines.find("NV_SCM_I has a value outside its type (T_UCHAR 300, not 0..255).  Not updated.\n"),
+            std::string::npos)
+      << lines;
+  EXPECT_NE(lines.find("NV_SLOT_CYCLE_INDEX_I has a value outside its type (T_UCHAR -1, not 0..255)"),
+            std::string::npos);
+  EXPECT_NE(lines.find("NV_TIME_TILL_SLEEP is not critical but failed writing to the phone."), std::string::npos);
+  // The cache holds what the UT holds, or what is still to be written.
+  EXPECT_EQ(read("NV_TIME_TILL_SLEEP.T_ULONG").value, 99u);
+  EXPECT_EQ(read("NV_SCM_I.T_UCHAR").value, 42u);
+  EXPECT_EQ(read("NV_UI_NUM_ALLCALLS.T_ULONG").value, 12345u);
+  EXPECT_EQ(dirty(), 1u) << "the staged change still waits";
+
+  sim->clearRejection(kmx::sim::ut_command::kNvWrite);
+  ASSERT_EQ(params->CommitChanges(), S_OK);
+  EXPECT_EQ(utValue("NV_UI_NUM_ALLCALLS.T_ULONG"), 12345);
+  EXPECT_EQ(utValue("NV_TIME_TILL_SLEEP.T_ULONG"), 99);
+  EXPECT_EQ(utValue("NV_SCM_I.T_UCHAR"), 42);
+  EXPECT_EQ(utValue("NV_SLOT_CYCLE_INDEX_I.T_UCHAR"), 2);
+}
+
 }  // namespace
 }  // namespace vx::connect::testing

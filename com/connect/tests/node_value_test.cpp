@@ -35,6 +35,29 @@ TEST(NodeValue, SignedTypesGiveTheirTwosComplementPattern) {
   EXPECT_FALSE(writeNodeValue(item, scalar(NVNodeDataType::NV_BLOB, 0), 1));
 }
 
+TEST(NodeValue, OnlyNumbersTheTypeHoldsFitAndWhatReadsGiveBackFitsAgain) {
+  const NVNode uchar = scalar(NVNodeDataType::NV_UCHAR, 0);
+  EXPECT_EQ(fitNodeValue(uchar, 255), 255u);
+  EXPECT_EQ(fitNodeValue(uchar, 300), std::nullopt);
+  EXPECT_EQ(fitNodeValue(uchar, -1), std::nullopt);
+  EXPECT_EQ(nodeValueRange(uchar), "0..255");
+  const NVNode schar = scalar(NVNodeDataType::NV_CHAR, 0);
+  EXPECT_EQ(fitNodeValue(schar, -128), 0xFFFFFF80u);
+  EXPECT_EQ(fitNodeValue(schar, 0xFFFFFF80u), 0xFFFFFF80u) << "the pattern a read gives";
+  EXPECT_EQ(fitNodeValue(schar, 128), std::nullopt);
+  EXPECT_EQ(fitNodeValue(schar, 0xFFFFFF7Fu), std::nullopt);
+  EXPECT_EQ(fitNodeValue(scalar(NVNodeDataType::NV_ULONG, 0), -1), std::nullopt);
+  EXPECT_EQ(fitNodeValue(scalar(NVNodeDataType::NV_LONG, 0), 0xFFFFFFFFu), 0xFFFFFFFFu);
+  EXPECT_EQ(fitNodeValue(scalar(NVNodeDataType::NV_LONG, 0), -2147483649LL), std::nullopt);
+  // A signed bitfield below bit 31 reads back unsigned, so both forms fit.
+  const NVNode field = bitfield(NVNodeDataType::NV_BITFIELD, 0, 4, 4, 3);
+  EXPECT_EQ(fitNodeValue(field, 7), 7u);
+  EXPECT_EQ(fitNodeValue(field, -4), 0xFFFFFFFCu);
+  EXPECT_EQ(fitNodeValue(field, 8), std::nullopt);
+  EXPECT_EQ(fitNodeValue(bitfield(NVNodeDataType::NV_UBITFIELD, 0, 4, 0, 1), 2), std::nullopt);
+  EXPECT_EQ(fitNodeValue(scalar(NVNodeDataType::NV_DOUBLE, 0), 0), std::nullopt);
+}
+
 TEST(NodeValue, BitfieldsAreMaskedOutOfTheirWord) {
   NVItemInfo item;
   item.value = {0x0A, 0xBC, 0xDE, 0x0F};

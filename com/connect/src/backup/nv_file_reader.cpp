@@ -89,21 +89,27 @@ std::vector<NVFileSection> parseNvFile(std::string_view text) {
   return sections;
 }
 
-bool parseValue(std::string_view text, uint32_t& value) {
+std::optional<int64_t> parseNumber(std::string_view text) {
   std::size_t at = 0;
   while (at < text.size() && isSpace(text[at])) ++at;
   bool negative = false;
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
   const std::size_t digits = at;
-  uint64_t number = 0;
+  int64_t number = 0;
   while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-    number = number * 10 + static_cast<uint64_t>(text[at++] - '0');
-    if (number > UINT32_MAX) return false;
+    number = number * 10 + (text[at++] - '0');
+    if (number > int64_t{UINT32_MAX}) return std::nullopt;
   }
-  if (at == digits) return false;
+  if (at == digits) return std::nullopt;
   while (at < text.size() && isSpace(text[at])) ++at;
-  if (at != text.size()) return false;
-  value = negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(number)) : static_cast<uint32_t>(number);
+  if (at != text.size()) return std::nullopt;
+  return negative ? -number : number;
+}
+
+bool parseValue(std::string_view text, uint32_t& value) {
+  const auto number = parseNumber(text);
+  if (!number) return false;
+  value = static_cast<uint32_t>(*number);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -45,6 +46,8 @@ std::vector<NVFileSection> parseNvFile(std::string_view text);
 // white space around it; a negative number wraps to 32 bits). False for
 // anything else, or a number beyond 32 bits.
 bool parseValue(std::string_view text, uint32_t& value);
+// The same number unwrapped, for checking it against the leaf it is for.
+std::optional<int64_t> parseNumber(std::string_view text);
 
 // The whole file; false when it cannot be opened or read, or is larger than
 // kMaxBackupFileSize.

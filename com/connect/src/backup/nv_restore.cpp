@@ -20,8 +20,9 @@ constexpr const char* kCacheFailedCritical = " is critical and failed writing to
 constexpr const char* kPhoneFailed = " is not critical but failed writing to the phone.  Not updated.\n";
 constexpr const char* kPhoneFailedCritical = " is critical AND failed writing to the phone.  Not updated.\n";
 
-bool isCritical(const NVItemInfo& item) { return (item.flags & vx::nvdb::kItemFlagCritical) != 0; }
-bool isIgnored(const NVItemInfo& item) { return (item.flags & vx::nvdb::kItemFlagIgnoredByRestore) != 0; }
+// The flags field holds one value, not a set of bits.
+bool isCritical(const NVItemInfo& item) { return item.flags == vx::nvdb::kItemFlagCritical; }
+bool isIgnored(const NVItemInfo& item) { return item.flags == vx::nvdb::kItemFlagIgnoredByRestore; }
 
 // The name of a list item without the element suffix of one of its entries:
 // "NV_X[12]" gives "NV_X", whatever the number of digits.
@@ -32,6 +33,8 @@ std::string plainName(const NVItemInfo& item) {
 }
 
 std::string elementName(const std::string& plain, std::size_t k) { return plain + "[" + std::to_string(k) + "]"; }
+
+std::string outsideItsType(const std::string& what) { return " has a value outside its type (" + what + ").  Not updated.\n"; }
 
 }  // namespace
 
@@ -92,40 +95,81 @@ std::vector<std::string> NvRestore::sectionLayout(const NVFileSection& section) 
   return paths;
 }
 
-bool NvRestore::writeValues(std::size_t position, const NVFileSection& section) {
+NvRestore::ValuesWritten NvRestore::writeValues(std::size_t position, const NVFileSection& section) {
   const std::string name = database_.items()[position].name;
-  bool allWritten = true;
+  ValuesWritten outcome;
   for (std::size_t i = 0; i < section.paths.size(); ++i) {
-    uint32_t value = 0;
-    const auto ref = database_.resolve(name + section.paths[i].substr(section.name.size()), reads_);
-    if (!parseValue(section.values[i], value) || !ref || ref->isItemNode() ||
-        !vx::nvdb::writeNodeValue(*ref->item, *ref->subtreeNode(), value)) {
-      allWritten = false;
+    const std::string path = section.paths[i].substr(section.name.size());
+    const auto ref = database_.resolve(name + path, reads_);
+    const auto number = parseNumber(section.values[i]);
+    if (!number || !ref || ref->isItemNode()) {
+      outcome.all = false;
+      continue;
+    }
+    const auto value = vx::nvdb::fitNodeValue(*ref->subtreeNode(), *number);
+    if (!value) {
+      // A value the leaf cannot hold would reach the UT wrapped.
+      outcome.outsideType = path.substr(1) + " " + std::to_string(*number) + ", not " +
+                            vx::nvdb::nodeValueRange(*ref->subtreeNode());
+      return outcome;
+    }
+    if (!vx::nvdb::writeNodeValue(*ref->item, *ref->subtreeNode(), *value)) {
+      outcome.all = false;
       continue;
     }
     database_.markChanged(*ref);
   }
-  return allWritten;
+  return outcome;
 }
 
-bool NvRestore::commit() {
-  if (vx::nvdb::commitChanges(database_, writes_)) return true;
-  // What the UT refused is reported for the item being restored; it is not
-  // tried again with every item after it.
-  database_.removedItems().clear();
-  for (NVItemInfo& item : database_.items()) vx::nvdb::NvDatabase::clearChanged(item);
-  return false;
+bool NvRestore::commit(const std::string& own) {
+  bool ownWritten = true;
+  vx::nvdb::CommitStop stop;
+  while (!vx::nvdb::commitChanges(database_, writes_, &held_, &stop)) {
+    // What the UT refused keeps its marks for a later commit; it is not tried
+    // again with every item after it, which still get their turn now.
+    if (stop.deletion) {
+      held_.deletions = true;
+    } else {
+      held_.items.insert(stop.item);
+    }
+    if (stop.deletion ? own.empty() : stop.item == own) ownWritten = false;
+  }
+  return ownWritten;
 }
 
-void NvRestore::finishItem(const std::string& name, bool critical, bool cacheWritten) {
+NvRestore::Snapshot NvRestore::snapshot(const NVItemInfo& item) {
+  Snapshot before{item.value, item.changed, item.deleteWhenEmpty, {}};
+  before.nodeMarks.reserve(item.nodes.size());
+  for (const auto& node : item.nodes) before.nodeMarks.push_back(node.changed);
+  return before;
+}
+
+void NvRestore::putBack(NVItemInfo& item, const Snapshot& before) {
+  item.value = before.value;
+  item.changed = before.changed;
+  item.deleteWhenEmpty = before.deleteWhenEmpty;
+  for (std::size_t i = 0; i < item.nodes.size() && i < before.nodeMarks.size(); ++i) {
+    item.nodes[i].changed = before.nodeMarks[i];
+  }
+  // A change staged before the restore stays staged; anything else no
+  // longer waits for the UT.
+  if (!item.changed) held_.items.erase(item.name);
+}
+
+void NvRestore::finishItem(const std::string& name, bool critical, bool cacheWritten, const Snapshot* before) {
   if (!cacheWritten) {
     (critical ? report_.failedCritical : report_.skipped).push_back(name + (critical ? kCacheFailedCritical : kCacheFailed));
   }
   if (updatePhone_) {
-    if (commit()) {
+    if (commit(name)) {
       report_.updated.push_back(name + "\n");
-    } else {
-      reportPhoneFailure(name, critical);
+      return;
+    }
+    reportPhoneFailure(name, critical);
+    // The cache keeps what the UT holds, not the file's values it refused.
+    if (before != nullptr) {
+      if (NVItemInfo* item = database_.findItem(name)) putBack(*item, *before);
     }
   } else if (cacheWritten) {
     report_.updated.push_back(name + "\n");
@@ -165,14 +209,22 @@ void NvRestore::restorePlainItem(std::size_t position) {
     } else {
       // The source phone held the element without a value: it is emptied
       // here, and deleted in the UT when it is committed empty.
+      const Snapshot before = snapshot(item);
       std::fill(item.value.begin(), item.value.end(), 0);
       item.deleteWhenEmpty = true;
       item.changed = true;
-      finishItem(name, critical, true);
+      finishItem(name, critical, true, &before);
     }
     return;
   }
-  finishItem(name, critical, writeValues(position, *found));
+  const Snapshot before = snapshot(database_.items()[position]);
+  const ValuesWritten written = writeValues(position, *found);
+  if (!written.outsideType.empty()) {
+    putBack(database_.items()[position], before);
+    (critical ? report_.failedCritical : report_.skipped).push_back(name + outsideItsType(written.outsideType));
+    return;
+  }
+  finishItem(name, critical, written.all, &before);
 }
 
 std::size_t NvRestore::replaceInsertableItem(std::size_t position) {
@@ -183,7 +235,7 @@ std::size_t NvRestore::replaceInsertableItem(std::size_t position) {
     // The further elements of a held list go; element 0 made the entries
     // that replace them.
     database_.removeItem(position);
-    if (updatePhone_ && !commit()) reportPhoneFailure(original.name, isCritical(original));
+    if (updatePhone_ && !commit({})) reportPhoneFailure(original.name, isCritical(original));
     return 1;
   }
   const NVFileSection* first = section(plain);
@@ -228,7 +280,7 @@ std::size_t NvRestore::replaceInsertableItem(std::size_t position) {
       database_.appendItem(std::move(element));
     }
   }
-  if (updatePhone_ && !commit()) reportPhoneFailure(plain, isCritical(original));
+  if (updatePhone_ && !commit({})) reportPhoneFailure(plain, isCritical(original));
   return 1;
 }
 
@@ -246,7 +298,16 @@ void NvRestore::restoreCreatedEntry(std::size_t position) {
     report_.skipped.push_back(name + kNoValue);
     return;
   }
-  finishItem(name, critical, writeValues(position, *found));
+  const ValuesWritten written = writeValues(position, *found);
+  if (!written.outsideType.empty()) {
+    // Like an element held without a value, the entry is not inserted.
+    NVItemInfo& entry = database_.items()[position];
+    vx::nvdb::NvDatabase::clearChanged(entry);
+    std::fill(entry.value.begin(), entry.value.end(), 0);
+    (critical ? report_.failedCritical : report_.skipped).push_back(name + outsideItsType(written.outsideType));
+    return;
+  }
+  finishItem(name, critical, written.all, nullptr);
 }
 
 }  // namespace vx::backup

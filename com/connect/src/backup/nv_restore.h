@@ -44,11 +44,29 @@ class NvRestore {
   // Leaf paths below the item / section name, in order.
   std::vector<std::string> itemLayout(std::size_t position);
   static std::vector<std::string> sectionLayout(const NVFileSection& section);
-  // Writes a section's values into the item's leaves; false when any fails.
-  bool writeValues(std::size_t position, const NVFileSection& section);
-  // The commit (when the UT is written) and the item's report lines.
-  void finishItem(const std::string& name, bool critical, bool cacheWritten);
-  bool commit();
+  struct ValuesWritten {
+    bool all = true;          // every value reached its leaf
+    std::string outsideType;  // the first value its leaf cannot hold: nothing more is written
+  };
+  // Writes a section's values into the item's leaves.
+  ValuesWritten writeValues(std::size_t position, const NVFileSection& section);
+
+  // An item's value and marks as they were before the restore touched it.
+  struct Snapshot {
+    std::vector<uint8_t> value;
+    bool changed = false;
+    bool deleteWhenEmpty = false;
+    std::vector<bool> nodeMarks;
+  };
+  static Snapshot snapshot(const vx::nvdb::NVItemInfo& item);
+  void putBack(vx::nvdb::NVItemInfo& item, const Snapshot& before);
+
+  // The commit (when the UT is written) and the item's report lines; an
+  // item the UT refuses gets `before` back when given.
+  void finishItem(const std::string& name, bool critical, bool cacheWritten, const Snapshot* before);
+  // Commits what is changed; false when `own` (an item, or the deletions
+  // when empty) was refused.
+  bool commit(const std::string& own);
   void reportChangedLayout(const std::string& name, bool critical);
   void reportPhoneFailure(const std::string& name, bool critical);
 
@@ -63,6 +81,8 @@ class NvRestore {
   // Insertable items whose layout the file does not match: the UT keeps its
   // entries of them.
   std::unordered_set<std::string> keptLists_;
+  // What the UT refused during this restore: it stays marked, not retried.
+  vx::nvdb::CommitHold held_;
   RestoreReport report_;
 };
 

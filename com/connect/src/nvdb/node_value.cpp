@@ -36,7 +36,59 @@ uint32_t fieldMask(const NVNode& node) {
   return low << node.data.bitPosition;
 }
 
+bool isSigned(NVNodeDataType type) {
+  switch (type) {
+    case NVNodeDataType::NV_CHAR:
+    case NVNodeDataType::NV_SHORT:
+    case NVNodeDataType::NV_INT:
+    case NVNodeDataType::NV_LONG:
+    case NVNodeDataType::NV_BITFIELD:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The numbers a node takes: [lowest, highest], and for a signed node whose
+// negative values readNodeValue gives sign-extended, their 32-bit patterns
+// [patternsFrom, UINT32_MAX] as well (the backup writer saves those).
+struct ValueRange {
+  int64_t lowest = 0;
+  int64_t highest = 0;
+  int64_t patternsFrom = 0;  // 0: none
+};
+
+std::optional<ValueRange> rangeOf(const NVNode& node) {
+  const NVNodeDataType type = node.data.dataType;
+  const bool bitfield = isBitfield(type);
+  const uint32_t bits = bitfield ? node.data.bitWidth : 8 * scalarWidth(type);
+  if (bits == 0 || bits > 32 || type == NVNodeDataType::NV_FLOAT || type == NVNodeDataType::NV_DOUBLE) {
+    return std::nullopt;
+  }
+  const int64_t span = int64_t{1} << bits;
+  if (!isSigned(type)) return ValueRange{0, span - 1, 0};
+  const int64_t half = span / 2;
+  // A signed bitfield below bit 31 reads back as its unsigned field value.
+  if (bitfield && node.data.bitPosition + bits < 32) return ValueRange{-half, span - 1, 0};
+  return ValueRange{-half, half - 1, (int64_t{1} << 32) - half};
+}
+
 }  // namespace
+
+std::optional<uint32_t> fitNodeValue(const NVNode& node, int64_t number) {
+  const auto range = rangeOf(node);
+  if (!range) return std::nullopt;
+  const bool inRange = number >= range->lowest && number <= range->highest;
+  const bool pattern = range->patternsFrom != 0 && number >= range->patternsFrom && number <= int64_t{UINT32_MAX};
+  if (!inRange && !pattern) return std::nullopt;
+  return static_cast<uint32_t>(number);
+}
+
+std::string nodeValueRange(const NVNode& node) {
+  const auto range = rangeOf(node);
+  if (!range) return "no number";
+  return std::to_string(range->lowest) + ".." + std::to_string(range->highest);
+}
 
 std::optional<uint32_t> readNodeValue(const NVItemInfo& item, const NVNode& node) {
   const uint32_t bytes = valueBytes(node);

@@ -45,11 +45,17 @@ bool writeChangedItem(NVItemInfo& item, NvUtChanges& ut) {
 
 }  // namespace
 
-bool commitChanges(NvDatabase& database, NvUtChanges& ut) {
-  if (!deleteRemovedItems(database, ut)) return false;
+bool commitChanges(NvDatabase& database, NvUtChanges& ut, const CommitHold* hold, CommitStop* stop) {
+  if ((hold == nullptr || !hold->deletions) && !deleteRemovedItems(database, ut)) {
+    if (stop != nullptr) *stop = CommitStop{true, {}};
+    return false;
+  }
   for (NVItemInfo& item : database.items()) {
-    if (!item.changed) continue;
-    if (!writeChangedItem(item, ut)) return false;
+    if (!item.changed || (hold != nullptr && hold->items.count(item.name) != 0)) continue;
+    if (!writeChangedItem(item, ut)) {
+      if (stop != nullptr) *stop = CommitStop{false, item.name};
+      return false;
+    }
     NvDatabase::clearChanged(item);
   }
   return true;

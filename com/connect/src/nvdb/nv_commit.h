@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <unordered_set>
 
 #include "nv_database.h"
 
@@ -22,9 +24,25 @@ class NvUtChanges {
 // The item the commit never writes (the UT keeps its own count there).
 inline constexpr const char* kNeverWrittenItem = "NV_UI_MENU_COUNTER";
 
-// False at the first failed deletion, write or insert; everything done
-// before it stays done and its marks stay cleared, everything after it
-// keeps its marks for the next commit.
-bool commitChanges(NvDatabase& database, NvUtChanges& ut);
+// What a commit is to leave waiting: the changed items named keep their
+// marks and the removed items stay on the removed list, for a later commit.
+struct CommitHold {
+  bool deletions = false;
+  std::unordered_set<std::string> items;
+};
+
+// Where a commit stopped: at a deletion of a removed item, or at the changed
+// item named.
+struct CommitStop {
+  bool deletion = false;
+  std::string item;
+};
+
+// False at the first failed deletion, write or insert (told in `stop`);
+// everything done before it stays done and its marks stay cleared,
+// everything after it keeps its marks for the next commit. What `hold`
+// names is passed over and keeps its marks.
+bool commitChanges(NvDatabase& database, NvUtChanges& ut, const CommitHold* hold = nullptr,
+                   CommitStop* stop = nullptr);
 
 }  // namespace vx::nvdb
