@@ -28,6 +28,7 @@
 #include "options_dialog.h"
 #include "swap_wizard.h"
 #include "ut_records.h"
+#include "vx/com/error_info.h"
 #include "vx/download/software_file_check.h"
 #include "prompter.h"
 #include "settings_sheet.h"
@@ -546,6 +547,7 @@ struct RestoreResult {
   HRESULT hr = S_OK;
   bool aliveAfter = true;
   QString report;
+  QString why;  // what the connection object said of a file it refused
 };
 
 void MainWindow::restoreSettings() {
@@ -592,6 +594,7 @@ void MainWindow::restoreSettings() {
               takeText(model);
               if (FAILED(result.infoHr)) return result;
               result.hr = vexFile->ReadNVFromFile(path.c_str(), report.c_str(), 0);
+              result.why = QString::fromStdString(vx::com::TakeErrorDescription());
               result.aliveAfter = s.linkAlive();
               return result;
             },
@@ -605,7 +608,9 @@ void MainWindow::restoreSettings() {
               } else if (result.hr == VEX_E_OTHER_MODEL) {
                 prompter_.warn(this, texts_.text(61455));
               } else if (FAILED(result.hr)) {
-                disconnectNow(false, [this] { prompter_.warn(this, texts_.text(61423)); });
+                QString text = texts_.text(61423);
+                if (!result.why.isEmpty()) text += "\n\n" + result.why;
+                disconnectNow(false, [this, text] { prompter_.warn(this, text); });
               } else if (!result.aliveAfter) {
                 disconnectNow(false, [this] { prompter_.warn(this, texts_.text(61554)); });
               } else if (prompter_.ask(this, texts_.text(61432), true)) {

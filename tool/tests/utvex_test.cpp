@@ -854,6 +854,18 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !prompter_->messages.empty(); }, kWaitMs));
     QCOMPARE(prompter_->lastText(), texts_->text(61424));
     QVERIFY(window->connected());
+
+    // A backup of this model with a fault in it: the engineer is told where.
+    const QString faulty = dir.filePath(QStringLiteral("faulty.vex"));
+    QFile text(faulty);
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("VEX\n1\n201\n7\n262657\n[NV_SCM_I]\nT_UCHAR 42abc\n");
+    text.close();
+    const auto shown = prompter_->messages.size();
+    prompter_->nextFile = faulty;
+    window->action(MainWindow::Command::RestoreSettings)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window->busy() && prompter_->messages.size() > shown; }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61423) + QStringLiteral("\n\nline 7: not a number: 42abc"));
   }
 
   // A file of another UT model is refused with its own message; the

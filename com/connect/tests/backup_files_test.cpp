@@ -40,13 +40,31 @@ TEST(NvFileReaderTest, EveryErrorWithItsLineNumber) {
   EXPECT_EQ(failure("[A]\nt.x 1\nt.y twelve\n"), "Parse error on line 3:  Not a number.");
   EXPECT_EQ(failure("[A]\nt.x 4294967296\n"), "Parse error on line 2:  Not a number.");
   EXPECT_EQ(failure("[A]\nt.x 4294967295\nt.y -1\n"), "");
-  // A file cut off inside a line: every complete file ends with a line feed.
-  EXPECT_EQ(failure("[A]\nt.x 1\nt.y 12"), "Parse error on line 3:  Unexpected end of file.");
-  EXPECT_EQ(failure("[A]"), "Parse error on line 1:  Unexpected end of file.");
+  // CR LF ends a line as LF does; a last line without a line feed is taken
+  // where nothing can be cut from it, never a value line.
+  EXPECT_EQ(failure("[A]\r\nt.x 1\r\n[B]"), "");
+  EXPECT_EQ(failure("[A]"), "");
+  EXPECT_EQ(failure("[A]\r\nt.x 1\r\nt.y 12"), "Parse error on line 3:  Unexpected end of file.");
   // A line of 999 bytes and its line feed fills the buffer; one byte less fits.
   EXPECT_EQ(failure("[A]\n" + std::string(996, 'p') + " 1\n"), "");
   EXPECT_EQ(failure("[A]\n" + std::string(997, 'p') + " 1\n"), "Parse error on line 2:  Line too long.");
   EXPECT_EQ(failure("[A]\n" + std::string(997, 'p') + " 1"), "Parse error on line 2:  Line too long.");
+}
+
+TEST(NvFileReaderTest, TheUserIsToldTheLineAndTheTextAtFault) {
+  auto described = [](const std::string& text) {
+    try {
+      parseNvFile(text);
+    } catch (const CNVFileParsingException& error) {
+      return error.description();
+    }
+    return std::string();
+  };
+  EXPECT_EQ(described("VEX\n[A]\nt.x 1\nt.y 42abc\n"), "line 4: not a number: 42abc");
+  EXPECT_EQ(described("VEX\n[A\n"), "line 2: no ] closes the section name: [A");
+  EXPECT_EQ(described("[A]\nlonely\n"), "line 2: neither a [section] nor a \"path value\" line: lonely");
+  EXPECT_EQ(described("VEX\n"), "line 1: the file ends before its first section");
+  EXPECT_EQ(described("[A]\nt.x " + std::string(200, '9') + "\n").size(), 85u) << "long text is cut";
 }
 
 TEST(NvFileReaderTest, ValuesAreDecimalNumbersOfThirtyTwoBits) {
@@ -141,6 +159,27 @@ TEST(NvConvertersTest, BlocksThatAreCutShortFailTheConversion) {
   EXPECT_EQ(CNVCNAMName().convert("[NV_UI_SP_MOBILE_DIALED_NUM]\nx 1\n[NEXT]\n", out), CNVConvertFile::Result::Failed);
   EXPECT_EQ(CNVCNAMName().convert("[NV_UI_DIRECTORY_NUMBER_I[0]]\n", out), CNVConvertFile::Result::Unchanged);
   EXPECT_EQ(CNVCNAMName().convert("[NV_SCM_I]\nT_UCHAR 1\n", out), CNVConvertFile::Result::Unchanged);
+}
+
+TEST(NvConvertersTest, ANumberHeldWithoutAValueGivesAnEmptyCopyNotAFailure) {
+  std::string file = "VEX\n1\n201\n1\n1\n[NV_UI_DIR_NUMBER_I[0]]\n";
+  file += "[NV_UI_NAM_NAME_I[0]]\n" + lines("ui_nv_name_nam_type.name[12].name", std::vector<int>(12, 'A'));
+  file += "[NV_UI_DIR_NUMBER_I[1]]\n[NV_UI_NAM_NAME_I[1]]\n";
+  std::string out;
+  CNVCNAMName converter;
+  ASSERT_EQ(converter.convert(file, out), CNVConvertFile::Result::Converted) << converter.failure();
+  const auto sections = parseNvFile(out);
+  ASSERT_EQ(sections.size(), 7u);
+  EXPECT_EQ(sections[4].name, "NV_UI_DIRECTORY_NUMBER_I[0]");
+  EXPECT_EQ(sections[4].values[0], "0") << "no digits";
+  EXPECT_EQ(sections[4].values[3], "1") << "the name is valid";
+  EXPECT_EQ(sections[5].name, "NV_UI_DIRECTORY_NUMBER_I[1]");
+  EXPECT_TRUE(sections[5].paths.empty()) << "neither half had a value";
+
+  // A section cut short is still refused, and says where.
+  EXPECT_EQ(converter.convert("VEX\n[NV_UI_DIR_NUMBER_I[0]]\nd 1\n[NV_UI_NAM_NAME_I[0]]\n", out),
+            CNVConvertFile::Result::Failed);
+  EXPECT_EQ(converter.failure(), "line 2: [NV_UI_DIR_NUMBER_I[0]] holds 1 of its 10 values");
 }
 
 TEST(NvConvertersTest, OldSmsMessagesGetTheNewHeaderAndPaths) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kmxclient.h"
+#include "vx/com/error_info.h"
 
 namespace vx::script {
 namespace {
@@ -432,10 +433,12 @@ HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16
     ProgressRelay::Scope scope(*progress_, "restore");
     hr = file->ReadNVFromFile(settings.c_str(), log.c_str(), write);
   }
+  std::string why = vx::com::TakeErrorDescription();
   const bool linkLost = !connected();
   if ((FAILED(hr) || linkLost) && !logExisted) ::unlink(log.c_str());
   if (linkLost) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   if (hr == VEX_E_OTHER_MODEL) return report(Message::RestoreFailed, hr);
+  if (FAILED(hr)) lastError_ = ReportedError{hr, Message::None, std::move(why)};
   return hr;
 }
 

@@ -142,6 +142,8 @@ std::string ScriptService::errorText(const ReportedError& error, HRESULT hr) con
   if (error.message == Message::None || error.hr != hr) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(hr));
+    // What the failing object said of it, when it said anything.
+    if (error.message == Message::None && error.hr == hr && !error.detail.empty()) return error.detail;
     return text;
   }
   std::optional<std::string> text = texts_ ? texts_(static_cast<uint32_t>(error.message)) : std::nullopt;

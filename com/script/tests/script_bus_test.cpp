@@ -309,7 +309,13 @@ TEST_F(ScriptBus, FailedSavesAndRestoresLeaveTheUsersFilesAsTheyWere) {
   EXPECT_TRUE(slurp(backup) == good) << "the earlier backup is kept whole";
 
   // A restore that fails removes no report file the user had.
-  ASSERT_TRUE(eventually([&] { return get<int16_t>(*o, "ConnectionState") == 1; }, 30000));
+  // The poll finishes the connection again once the UT is back.
+  ASSERT_TRUE(eventually(
+      [&] {
+        return get<int16_t>(*o, "ConnectionState") == 1 &&
+               failure([&] { get<int32_t>(*o, "DeepSleepDuration"); }).first.empty();
+      },
+      30000));
   const std::string notes = dir + "/notes.txt";
   std::ofstream(notes) << "my precious notes";
   std::string otherModel = good;
@@ -317,6 +323,11 @@ TEST_F(ScriptBus, FailedSavesAndRestoresLeaveTheUsersFilesAsTheyWere) {
   const std::string other = dir + "/other.vex";
   std::ofstream(other, std::ios::binary) << otherModel;
   EXPECT_FALSE(failure([&] { call(*o, "RestoreSettings", other, notes, int32_t{1}); }).first.empty());
+  EXPECT_EQ(slurp(notes), "my precious notes");
+  // A file with a fault says where it is.
+  std::ofstream(other, std::ios::binary) << good.substr(0, good.find('[')) << "[NV_SCM_I]\nT_UCHAR 42abc\n";
+  EXPECT_EQ(failure([&] { call(*o, "RestoreSettings", other, notes, int32_t{1}); }),
+            std::make_pair(std::string("UTVEX.Error.H80004005"), std::string("line 7: not a number: 42abc")));
   EXPECT_EQ(slurp(notes), "my precious notes");
 
   std::vector<std::string> names;

@@ -38,17 +38,28 @@ std::optional<std::size_t> findLine(const std::vector<std::string_view>& lines, 
   return static_cast<std::size_t>(found - lines.begin());
 }
 
-// The values of the `count` lines after line `at`: each the number after
-// the line's last space. Nullopt when a line is missing, has no space or
-// carries no number.
+// The values of the `count` lines after the section line `at`: each the
+// number after the line's last space. An empty vector for a bare section
+// (an element the old UT held without a value); nullopt, with the reason in
+// `why`, when a line is missing, has no space or carries no number.
 std::optional<std::vector<uint32_t>> valuesAfter(const std::vector<std::string_view>& lines, std::size_t at,
-                                                 std::size_t count) {
+                                                 std::size_t count, std::string& why) {
+  const bool bare = at + 1 >= lines.size() || startsWith(lines[at + 1], "[");
+  if (bare) return std::vector<uint32_t>{};
   std::vector<uint32_t> values;
   for (std::size_t i = at + 1; i <= at + count; ++i) {
-    if (i >= lines.size()) return std::nullopt;
+    const std::string section(lines[at]);
+    if (i >= lines.size() || startsWith(lines[i], "[")) {
+      why = "line " + std::to_string(at + 1) + ": " + section + " holds " + std::to_string(values.size()) + " of its " +
+            std::to_string(count) + " values";
+      return std::nullopt;
+    }
     const std::size_t space = lines[i].rfind(' ');
     uint32_t value = 0;
-    if (space == std::string_view::npos || !parseValue(lines[i].substr(space + 1), value)) return std::nullopt;
+    if (space == std::string_view::npos || !parseValue(lines[i].substr(space + 1), value)) {
+      why = "line " + std::to_string(i + 1) + ": not a \"path value\" line of " + section;
+      return std::nullopt;
+    }
     values.push_back(value);
   }
   return values;
@@ -85,20 +96,22 @@ CNVConvertFile::Result CNVCNAMName::convert(std::string_view input, std::string&
   const auto lines = splitLines(input);
   if (findLine(lines, "[NV_UI_DIRECTORY_NUMBER")) return Result::Unchanged;
 
+  // Empty where the old UT held the element without a value.
   std::array<std::vector<uint32_t>, kNams> digits;
   std::array<std::vector<uint32_t>, kNams> names;
   bool digitsFound = false;
   bool namesFound = false;
+  std::string why;
   for (std::size_t n = 0; n < kNams; ++n) {
     if (const auto at = findLine(lines, numbered("[NV_UI_DIR_NUMBER_I[", n, "]]"))) {
-      auto values = valuesAfter(lines, *at, kDirNumberDigits);
-      if (!values) return Result::Failed;
+      auto values = valuesAfter(lines, *at, kDirNumberDigits, why);
+      if (!values) return fail(why);
       digits[n] = std::move(*values);
       digitsFound = true;
     }
     if (const auto at = findLine(lines, numbered("[NV_UI_NAM_NAME_I[", n, "]]"))) {
-      auto values = valuesAfter(lines, *at, kNamNameCharacters);
-      if (!values) return Result::Failed;
+      auto values = valuesAfter(lines, *at, kNamNameCharacters, why);
+      if (!values) return fail(why);
       names[n] = std::move(*values);
       namesFound = true;
     }
@@ -106,8 +119,9 @@ CNVConvertFile::Result CNVCNAMName::convert(std::string_view input, std::string&
   std::optional<std::vector<uint32_t>> dialled;
   if (!digitsFound || !namesFound) {
     if (const auto at = findLine(lines, "[NV_UI_SP_MOBILE_DIALED_NUM]")) {
-      dialled = valuesAfter(lines, *at, kDialledNumberLines);
-      if (!dialled) return Result::Failed;
+      dialled = valuesAfter(lines, *at, kDialledNumberLines, why);
+      if (!dialled) return fail(why);
+      if (dialled->empty()) dialled.reset();
     }
   }
   if (!(digitsFound && namesFound) && !dialled) return Result::Unchanged;
@@ -116,10 +130,15 @@ CNVConvertFile::Result CNVCNAMName::convert(std::string_view input, std::string&
   if (!output.empty() && output.back() != '\n') output += '\n';
   if (digitsFound && namesFound) {
     for (std::size_t n = 0; n < kNams; ++n) {
+      const std::string copy = numbered("NV_UI_DIRECTORY_NUMBER_I[", n, "]");
+      if (digits[n].empty() && names[n].empty()) {
+        // Neither half had a value: the copy has none either.
+        output += "[" + copy + "]\r\n";
+        continue;
+      }
       std::size_t digitsIndex = 0;
       while (digitsIndex < digits[n].size() && digits[n][digitsIndex] != 0) ++digitsIndex;
-      output += displayCopySection(numbered("NV_UI_DIRECTORY_NUMBER_I[", n, "]"), digits[n], digitsIndex, true,
-                                   names[n]);
+      output += displayCopySection(copy, digits[n], digitsIndex, !names[n].empty(), names[n]);
     }
   } else {
     const std::vector<uint32_t> number(dialled->begin(), dialled->begin() + kDialledNumberDigits);
@@ -162,13 +181,15 @@ CNVConvertFile::Result CNVCSMSFormat::convert(std::string_view input, std::strin
   return Result::Converted;
 }
 
-bool convertForRestore(std::string& text, bool utUsesNewSmsLayout) {
+bool convertForRestore(std::string& text, bool utUsesNewSmsLayout, std::string* failure) {
   CNVCNAMName names;
   CNVCSMSFormat sms(utUsesNewSmsLayout);
   for (CNVConvertFile* converter : {static_cast<CNVConvertFile*>(&names), static_cast<CNVConvertFile*>(&sms)}) {
     std::string output;
     switch (converter->convert(text, output)) {
-      case CNVConvertFile::Result::Failed: return false;
+      case CNVConvertFile::Result::Failed:
+        if (failure != nullptr) *failure = converter->failure();
+        return false;
       case CNVConvertFile::Result::Converted: text = std::move(output); break;
       case CNVConvertFile::Result::Unchanged: break;
     }

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace vx::backup {
 
@@ -15,6 +16,17 @@ class CNVConvertFile {
   virtual ~CNVConvertFile() = default;
   // `output` holds the new text when the result is Converted.
   virtual Result convert(std::string_view input, std::string& output) = 0;
+  // Why the last conversion failed, with the line at fault.
+  const std::string& failure() const { return failure_; }
+
+ protected:
+  Result fail(std::string why) {
+    failure_ = std::move(why);
+    return Result::Failed;
+  }
+
+ private:
+  std::string failure_;
 };
 
 // The older directory-number and NAM-name items (or the satellite mobile
@@ -36,8 +48,8 @@ class CNVCSMSFormat final : public CNVConvertFile {
   bool utUsesNewLayout_;
 };
 
-// Both converters in their order; false when one fails. `text` ends as the
-// text to restore.
-bool convertForRestore(std::string& text, bool utUsesNewSmsLayout);
+// Both converters in their order; false when one fails, with its reason in
+// `failure`. `text` ends as the text to restore.
+bool convertForRestore(std::string& text, bool utUsesNewSmsLayout, std::string* failure = nullptr);
 
 }  // namespace vx::backup

@@ -9,6 +9,14 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
+// The text at fault, as much of it as an error message should carry.
+std::string quoted(std::string_view text) {
+  constexpr std::size_t kShown = 60;
+  std::string shown(text.substr(0, kShown));
+  if (text.size() > kShown) shown += "...";
+  return shown;
+}
+
 // Hands out the lines of a text one at a time, as a reader with a
 // kLineBufferSize buffer sees them.
 class LineReader {
@@ -25,11 +33,19 @@ class LineReader {
     line = text_.substr(at_, end - at_);
     at_ = terminated ? end + 1 : end;
     // The buffer holds the line, its line feed and a terminator.
-    if (line.size() >= kLineBufferSize - 1) throw CNVFileParsingException("Line too long.", number_);
-    // Every complete file ends with a line feed: one that does not was cut
-    // off, and its last value may be cut too.
-    if (!terminated) throw CNVFileParsingException("Unexpected end of file.", number_);
+    if (line.size() >= kLineBufferSize - 1) {
+      throw CNVFileParsingException("Line too long.", number_,
+                                    "longer than " + std::to_string(kLineBufferSize - 2) + " characters");
+    }
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // A last line without a line feed is taken where nothing can have been
+    // cut from it (a section name must close its bracket); a value may have
+    // lost digits.
+    if (!terminated && !line.empty() && line.front() != '[') {
+      throw CNVFileParsingException("Unexpected end of file.", number_,
+                                    "the last line has no line feed, so its value may be cut short: " + quoted(line) +
+                                        " (end it with a line feed if the file is whole)");
+    }
     return true;
   }
   int number() const { return number_; }
@@ -48,10 +64,12 @@ std::string sectionName(std::string_view line, int number) {
     if (line[i] == '[') ++depth;
     if (line[i] == ']' && --depth == 0) return std::string(line.substr(1, i - 1));
   }
-  throw CNVFileParsingException("No matching ]", number);
+  throw CNVFileParsingException("No matching ]", number, "no ] closes the section name: " + quoted(line));
 }
 
 }  // namespace
+
+std::string CNVFileParsingException::description() const { return "line " + std::to_string(line_) + ": " + problem_; }
 
 std::string CNVFileParsingException::report() const {
   char text[64];
@@ -64,7 +82,9 @@ std::vector<NVFileSection> parseNvFile(std::string_view text) {
   std::string_view line;
   // The header lies before the first section.
   for (;;) {
-    if (!reader.next(line)) throw CNVFileParsingException("Unexpected end of file.", reader.number());
+    if (!reader.next(line)) {
+      throw CNVFileParsingException("Unexpected end of file.", reader.number(), "the file ends before its first section");
+    }
     if (!line.empty() && line.front() == '[') break;
   }
   std::vector<NVFileSection> sections;
@@ -78,10 +98,13 @@ std::vector<NVFileSection> parseNvFile(std::string_view text) {
     std::size_t valueBegin = pathEnd;
     while (valueBegin < line.size() && isSpace(line[valueBegin])) ++valueBegin;
     if (pathEnd == 0 || valueBegin == line.size()) {
-      throw CNVFileParsingException("Not an item name or path definition.", reader.number());
+      throw CNVFileParsingException("Not an item name or path definition.", reader.number(),
+                                    "neither a [section] nor a \"path value\" line: " + quoted(line));
     }
-    uint32_t ignored = 0;
-    if (!parseValue(line.substr(valueBegin), ignored)) throw CNVFileParsingException("Not a number.", reader.number());
+    if (!parseNumber(line.substr(valueBegin))) {
+      throw CNVFileParsingException("Not a number.", reader.number(),
+                                    "not a number: " + quoted(line.substr(valueBegin)));
+    }
     NVFileSection& section = sections.back();
     section.paths.push_back(section.name + "." + std::string(line.substr(0, pathEnd)));
     section.values.emplace_back(line.substr(valueBegin));

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vx::backup {
@@ -24,13 +25,18 @@ struct NVFileSection {
 // line being read (counting from 1).
 class CNVFileParsingException : public std::runtime_error {
  public:
-  CNVFileParsingException(const std::string& message, int line) : std::runtime_error(message), line_(line) {}
+  // `problem`: the fault in words for the user, with the text at fault.
+  CNVFileParsingException(const std::string& message, int line, std::string problem)
+      : std::runtime_error(message), line_(line), problem_(std::move(problem)) {}
   int line() const { return line_; }
   // "Parse error on line %d:  %s".
   std::string report() const;
+  // "line 214: not a number: 42abc".
+  std::string description() const;
 
  private:
   int line_;
+  std::string problem_;
 };
 
 // The longest line the reader takes, line feed included, is one byte less.
@@ -38,8 +44,9 @@ inline constexpr std::size_t kLineBufferSize = 1000;
 // Backup files of a whole UT are some hundred kilobytes.
 inline constexpr std::size_t kMaxBackupFileSize = 64u << 20;
 
-// The sections of a file's text. Throws CNVFileParsingException; a file
-// whose last line has no line feed was cut off ("Unexpected end of file.").
+// The sections of a file's text. Throws CNVFileParsingException. Lines may
+// end in CR LF; a last line without a line feed is taken unless it is a
+// value line, whose value may have been cut ("Unexpected end of file.").
 std::vector<NVFileSection> parseNvFile(std::string_view text);
 
 // A value text as the number it stands for (decimal, optionally signed,

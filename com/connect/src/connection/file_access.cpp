@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
+
+#include "vx/com/error_info.h"
 
 #include "nv_backup_writer.h"
 #include "nv_converters.h"
@@ -122,37 +125,50 @@ HRESULT CVexConnection::WriteNVToFile(const char* szFilename) {
 
 HRESULT CVexConnection::ReadNVFromFile(const char* szFilename, const char* szLogFilename, I4 ActuallyUpdatePhone) {
   if (szFilename == nullptr || szLogFilename == nullptr) return E_INVALIDARG;
+  vx::com::SetErrorDescription({});
   if (HRESULT hr = connectedCheck(); FAILED(hr)) return hr;
+  // A file that cannot be restored says why, for the person who chose it.
+  auto refuse = [](std::string why) {
+    vx::com::SetErrorDescription(std::move(why));
+    return E_FAIL;
+  };
   return vx::com::NoThrow([&]() -> HRESULT {
-    UI2 nrVersion = 0;
-    UI4 version = 0;
-    LPWSTR fileModel = nullptr;
-    if (FAILED(ReadNVFileInfo(szFilename, &nrVersion, &version, &fileModel))) return E_FAIL;
-    const std::string fileModelText = vx::com::Utf16ToUtf8(fileModel);
-    CoTaskMemFree(fileModel);
+    std::string text;
+    if (!backup::readFileText(szFilename, text)) {
+      return refuse(std::string(szFilename) + ": cannot be read, or is larger than " +
+                    std::to_string(backup::kMaxBackupFileSize >> 20) + " MiB");
+    }
+    const auto info = backup::parseNvFileInfo(text);
+    if (!info) return refuse("not an NV backup file: its first lines are no backup header");
     std::string utModel;
     if (HRESULT hr = utModelText(utModel); FAILED(hr)) return hr;
-    if (fileModelText != utModel) return VEX_E_OTHER_MODEL;
-    if (!canCreate(szLogFilename)) return E_FAIL;
+    if (info->model != utModel) return VEX_E_OTHER_MODEL;
+    if (!canCreate(szLogFilename)) return refuse(std::string(szLogFilename) + ": the report cannot be written there");
 
-    UI4 ignored = 0;
-    const bool newSmsLayout =
-        SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0.sms_dm_msg_type.nv_msg_hdr.status"), &ignored)) ||
-        SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0[0].sms_dm_msg_type.nv_msg_hdr.status"), &ignored));
-    std::string text;
-    if (!backup::readFileText(szFilename, text) || !backup::convertForRestore(text, newSmsLayout)) return E_FAIL;
+    // The file as it is must parse, so that a fault is told at its own line;
+    // the converters then rewrite a whole, good file.
     std::vector<backup::NVFileSection> sections;
     try {
+      backup::parseNvFile(text);
+      UI4 ignored = 0;
+      const bool newSmsLayout =
+          SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0.sms_dm_msg_type.nv_msg_hdr.status"), &ignored)) ||
+          SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0[0].sms_dm_msg_type.nv_msg_hdr.status"), &ignored));
+      std::string failure;
+      if (!backup::convertForRestore(text, newSmsLayout, &failure)) return refuse(failure);
       sections = backup::parseNvFile(text);
     } catch (const backup::CNVFileParsingException& error) {
       reportMessage(error.report());
-      return E_FAIL;
+      return refuse(error.description());
     }
     backup::NvRestore restore(*database_, *ut_, *ut_, ActuallyUpdatePhone != 0);
     const backup::RestoreReport report = restore.run(sections, [this](std::size_t done, std::size_t total) {
       reportProgress(VEX_STEP_RESTORE_ITEMS, done, total);
     });
-    return writeFileAtomically(szLogFilename, report.text()) ? S_OK : E_FAIL;
+    if (!writeFileAtomically(szLogFilename, report.text())) {
+      return refuse(std::string(szLogFilename) + ": the report could not be written");
+    }
+    return S_OK;
   });
 }
 
