@@ -90,16 +90,22 @@ TEST(NvCommitTest, RemovedItemsAreDeletedFirstAndOnlyOnce) {
   items.push_back(item("KEPT", 6, 0, {6}));
   NvDatabase database(SymbolTable{}, std::move(items));
   database.removeItem(1);  // A[1]
-  database.removeItem(1);  // A[1]copy: the same element again
-  database.removeItem(1);  // GONE: the UT holds none
+  database.removeItem(2);  // A[1]copy: the same element again
+  database.removeItem(3);  // GONE: the UT holds none
+  database.removeItem(3);  // a hole already: nothing more goes
   ASSERT_EQ(database.removedItems().size(), 3u);
   EXPECT_TRUE(database.removedItems()[1].removedTwice);
   EXPECT_EQ(database.findItem("GONE"), nullptr);
+  // The others keep their places until the holes are dropped.
+  EXPECT_EQ(database.findItem("KEPT"), &database.items()[4]);
   RecordingUt ut;
 
   ASSERT_TRUE(commitChanges(database, ut));
   EXPECT_EQ(ut.calls, (std::vector<std::string>{"delete 4/1", "write 4/0 01", "write 6/0 06"}));
   EXPECT_TRUE(database.removedItems().empty());
+  database.compact();
+  ASSERT_EQ(database.items().size(), 2u);
+  EXPECT_EQ(database.findItem("KEPT"), &database.items()[1]);
 }
 
 TEST(NvCommitTest, AFailedWriteStopsTheCommitAndKeepsWhatWasWritten) {

@@ -55,22 +55,26 @@ NvRestore::NvRestore(vx::nvdb::NvDatabase& database, vx::nvdb::NvUtAccess& reads
 RestoreReport NvRestore::run(const std::vector<NVFileSection>& sections,
                              const std::function<void(std::size_t, std::size_t)>& progress) {
   for (const NVFileSection& each : sections) sections_.try_emplace(each.name, &each);
-  // The list grows (entries made for insertable items are appended and
-  // reached later) and shrinks (replaced entries leave it) while it is walked.
-  for (std::size_t position = 0; position < database_.items().size();) {
+  // Replaced entries leave holes in the list until the walk is over, however
+  // it ends, so that every position stays where it is.
+  struct Compact {
+    vx::nvdb::NvDatabase& database;
+    ~Compact() { database.compact(); }
+  } compact{database_};
+  // The list grows while it is walked: entries made for insertable items are
+  // appended and reached later.
+  for (std::size_t position = 0; position < database_.items().size(); ++position) {
     if (progress) progress(position, database_.items().size());
     const NVItemInfo& item = database_.items()[position];
-    if (item.name == vx::nvdb::kNeverWrittenItem) {
-      ++position;
-    } else if (isIgnored(item)) {
+    if (item.hole || item.name == vx::nvdb::kNeverWrittenItem) continue;
+    if (isIgnored(item)) {
       report_.skipped.push_back(item.name + kIgnored);
-      ++position;
     } else if (item.presence == 0) {
-      restorePlainItem(position++);
+      restorePlainItem(position);
     } else if (item.filled) {
-      if (replaceInsertableItem(position) == 0) ++position;
+      replaceInsertableItem(position);
     } else {
-      restoreCreatedEntry(position++);
+      restoreCreatedEntry(position);
     }
   }
   if (progress) progress(database_.items().size(), database_.items().size());
@@ -123,9 +127,18 @@ NvRestore::ValuesWritten NvRestore::writeValues(std::size_t position, const NVFi
 }
 
 bool NvRestore::commit(const std::string& own) {
+  // The first commit writes whatever was staged before the restore; after
+  // it only the item being restored can carry a new mark, so only it is
+  // looked at, not the whole tree.
+  NVItemInfo* ownItem = own.empty() ? nullptr : database_.findItem(own);
+  const std::size_t candidates = ownItem != nullptr ? 1 : 0;
+  auto once = [&](vx::nvdb::CommitStop& stop) {
+    if (!treeCommitted_) return vx::nvdb::commitChanges(database_, writes_, &held_, &stop);
+    return vx::nvdb::commitItems(database_, writes_, std::span(&ownItem, candidates), &held_, &stop);
+  };
   bool ownWritten = true;
   vx::nvdb::CommitStop stop;
-  while (!vx::nvdb::commitChanges(database_, writes_, &held_, &stop)) {
+  while (!once(stop)) {
     // What the UT refused keeps its marks for a later commit; it is not tried
     // again with every item after it, which still get their turn now.
     if (stop.deletion) {
@@ -135,6 +148,7 @@ bool NvRestore::commit(const std::string& own) {
     }
     if (stop.deletion ? own.empty() : stop.item == own) ownWritten = false;
   }
+  treeCommitted_ = true;
   return ownWritten;
 }
 
@@ -227,16 +241,18 @@ void NvRestore::restorePlainItem(std::size_t position) {
   finishItem(name, critical, written.all, &before);
 }
 
-std::size_t NvRestore::replaceInsertableItem(std::size_t position) {
-  const NVItemInfo original = database_.items()[position];
-  const std::string plain = plainName(original);
-  if (keptLists_.count(plain) != 0) return 0;
-  if (original.instanceCount > 0 && original.elementIndex != 0) {
+void NvRestore::replaceInsertableItem(std::size_t position) {
+  const NVItemInfo& held = database_.items()[position];
+  const std::string plain = plainName(held);
+  const bool critical = isCritical(held);
+  if (keptLists_.count(plain) != 0) return;
+  if (held.instanceCount > 0 && held.elementIndex != 0) {
     // The further elements of a held list go; element 0 made the entries
     // that replace them.
+    const std::string name = held.name;
     database_.removeItem(position);
-    if (updatePhone_ && !commit({})) reportPhoneFailure(original.name, isCritical(original));
-    return 1;
+    if (updatePhone_ && !commit({})) reportPhoneFailure(name, critical);
+    return;
   }
   const NVFileSection* first = section(plain);
   std::size_t sections = first != nullptr ? 1 : 0;
@@ -247,11 +263,14 @@ std::size_t NvRestore::replaceInsertableItem(std::size_t position) {
   }
   if (first != nullptr && itemLayout(position) != sectionLayout(*first)) {
     // Nothing in the file can stand in for what the UT holds: it keeps it.
-    reportChangedLayout(plain, isCritical(original));
+    reportChangedLayout(plain, critical);
     keptLists_.insert(plain);
-    return 0;
+    return;
   }
 
+  // The entries that replace the element take its description, not its
+  // value or tree.
+  const NVItemInfo& original = database_.items()[position];
   NVItemInfo entry;
   entry.descriptor = original.descriptor;
   entry.typeName = original.typeName;
@@ -280,8 +299,7 @@ std::size_t NvRestore::replaceInsertableItem(std::size_t position) {
       database_.appendItem(std::move(element));
     }
   }
-  if (updatePhone_ && !commit({})) reportPhoneFailure(plain, isCritical(original));
-  return 1;
+  if (updatePhone_ && !commit({})) reportPhoneFailure(plain, critical);
 }
 
 void NvRestore::restoreCreatedEntry(std::size_t position) {

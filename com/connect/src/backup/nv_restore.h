@@ -36,8 +36,8 @@ class NvRestore {
  private:
   void restorePlainItem(std::size_t position);
   // An insertable item the UT gave: its entries are replaced by what the
-  // file holds. Returns how many entries left the list at `position`.
-  std::size_t replaceInsertableItem(std::size_t position);
+  // file holds.
+  void replaceInsertableItem(std::size_t position);
   void restoreCreatedEntry(std::size_t position);
 
   const NVFileSection* section(const std::string& name) const;
@@ -83,6 +83,7 @@ class NvRestore {
   std::unordered_set<std::string> keptLists_;
   // What the UT refused during this restore: it stays marked, not retried.
   vx::nvdb::CommitHold held_;
+  bool treeCommitted_ = false;
   RestoreReport report_;
 };
 

@@ -13,16 +13,18 @@ bool allZero(const std::vector<uint8_t>& bytes) {
 }
 
 bool deleteRemovedItems(NvDatabase& database, NvUtChanges& ut) {
-  auto& removed = database.removedItems();
-  while (!removed.empty()) {
-    const NVItemInfo& item = removed.front();
-    if (item.instanceCount > 0 && !item.removedTwice &&
-        !ut.deleteItem(item.itemNumber, wireIndex(item))) {
-      return false;
+  const auto& removed = database.removedItems();
+  std::size_t done = 0;
+  bool deleted = true;
+  for (; done < removed.size(); ++done) {
+    const NVItemInfo& item = removed[done];
+    if (item.instanceCount > 0 && !item.removedTwice && !ut.deleteItem(item.itemNumber, wireIndex(item))) {
+      deleted = false;
+      break;
     }
-    removed.erase(removed.begin());
   }
-  return true;
+  database.forgetRemoved(done);
+  return deleted;
 }
 
 bool writeChangedItem(NVItemInfo& item, NvUtChanges& ut) {
@@ -43,22 +45,37 @@ bool writeChangedItem(NVItemInfo& item, NvUtChanges& ut) {
   return true;
 }
 
-}  // namespace
-
-bool commitChanges(NvDatabase& database, NvUtChanges& ut, const CommitHold* hold, CommitStop* stop) {
+// Deletes the removed items, then writes each changed item `next` gives
+// until it gives null.
+template <class Next>
+bool commit(NvDatabase& database, NvUtChanges& ut, const CommitHold* hold, CommitStop* stop, Next next) {
   if ((hold == nullptr || !hold->deletions) && !deleteRemovedItems(database, ut)) {
     if (stop != nullptr) *stop = CommitStop{true, {}};
     return false;
   }
-  for (NVItemInfo& item : database.items()) {
-    if (!item.changed || (hold != nullptr && hold->items.count(item.name) != 0)) continue;
-    if (!writeChangedItem(item, ut)) {
-      if (stop != nullptr) *stop = CommitStop{false, item.name};
+  while (NVItemInfo* item = next()) {
+    if (!item->changed || (hold != nullptr && hold->items.count(item->name) != 0)) continue;
+    if (!writeChangedItem(*item, ut)) {
+      if (stop != nullptr) *stop = CommitStop{false, item->name};
       return false;
     }
-    NvDatabase::clearChanged(item);
+    NvDatabase::clearChanged(*item);
   }
   return true;
+}
+
+}  // namespace
+
+bool commitChanges(NvDatabase& database, NvUtChanges& ut, const CommitHold* hold, CommitStop* stop) {
+  std::size_t at = 0;
+  auto& items = database.items();
+  return commit(database, ut, hold, stop, [&]() -> NVItemInfo* { return at < items.size() ? &items[at++] : nullptr; });
+}
+
+bool commitItems(NvDatabase& database, NvUtChanges& ut, std::span<NVItemInfo* const> items, const CommitHold* hold,
+                 CommitStop* stop) {
+  std::size_t at = 0;
+  return commit(database, ut, hold, stop, [&]() -> NVItemInfo* { return at < items.size() ? items[at++] : nullptr; });
 }
 
 }  // namespace vx::nvdb

@@ -44,5 +44,9 @@ struct CommitStop {
 // names is passed over and keeps its marks.
 bool commitChanges(NvDatabase& database, NvUtChanges& ut, const CommitHold* hold = nullptr,
                    CommitStop* stop = nullptr);
+// The same for a caller that knows which items can carry a mark: the
+// deletions, then `items` in the order given, without a walk of the tree.
+bool commitItems(NvDatabase& database, NvUtChanges& ut, std::span<NVItemInfo* const> items,
+                 const CommitHold* hold = nullptr, CommitStop* stop = nullptr);
 
 }  // namespace vx::nvdb

@@ -14,8 +14,14 @@ NvDatabase::NvDatabase(SymbolTable symbols, std::vector<NVItemInfo> items)
 
 void NvDatabase::indexItems() {
   itemIndex_.clear();
+  shadowed_.clear();
   itemIndex_.reserve(items_.size());
-  for (std::size_t i = 0; i < items_.size(); ++i) itemIndex_.try_emplace(items_[i].name, i);
+  for (std::size_t i = 0; i < items_.size(); ++i) indexItem(i);
+}
+
+void NvDatabase::indexItem(std::size_t position) {
+  const std::string& name = items_[position].name;
+  if (!itemIndex_.try_emplace(name, position).second) shadowed_[name].push_back(position);
 }
 
 NVItemInfo* NvDatabase::findItem(std::string_view name) {
@@ -137,17 +143,53 @@ std::size_t NvDatabase::changedItemCount() const {
 
 void NvDatabase::appendItem(NVItemInfo item) {
   items_.push_back(std::move(item));
-  itemIndex_.try_emplace(items_.back().name, items_.size() - 1);
+  indexItem(items_.size() - 1);
 }
 
+namespace {
+uint64_t elementKey(const NVItemInfo& item) {
+  return uint64_t{item.itemNumber} << 32 | static_cast<uint32_t>(item.elementIndex);
+}
+}  // namespace
+
 void NvDatabase::removeItem(std::size_t position) {
-  if (position >= items_.size()) return;
+  if (position >= items_.size() || items_[position].hole) return;
   NVItemInfo item = std::move(items_[position]);
-  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(position));
-  item.removedTwice = std::any_of(removed_.begin(), removed_.end(), [&](const NVItemInfo& waiting) {
-    return waiting.itemNumber == item.itemNumber && waiting.elementIndex == item.elementIndex;
-  });
+  items_[position] = NVItemInfo{};
+  items_[position].hole = true;
+  unindexItem(item.name, position);
+  item.removedTwice = waiting_[elementKey(item)]++ > 0;
   removed_.push_back(std::move(item));
+}
+
+void NvDatabase::unindexItem(const std::string& name, std::size_t position) {
+  const auto later = shadowed_.find(name);
+  if (const auto found = itemIndex_.find(name); found != itemIndex_.end() && found->second == position) {
+    if (later == shadowed_.end()) {
+      itemIndex_.erase(found);
+      return;
+    }
+    found->second = later->second.front();
+    later->second.erase(later->second.begin());
+  } else if (later != shadowed_.end()) {
+    std::erase(later->second, position);
+  }
+  if (later != shadowed_.end() && later->second.empty()) shadowed_.erase(later);
+}
+
+void NvDatabase::forgetRemoved(std::size_t count) {
+  count = std::min(count, removed_.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto found = waiting_.find(elementKey(removed_[i]));
+    if (found != waiting_.end() && --found->second == 0) waiting_.erase(found);
+  }
+  removed_.erase(removed_.begin(), removed_.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+void NvDatabase::compact() {
+  const auto holes = std::remove_if(items_.begin(), items_.end(), [](const NVItemInfo& item) { return item.hole; });
+  if (holes == items_.end()) return;
+  items_.erase(holes, items_.end());
   indexItems();
 }
 

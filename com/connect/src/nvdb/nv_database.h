@@ -73,11 +73,16 @@ class NvDatabase {
 
   // Items taken out of the tree whose elements are still to be deleted in
   // the UT at the next commit, in the order they were removed.
-  std::vector<NVItemInfo>& removedItems() { return removed_; }
-  // Moves the item at `position` of the item list to the removed list. An
-  // item whose element is already waiting there is flagged removed-twice,
-  // so the UT is asked to delete it only once.
+  const std::vector<NVItemInfo>& removedItems() const { return removed_; }
+  // The first `count` removed items have been deleted in the UT.
+  void forgetRemoved(std::size_t count);
+  // Moves the item at `position` of the item list to the removed list and
+  // leaves a hole there (`hole`, nothing changed, found by no name), so the
+  // positions of the others stay as they are; compact() drops the holes. An
+  // item whose element is already waiting in the removed list is flagged
+  // removed-twice, so the UT is asked to delete it only once.
   void removeItem(std::size_t position);
+  void compact();
   // Adds an entry at the end of the item list.
   void appendItem(NVItemInfo item);
 
@@ -88,11 +93,19 @@ class NvDatabase {
   };
 
   void indexItems();
+  void indexItem(std::size_t position);
+  // The item of this name at `position` leaves the index.
+  void unindexItem(const std::string& name, std::size_t position);
 
   SymbolTable symbols_;
   std::vector<NVItemInfo> items_;
   std::vector<NVItemInfo> removed_;
+  // How many entries of removed_ each element (item number, index) has.
+  std::unordered_map<uint64_t, uint32_t> waiting_;
   std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> itemIndex_;
+  // Later items of a name itemIndex_ gives to an earlier one, in list order:
+  // the next of them takes the name when the earlier one is removed.
+  std::unordered_map<std::string, std::vector<std::size_t>, NameHash, std::equal_to<>> shadowed_;
 };
 
 }  // namespace vx::nvdb

@@ -71,6 +71,7 @@ struct NVItemInfo {
   bool deleteWhenEmpty = false;
   bool removedTwice = false;
   bool filled = true;
+  bool hole = false;  // what removeItem leaves in the list until compact()
 };
 
 // Item flags of the descriptor table.
