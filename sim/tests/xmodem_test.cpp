@@ -226,6 +226,20 @@ TEST_F(Loader, ABadImageChangesNothingAndABootBlockOnlyTheBootBlock) {
                                         " start=0x00000200; last-image ok");
 }
 
+TEST_F(Loader, AnImageCutAtARecordBoundaryIsRefused) {
+  const auto whole = srecordFile("UT 9.9.9", std::vector<uint8_t>(8192, 0x5A), 0);
+  const std::string text(whole.begin(), whole.end());
+  std::size_t sixtyLines = 0;
+  for (int line = 0; line < 60; ++line) sixtyLines = text.find('\n', sixtyLines) + 1;
+  sim.enterLoader();
+  ASSERT_TRUE(transfer(loaderImage()));
+  ASSERT_TRUE(transfer(std::vector<uint8_t>(text.begin(), text.begin() + static_cast<long>(sixtyLines))));
+  ASSERT_TRUE(restarted(1));
+  EXPECT_EQ(version(), std::make_pair(0x00040201u, std::string("UT 4.2.1")));
+  EXPECT_EQ(sim.control("flashed"), "software none; bootblock none; last-image error 2008");
+  EXPECT_EQ(sim.flashState().imagesFlashed, 0u);
+}
+
 TEST_F(Loader, TheLoaderIsRefusedTheImageCancelledOrNeverAskedFor) {
   const auto software = srecordFile("UT 7.0.0", std::vector<uint8_t>(3000, 0xA5), 0);
   EXPECT_EQ(sim.control("download refuse-loader on"), "ok");

@@ -37,7 +37,11 @@ SRecordError SRecordParser::finish() {
       case State::Data:
       case State::BinaryData: fail(SRecordError::BadChecksum); break;
       case State::Idle:
-      case State::EndOfFile: break;
+      case State::EndOfFile:
+        // A file cut at a record boundary reads as whole records up to the
+        // cut: only its missing termination record tells.
+        if (!endsWithTermination_) fail(SRecordError::NoTermination);
+        break;
     }
   }
   return error_;
@@ -182,6 +186,7 @@ void SRecordParser::checkRecord() {
       break;
   }
   ++counts_[type_];
+  endsWithTermination_ = type_ >= 7;
   if (!sink_) return;
   SRecord record;
   record.type = type_;

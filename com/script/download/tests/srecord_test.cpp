@@ -2,6 +2,7 @@
 // the software file check with gzip, and the progress figures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -82,12 +83,15 @@ TEST(SRecordParser, BrokenFilesFailWithTheirCode) {
       {"junk between records", header + "x" + s1, SRecordError::UnexpectedByte},
       {"text after the end mark", header + s1 + "\x1A" + "S9030000FC", SRecordError::UnexpectedByte},
       {"record count that does not match", header + s1 + "S5030002FA\n", SRecordError::BadRecordCount},
-      {"record count of the data records", header + s1 + "S5030001FB\n", SRecordError::None},
+      {"record count of the data records", header + s1 + "S5030001FB\nS9030000FC\n", SRecordError::None},
+      {"record count of one byte", header + s1 + "S50201FC\nS9030000FC\n", SRecordError::BadRecordCount},
+      {"data after the termination record", header + "S9030000FC\n" + s1, SRecordError::NoTermination},
       {"a record cut short by the end", header + "S1070000", SRecordError::BadChecksum},
       {"empty", "", SRecordError::EmptyFile},
       {"no records at all", "\r\n \n", SRecordError::EmptyFile},
-      {"Xmodem padding after the records", header + s1 + std::string(40, '\x1A'), SRecordError::None},
-      {"binary records", std::string("S\x01\x07\x00\x00\x01\x02\x03\x04\xEE", 10), SRecordError::None},
+      {"Xmodem padding after the records", header + s1 + "S9030000FC\n" + std::string(40, '\x1A'), SRecordError::None},
+      {"binary records", std::string("S\x01\x07\x00\x00\x01\x02\x03\x04\xEES\x09\x03\x00\x00\xFC", 16),
+       SRecordError::None},
       {"binary record of count 65", std::string("S\x01\x41", 3), SRecordError::BadLength},
   };
   for (const Case& c : cases) EXPECT_EQ(parse(c.text), c.error) << c.what;
@@ -124,6 +128,38 @@ TEST_F(SRecordFiles, TheCheckUnpacksGzipAndWantsTheRightKind) {
   EXPECT_FALSE(checkSoftwareFile(dir() + "/missing", ImageKind::Software).passed);
   // Nothing of the check is left in the temporary directory.
   EXPECT_EQ(sandbox.leftovers().find("vxdownload"), std::string::npos);
+}
+
+// The image srec_cat writes for 8 KiB: S0, 256 S3 records, S5 and S7. Cut
+// at a record boundary, it must not pass for a whole one.
+TEST_F(SRecordFiles, AnImageMustEndWithItsTerminationRecordAndMatchItsCount) {
+  const std::string whole = readFile(makeImage(dir(), "whole", randomBytes(8192), "UT 5.0.1"));
+  ASSERT_EQ(std::count(whole.begin(), whole.end(), '\n'), 259);
+  const auto lineStarting = [&](const std::string& type) { return whole.find("\n" + type) + 1; };
+  const std::size_t s5 = lineStarting("S5");
+  const std::size_t s7 = lineStarting("S7");
+  std::size_t sixtyLines = 0;
+  for (int line = 0; line < 60; ++line) sixtyLines = whole.find('\n', sixtyLines) + 1;
+  struct Case {
+    const char* what;
+    std::string text;
+    SRecordError error;
+  } cases[] = {
+      {"whole", whole, SRecordError::None},
+      {"the first 60 lines", whole.substr(0, sixtyLines), SRecordError::NoTermination},
+      {"without S5 and S7", whole.substr(0, s5), SRecordError::NoTermination},
+      {"a count one short", whole.substr(0, s5) + "S50300FFFD\n" + whole.substr(s7), SRecordError::BadRecordCount},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir() + "/image";
+    writeFile(path, c.text);
+    EXPECT_EQ(checkSRecordFile(path, nullptr), c.error);
+    const FileCheck compressed = checkSoftwareFile(gzipCopy(path), ImageKind::Software);
+    EXPECT_TRUE(compressed.unpacked);
+    EXPECT_EQ(compressed.error, c.error);
+    EXPECT_EQ(compressed.passed, c.error == SRecordError::None);
+  }
 }
 
 TEST(TransferProgress, EstimateWaitsItsMinimumTime) {

@@ -22,8 +22,9 @@ enum class SRecordError : uint16_t {
   UnexpectedByte = 2003,     // not a record start between records, or data after the end mark
   BadHexDigit = 2004,        // a hex field holds a character that is not a hex digit
   BadLength = 2005,          // count 0 or above 64, or a data record without data
-  BadRecordCount = 2006,     // an S5 record that does not match the S3 records before it
+  BadRecordCount = 2006,     // an S5 record not of 2 to 4 bytes, or not the count of the data records before it
   BadTermination = 2007,     // a start address of the wrong size, odd, or after a non-zero one
+  NoTermination = 2008,      // the file does not end with a termination record (S7, S8 or S9): cut short
 };
 
 // One complete, checked record: its type (0..9), address and data.
@@ -48,7 +49,9 @@ class SRecordParser {
   // Feeds the next bytes of the file; false once an error has been found.
   bool feed(std::span<const uint8_t> bytes);
   // The end of the file: a record cut short is an error of its field, an
-  // empty file error 2000. Answers the error (None when the file is good).
+  // empty file error 2000, a file whose last record is not a termination
+  // record error 2008. Answers the error (None when the file is good); an
+  // error found while feeding stays the answer.
   SRecordError finish();
 
   SRecordError error() const { return error_; }
@@ -86,6 +89,7 @@ class SRecordParser {
   bool bootBlock_ = false;
   bool terminated_ = false;         // a termination record has come
   bool nonZeroStart_ = false;       // ... and it held a non-zero start address
+  bool endsWithTermination_ = false;  // the last record that passed was S7, S8 or S9
 };
 
 }  // namespace vx::download
