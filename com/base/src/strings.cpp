@@ -126,7 +126,44 @@ bool toUtf8(std::u16string_view text, std::string& out, bool strict) {
   return true;
 }
 
+// Windows-1252 bytes 0x80..0x9F; an unassigned byte keeps its own value.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 0x88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 0x98
+};
+
+char16_t fromWindows1252(unsigned char byte) {
+  return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : static_cast<char16_t>(byte);
+}
+
+char toWindows1252(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  for (int i = 0; i < 32; ++i) {
+    if (kWindows1252High[i] == cp) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
 }  // namespace
+
+std::u16string Windows1252ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (char c : text) out.push_back(fromWindows1252(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Utf16ToWindows1252(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    bool ok;
+    out.push_back(toWindows1252(decodeUtf16(text, pos, ok)));
+  }
+  return out;
+}
 
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;

@@ -58,6 +58,24 @@ TEST(Utf, UnpairedSurrogatesBecomeReplacement) {
   }
 }
 
+TEST(Windows1252, EveryByteDecodesAndRepresentableTextEncodesBack) {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+  const std::u16string text = vx::com::Windows1252ToUtf16(bytes);
+  ASSERT_EQ(text.size(), 256u);
+  EXPECT_EQ(text[0x41], u'A');
+  EXPECT_EQ(text[0x80], u'\u20AC');
+  EXPECT_EQ(text[0x8C], u'\u0152');
+  EXPECT_EQ(text[0x99], u'\u2122');
+  EXPECT_EQ(text[0x9F], u'\u0178');
+  for (int undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) EXPECT_EQ(text[undefined], undefined);
+  for (int latin1 = 0xA0; latin1 < 0x100; ++latin1) EXPECT_EQ(text[latin1], latin1);
+  EXPECT_EQ(vx::com::Utf16ToWindows1252(text), bytes);
+
+  // What the code page lacks becomes '?', a surrogate pair a single one.
+  EXPECT_EQ(vx::com::Utf16ToWindows1252(u"\u00C9\u0416\u0080\U0001F600\u20AC"), "\xC9???\x80");
+}
+
 TEST(TaskMemory, AllocatesReallocatesAndDuplicates) {
   auto* block = static_cast<char*>(CoTaskMemAlloc(0));
   ASSERT_NE(block, nullptr);

@@ -223,6 +223,10 @@ TEST_F(ConnectionTest, SecurityCodesAreCheckedByTheUt) {
   EXPECT_EQ(valid, 1u);
   ASSERT_EQ(security->SendSPCode(u"000001", &valid), S_OK);
   EXPECT_EQ(valid, 0u);
+  // The UT compares the password's bytes in its 8-bit code page, Windows-1252.
+  sim->withModel([](kmx::sim::UtModel& model) { model.securityPassword = "\xC9T\xC9\x80"; });
+  ASSERT_EQ(security->SendSecurityPassword(u"\u00C9T\u00C9\u20AC", &valid), S_OK);
+  EXPECT_EQ(valid, 1u);
   EXPECT_EQ(security->SendSPCode(nullptr, &valid), E_INVALIDARG);
   EXPECT_EQ(security->SendSPCode(u"0", nullptr), E_INVALIDARG);
 }

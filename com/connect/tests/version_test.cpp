@@ -109,7 +109,7 @@ TEST_F(ConnectionTest, ShortOrMalformedAnswersAreRefusedNotOverread) {
     model.status.set(0x25, {0x12, 0x34});
     model.status.set(0x42, std::vector<uint8_t>(21, 1));
     model.status.set(0x27, {1});
-    model.status.set(0x26, {'O', 'K', 0xFF});
+    model.status.set(0x26, {'O', 'K', 0xA9});  // Windows-1252: not UTF-8, yet text
   });
   connect();
   ASSERT_EQ(version->UpdateAllItems(), S_OK);
@@ -119,7 +119,7 @@ TEST_F(ConnectionTest, ShortOrMalformedAnswersAreRefusedNotOverread) {
   EXPECT_EQ(text(v, &IVexVersion::GetUTFirmwareRev, VEX_E_DATA_TOO_SHORT), u"<null>");
   EXPECT_EQ(text(v, &IVexVersionExt::GetCalBlockVersion, VEX_E_DATA_TOO_SHORT), u"<null>");
   EXPECT_EQ(text(v, &IVexVersion::GetCalTestStation, VEX_E_DATA_TOO_SHORT), u"<null>");
-  EXPECT_EQ(text(v, &IVexVersion::GetUTVersionStr, VEX_E_TEXT_CONVERSION), u"<null>");
+  EXPECT_EQ(text(v, &IVexVersion::GetUTVersionStr), u"OK\u00A9");
 
   // A refresh replaces every answer.
   sim->withModel([](kmx::sim::UtModel& model) { model.status.setEsn(4, 0x12345678); });

@@ -17,8 +17,9 @@ bool isDialledNumber(std::u16string_view text);
 // `digits_index`; hyphens are counted in `hyphen`.
 emergency_pnumber_type toNumberRecord(std::u16string_view text);
 
-// The number as text, with '+' in front when the record is international;
-// `digits_index` is clamped to the field.
+// The number as text, with '+' in front when the record is international
+// (the phone book and the last dialled number; emergency numbers give their
+// digits only); `digits_index` is clamped to the field.
 std::u16string fromNumberRecord(const emergency_pnumber_type& number);
 std::u16string numberText(const uint8_t* digits, int32_t count, bool international);
 

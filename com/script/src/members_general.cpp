@@ -22,7 +22,8 @@ HRESULT getEmergencyNumber(ScriptObject& object, const Args& args, Value& result
   return object.settings<InterfaceOf<Method>>(RefusesModule, [&](auto& settings) {
     emergency_pnumber_type number{};
     HRESULT hr = (settings.*Method)(GET_PARAM, position - 1, &number);
-    if (SUCCEEDED(hr)) result = fromNumberRecord(number);
+    // The digits only: `international` says what a leading '+' would.
+    if (SUCCEEDED(hr)) result = numberText(number.digits, number.digits_index, false);
     return hr;
   });
 }

@@ -186,6 +186,16 @@ TEST_F(SettingsMembersTest, LastDialledNumberKeepsPlusAndName) {
   EXPECT_EQ(utValue("NV_UI_LAST_DIALED.ui_nv_last_dialed_type.digits.international"), 1);
 }
 
+TEST_F(SettingsMembersTest, EmergencyNumbersReadBackAsDigitsOnly) {
+  ASSERT_EQ(status("put_SPEmergencyNumber", {Short(3), Text(u"+44-999")}), S_OK);
+  ASSERT_EQ(status("put_UserEmergencyNumber", {Short(2), Text(u"+4930")}), S_OK);
+  EXPECT_EQ(okText("get_SPEmergencyNumber", {Short(3)}), u"44-999");
+  EXPECT_EQ(okText("get_UserEmergencyNumber", {Short(2)}), u"4930");
+  commit();
+  EXPECT_EQ(utValue("NV_UI_SP_EMERGENCY_LIST[2].ui_digits_type.international"), 1);
+  EXPECT_EQ(utValue("NV_UI_USER_EMERGENCY_LIST[1].ui_digits_type.international"), 1);
+}
+
 TEST_F(SettingsMembersTest, LanguageFiveIsTakenWhenTheUtListsItsLanguages) {
   // The simulated UT offers Russian and Chinese.
   ASSERT_EQ(status("put_Language", {Long(5)}), S_OK);

@@ -336,6 +336,8 @@ HRESULT DirectoryNumberShape(IVexParams1* params, const Row& row, GetSetType gst
       properRead = nv.readChecked(NvPath(proper, n, k), NV_UNKNOWN, &unit);
       number[k] = static_cast<char16_t>(unit);
     }
+    // A number shorter than 10 is NUL-padded: it ends at the first NUL.
+    number.resize(std::min(number.find(u'\0'), number.size()));
     std::u16string copy;
     const HRESULT copyRead = readDisplayCopy(nv, display, &copy);
     if (FAILED(properRead) && FAILED(copyRead)) return copyRead;

@@ -12,6 +12,7 @@
 #include "shapes_basic.h"
 #include "vx/com/no_throw.h"
 #include "vx/com/strings.h"
+#include "vx/com/task_memory.h"
 
 namespace vx::utconfig {
 
@@ -53,6 +54,24 @@ std::string spNameArray(const NvPort& nv, const std::string& base, const char* n
   UI4 value = 0;
   if (SUCCEEDED(nv.readChecked(shortForm + "." + name + "[0]", NV_UNKNOWN, &value))) return shortForm;
   return base + ".sp_name." + name + "[33]";
+}
+
+// A leaf whose kind the UT's symbol information decides: a leaf declared
+// with an enum type is read and written as an enum, any other as a number.
+HRESULT readEnumOrNumber(const NvPort& nv, const std::string& path, UI4* value, bool* isEnum) {
+  LPWSTR name = nullptr;
+  const HRESULT asEnum = nv.readEnum(path, &name, value);
+  CoTaskMemFree(name);
+  *isEnum = SUCCEEDED(asEnum);
+  return *isEnum ? asEnum : nv.readChecked(path, NV_UNKNOWN, value);
+}
+
+HRESULT writeEnumOrNumber(const NvPort& nv, const std::string& path, UI4 value) {
+  UI4 current = 0;
+  bool isEnum = false;
+  const HRESULT hr = readEnumOrNumber(nv, path, &current, &isEnum);
+  if (FAILED(hr)) return hr;
+  return isEnum ? nv.writeEnumValue(path, value) : nv.write(path, value);
 }
 
 std::string element(const std::string& array, const char* name, int k) {
@@ -211,7 +230,7 @@ HRESULT SatelliteImsiShape(IVexParams1* params, const Row& row, GetSetType gstTy
     };
     if (!IsGet(gstType)) {
       orbitnet_imsi_type source = *imsi;
-      hr = nv.writeEnumValue(row.path, static_cast<UI4>(source.imsi_type));
+      hr = writeEnumOrNumber(nv, row.path, static_cast<UI4>(source.imsi_type));
       if (FAILED(hr)) return hr;
       for (int j = 0; j < row.count; ++j) {
         const UI4 byte = (EncodeImsiDigit(digitAt(source, 2 * j)) << 4) | EncodeImsiDigit(digitAt(source, 2 * j + 1));
@@ -222,7 +241,8 @@ HRESULT SatelliteImsiShape(IVexParams1* params, const Row& row, GetSetType gstTy
     }
     orbitnet_imsi_type read{};
     UI4 type = 0;
-    hr = nv.readChecked(row.path, NV_UNKNOWN, &type);
+    bool isEnum = false;
+    hr = readEnumOrNumber(nv, row.path, &type, &isEnum);
     if (FAILED(hr)) return hr;
     read.imsi_type = static_cast<OBIMSIType>(type);
     for (int j = 0; j < row.count; ++j) {

@@ -188,6 +188,11 @@ TEST_F(UTConfigTest, DirectoryNumberKeepsBothCopies) {
   ASSERT_EQ(orbitnet->DirectoryNumber(GET_PARAM, 1, nullptr, &text), S_OK);
   EXPECT_EQ(take(text), u"619-555-0123");  // the copy agrees: it is returned with its dashes
 
+  // A shorter number: the proper number's NUL padding is no disagreement.
+  ASSERT_EQ(orbitnet->DirectoryNumber(SET_PARAM, 0, const_cast<LPWSTR>(u"555-1234"), nullptr), S_OK);
+  ASSERT_EQ(orbitnet->DirectoryNumber(GET_PARAM, 0, nullptr, &text), S_OK);
+  EXPECT_EQ(take(text), u"555-1234");
+
   // The satellite number has no display copy of its own in this software.
   ASSERT_EQ(orbitnet->DirectoryNumber(GET_PARAM, -1, nullptr, &text), UTC_S_ONE_COPY_ONLY);
   EXPECT_EQ(take(text), u"8816310000");

@@ -33,15 +33,20 @@ class ScriptedParams final : public vx::com::Implements<IVexParams1> {
     *value = leaf->second.second;
     return S_OK;
   }
-  HRESULT WriteNode32BitValue(LPCWSTR path, UI4) override { return record(path); }
+  HRESULT WriteNode32BitValue(LPCWSTR path, UI4 value) override {
+    const auto leaf = leaves.find(vx::com::Utf16ToUtf8(path));
+    if (leaf != leaves.end()) leaf->second.second = value;
+    return record(path);
+  }
   HRESULT ReadNodeEnumValue(LPCWSTR, LPWSTR*, UI4*) override { return E_FAIL; }
   HRESULT ReadNodeEnumEntries(LPCWSTR, LPWSTR* entries, UI4* count) override {
     *entries = vx::com::CoTaskMemStrDup(enumEntries);
     *count = 0;
     return S_OK;
   }
-  HRESULT WriteNodeEnumValue(LPCWSTR path, UI4) override { return record(path); }
-  HRESULT WriteNodeEnumString(LPCWSTR path, LPCWSTR) override { return record(path); }
+  // A scripted leaf is numeric: like the connection object, no enum write takes it.
+  HRESULT WriteNodeEnumValue(LPCWSTR path, UI4) override { return scripted(path) ? E_FAIL : record(path); }
+  HRESULT WriteNodeEnumString(LPCWSTR path, LPCWSTR) override { return scripted(path) ? E_FAIL : record(path); }
   HRESULT CommitChanges() override { return S_OK; }
   HRESULT IsItemAllocatedInPhone(LPCWSTR item, UINT* result) override {
     *result = allocated.count(vx::com::Utf16ToUtf8(item)) != 0 ? 1 : 0;
@@ -57,6 +62,7 @@ class ScriptedParams final : public vx::com::Implements<IVexParams1> {
   }
 
  private:
+  bool scripted(LPCWSTR path) const { return leaves.count(vx::com::Utf16ToUtf8(path)) != 0; }
   HRESULT record(LPCWSTR path) {
     const std::string text = vx::com::Utf16ToUtf8(path);
     writes.push_back(text);
@@ -124,6 +130,20 @@ TEST_F(ScriptedTest, ClearingOrderReasonsTriesBothLeaves) {
   EXPECT_EQ(config->CDMAMaintOrderReason(SET_PARAM, nullptr, nullptr), E_FAIL);
   EXPECT_EQ(fake->writes, (std::vector<std::string>{"NV_MAINTRSN_I.nv_maintrsn_type.maint_order",
                                                     "NV_MAINTRSN_I.nv_maintrsn_type.maint_reason"}));
+}
+
+TEST_F(ScriptedTest, ANumericImsiTypeIsReadAndWrittenAsANumber) {
+  const std::string imsi = "NV_AUTH_IMSI_P.SM_imsi_type.";
+  fake->leaves[imsi + "imsi_type"] = {NV_UCHAR, OB_MIN_BASED_IMSI};
+  for (int j = 0; j < 8; ++j) fake->leaves[imsi + "imsi[8].imsi[" + std::to_string(j) + "]"] = {NV_UCHAR, 0x12};
+  orbitnet_imsi_type record{};
+  ASSERT_EQ(config->OBIMSI(GET_PARAM, &record), S_OK);
+  EXPECT_EQ(record.imsi_type, OB_MIN_BASED_IMSI);
+  EXPECT_EQ(std::string(record.mcc, 3), "121");
+  record.imsi_type = OB_UNPROGRAMMED_IMSI;
+  ASSERT_EQ(config->OBIMSI(SET_PARAM, &record), S_OK);
+  EXPECT_EQ(fake->leaves[imsi + "imsi_type"].second, static_cast<UI4>(OB_UNPROGRAMMED_IMSI));
+  EXPECT_EQ(fake->writes.size(), 9u);
 }
 
 TEST_F(ScriptedTest, AnEmptyLanguageListIsAnAllocationFailure) {

@@ -8,7 +8,8 @@ HRESULT CVexConnection::sendCode(LPCWSTR code, UINT* valid, bool serviceCode) {
   if (code == nullptr || valid == nullptr) return E_INVALIDARG;
   if (connection_ == nullptr) return VEX_E_NOT_CONNECTED;
   return vx::com::NoThrow([&]() -> HRESULT {
-    const std::string text = vx::com::Utf16ToUtf8(std::u16string_view(code, vx::com::WideLength(code)));
+    // The UT compares the code's bytes in its own code page.
+    const std::string text = vx::com::Utf16ToWindows1252(std::u16string_view(code, vx::com::WideLength(code)));
     uint8_t answer = 0;
     const int sent = serviceCode ? KMXSendSPCode(connection_, text.c_str(), &answer)
                                  : KMXSendSecurityPassword(connection_, text.c_str(), &answer);

@@ -98,9 +98,7 @@ Decoded<std::u16string> textAnswer(Answer answer) {
     if (c == '\n' && (i == 0 || answer[i - 1] != '\r')) text += '\r';
     text += c;
   }
-  std::u16string wide;
-  if (!vx::com::TryUtf8ToUtf16(text, &wide)) return failure<std::u16string>(VEX_E_TEXT_CONVERSION);
-  return {S_OK, std::move(wide)};
+  return {S_OK, vx::com::Windows1252ToUtf16(text)};
 }
 
 Decoded<Calibration> calibration(Answer oldLayout, Answer newLayout) {

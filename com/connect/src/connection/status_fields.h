@@ -43,7 +43,7 @@ Decoded<GumVersion> gumVersion(Answer answer);
 UTMainModel mainModel(Answer answer);
 
 // A text answer: every line feed not after a carriage return becomes CR LF;
-// text that is not UTF-8 is VEX_E_TEXT_CONVERSION.
+// the bytes are the UT's Windows-1252 text, so every answer converts.
 Decoded<std::u16string> textAnswer(Answer answer);
 
 // The calibration block, from the newer layout when the UT gave one, else
