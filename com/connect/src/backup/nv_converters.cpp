@@ -173,6 +173,10 @@ CNVConvertFile::Result CNVCSMSFormat::convert(std::string_view input, std::strin
       continue;
     }
     if (inBox && startsWith(line, kOld)) {
+      // The new path is longer: it must still fit a line the reader takes.
+      if (line.size() - kOld.size() + kNew.size() >= kLineBufferSize - 1) {
+        return fail("line " + std::to_string(i + 1) + ": too long once its path is that of the new SMS layout");
+      }
       output.append(kNew).append(line.substr(kOld.size())).append("\n");
     } else {
       output.append(line).append("\n");
