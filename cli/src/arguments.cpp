@@ -103,6 +103,8 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
       flag(inv.noCommit);
     } else if (word == "--dry-run") {
       flag(inv.dryRun);
+    } else if (word == "--no-safety-copy") {
+      flag(inv.noSafetyCopy);
     } else if (word == "--names") {
       flag(inv.names);
     } else if (word == "--help" || word == "-h") {
@@ -135,6 +137,9 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
   if (inv.noCommit && !commits) throw UsageError("--no-commit belongs to set, call and nv set");
   if ((inv.dryRun || inv.report) && inv.command != "restore") throw UsageError("--dry-run and --report belong to restore");
   if (inv.names && inv.command != "list") throw UsageError("--names belongs to list");
+  if (inv.noSafetyCopy && inv.command != "restore" && inv.command != "download") {
+    throw UsageError("--no-safety-copy belongs to restore and download");
+  }
   if (!inv.port.empty() && inv.sim) throw UsageError("--port and --sim exclude each other");
   if (needsUt(inv) && inv.port.empty() && !inv.sim) throw UsageError(inv.command + " needs --port PORT or --sim");
   return inv;
@@ -166,9 +171,12 @@ const char* helpText() {
          "  list [--names]              every member with its type and limits (no UT needed)\n"
          "  call METHOD [ARG...]        call a method of the script object (commits unless --no-commit)\n"
          "  backup FILE                 save every NV item to FILE\n"
-         "  restore FILE [--report R] [--dry-run]\n"
+         "  restore FILE [--report R] [--dry-run] [--no-safety-copy]\n"
          "                              write FILE's NV items to the UT; --dry-run: only the report\n"
-         "  download FILE               software or boot block, by the file's S0 header\n"
+         "  download FILE [--no-safety-copy]\n"
+         "                              software or boot block, by the file's S0 header\n"
+         "                              restore and download first save the UT's settings to\n"
+         "                              $XDG_STATE_HOME/utvex/safety-copies (the message names the file)\n"
          "  reset                       restart the UT\n"
          "  state                       the link state on the port\n"
          "  nv items | nv get PATH | nv set PATH VALUE | nv tree ITEM\n"

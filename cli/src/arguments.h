@@ -25,6 +25,7 @@ struct Invocation {
   bool noCommit = false;     // --no-commit (set, call)
   bool dryRun = false;       // --dry-run (restore)
   std::optional<std::string> report;  // --report (restore)
+  bool noSafetyCopy = false;  // --no-safety-copy (restore, download)
   bool names = false;        // --names (list)
   bool help = false;         // --help
   std::string command;       // info, get, ...; "nv" keeps its subcommand in words[0]

@@ -127,6 +127,22 @@ void Commands::connect() {
   if (value != 1) throw UtError(0, "the UT on " + port_ + " does not answer (" + stateText(value) + ")");
 }
 
+void Commands::safetyCopyChoice() {
+  if (inv_.noSafetyCopy) client_.call(kScriptInterface, "put_SafetyCopies", {int32_t{0}}, std::nullopt);
+}
+
+const std::string& Commands::safetyCopy() {
+  if (!safetyCopy_) {
+    const auto path = client_.call(kScriptInterface, "get_LastSafetyCopy", {}, 's');
+    safetyCopy_ = path ? std::get<std::string>(*path) : std::string();
+  }
+  return *safetyCopy_;
+}
+
+std::string Commands::safetyCopyLine() {
+  return safetyCopy().empty() ? std::string() : "the UT's earlier settings are saved in " + safetyCopy() + "\n";
+}
+
 void Commands::commit() { client_.call(kScriptInterface, "CommitChanges", {}, std::nullopt, kLongCall); }
 
 void Commands::emit(const std::string& plain, const JsonWriter& json) {
@@ -311,16 +327,26 @@ int Commands::restore() {
   } removeTemporary{temporary};
   const int32_t write = inv_.dryRun ? 0 : 1;
   connect();
-  withProgress(client_,
-               std::string(inv_.dryRun ? "comparing the UT with " : "restoring the NV items of ") + inv_.words[0],
-               "restore", [&] {
-                 client_.call(kScriptInterface, "RestoreSettings", {file, report, write}, std::nullopt, kLongCall);
-               });
+  safetyCopyChoice();
+  try {
+    withProgress(client_,
+                 std::string(inv_.dryRun ? "comparing the UT with " : "restoring the NV items of ") + inv_.words[0],
+                 "restore", [&] {
+                   client_.call(kScriptInterface, "RestoreSettings", {file, report, write}, std::nullopt, kLongCall);
+                 });
+  } catch (const UtError&) {
+    // A restore cut short keeps its report, and its error names it: the
+    // record of what reached the UT stays.
+    std::error_code ec;
+    if (std::filesystem::file_size(report, ec) > 0 && !ec) removeTemporary.path.clear();
+    throw;
+  }
   const std::string text = readFile(report);
   JsonWriter json;
   json.beginObject().key("file").string(file).key("written").boolean(!inv_.dryRun);
   json.key("report").string(text);
   if (inv_.report) json.key("reportFile").string(report);
+  if (!safetyCopy().empty()) json.key("safetyCopy").string(safetyCopy());
   json.endObject();
   // The whole report where it is the point (a dry run) or would be lost
   // (no --report); else its sections counted.
@@ -328,6 +354,7 @@ int Commands::restore() {
   if (!plain.empty() && plain.back() != '\n') plain += '\n';
   plain += inv_.dryRun ? "dry run: nothing was written to the UT\n" : "settings restored from " + file + "\n";
   if (inv_.report) plain += "report in " + report + "\n";
+  plain += safetyCopyLine();
   emit(plain, json);
   return 0;
 }
@@ -340,14 +367,17 @@ int Commands::download() {
   const bool bootBlock = software->kind == SoftwareKind::BootBlock;
   connect();
   const std::string method = bootBlock ? "BootblockUpgrade" : "SoftwareUpgrade";
+  safetyCopyChoice();
   withProgress(client_, std::string("downloading ") + (bootBlock ? "the boot block " : "software ") + inv_.words[0],
                "download",
                [&] { client_.call(kScriptInterface, method, {file}, std::nullopt, kDownloadCall); });
   JsonWriter json;
   json.beginObject().key("file").string(file).key("kind").string(bootBlock ? "bootblock" : "software");
-  json.key("header").string(software->header).key("method").string(method).endObject();
+  json.key("header").string(software->header).key("method").string(method);
+  if (!safetyCopy().empty()) json.key("safetyCopy").string(safetyCopy());
+  json.endObject();
   emit(std::string(bootBlock ? "boot block" : "software") + " \"" + software->header + "\" downloaded from " + file +
-           "\n",
+           "\n" + safetyCopyLine(),
        json);
   return 0;
 }

@@ -24,6 +24,11 @@ class Commands {
   const MemberCatalogue& catalogue();
   void connect();
   void commit();
+  // Restores and downloads save the UT's settings first unless told not to;
+  // where the copy went, once asked ("" for none), and the line that says so.
+  void safetyCopyChoice();
+  const std::string& safetyCopy();
+  std::string safetyCopyLine();
   void emit(const std::string& plain, const JsonWriter& json);
 
   int info();
@@ -42,6 +47,7 @@ class Commands {
   ScriptClient& client_;
   std::string port_;
   std::optional<MemberCatalogue> catalogue_;
+  std::optional<std::string> safetyCopy_;
 };
 
 // A file name as the server needs it: absolute, since the server's

@@ -187,6 +187,11 @@ TEST_F(Vexctl, BackupRestoreWithReportAndDryRunThenDownloads) {
   EXPECT_EQ(restored["reportFile"].text, report);
   EXPECT_EQ(restored["report"].text, readFile(report));
   EXPECT_EQ(nv(kSleep), 300);
+  // What the UT held before is saved first: the copy restores the 600.
+  const std::string copy = restored["safetyCopy"].text;
+  ASSERT_TRUE(copy.starts_with(sandbox.root() + "/state/utvex/safety-copies/")) << copy;
+  EXPECT_NE(readFile(copy).find("[NV_TIME_TILL_SLEEP]\nT_ULONG 600\n"), std::string::npos);
+  EXPECT_EQ(ok({"restore", backup, "--no-safety-copy"}).out.find("earlier settings are saved"), std::string::npos);
   // A person gets the report's sections counted; the file has it all.
   const Outcome counted = ok({"restore", backup, "--report", report});
   EXPECT_NE(counted.out.find("Updated Items: "), std::string::npos) << counted.out;

@@ -17,6 +17,8 @@ RuntimeSandbox::RuntimeSandbox() {
   fs::create_directory(portDir_);
   setenv("KMX_RUNTIME_DIR", runtimeDir_.c_str(), 1);
   setenv("KMX_PORT_DIR", portDir_.c_str(), 1);
+  // What programs keep of their own (safety copies) stays in the sandbox.
+  setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
 }
 
 RuntimeSandbox::~RuntimeSandbox() {
@@ -24,6 +26,7 @@ RuntimeSandbox::~RuntimeSandbox() {
   fs::remove_all(root_, ignored);
   unsetenv("KMX_RUNTIME_DIR");
   unsetenv("KMX_PORT_DIR");
+  unsetenv("XDG_STATE_HOME");
 }
 
 std::string RuntimeSandbox::leftovers() const {

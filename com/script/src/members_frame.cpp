@@ -51,6 +51,22 @@ HRESULT getExclusive(ScriptObject& object, const Args&, Value& result) {
 
 HRESULT putExclusive(ScriptObject& object, const Args& args, Value&) { return object.SetExclusivePort(args.i32(0)); }
 
+HRESULT getSafetyCopies(ScriptObject& object, const Args&, Value& result) {
+  int32_t on = 0;
+  HRESULT hr = object.SafetyCopies(&on);
+  result = on;
+  return hr;
+}
+
+HRESULT putSafetyCopies(ScriptObject& object, const Args& args, Value&) { return object.SetSafetyCopies(args.i32(0)); }
+
+HRESULT lastSafetyCopy(ScriptObject& object, const Args&, Value& result) {
+  std::u16string path;
+  HRESULT hr = object.LastSafetyCopy(&path);
+  result = std::move(path);
+  return hr;
+}
+
 template <DownloadMethod method>
 void download(ScriptObject& object, const Args& args, Reply reply) {
   object.Download(method, args.text(0), [reply = std::move(reply)](HRESULT hr) { reply(hr, Value()); });
@@ -69,6 +85,8 @@ void addFrameMembers(MemberRows& rows) {
   addMethod(rows, "RestoreSettings", "ssi", "bsSettingsFile,bsLogFile,bWriteToPhone", "", &restoreSettings);
   addProperty(rows, "ScriptObjectVersion", "", "", 's', &scriptObjectVersion, nullptr);
   addProperty(rows, "ExclusiveVEXCOMPort", "", "", 'i', &getExclusive, &putExclusive);
+  addProperty(rows, "SafetyCopies", "", "", 'i', &getSafetyCopies, &putSafetyCopies);
+  addProperty(rows, "LastSafetyCopy", "", "", 's', &lastSafetyCopy, nullptr);
   rows.push_back(Member{"SoftwareUpgrade", "s", "bsSoftwareFile", "", nullptr, &download<DownloadMethod::Software>});
   rows.push_back(
       Member{"BootblockUpgrade", "s", "bsBootblockFile", "", nullptr, &download<DownloadMethod::BootBlock>});

@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "kmxclient.h"
+#include "safety_copy.h"
 #include "vx/com/error_info.h"
 
 namespace vx::script {
@@ -428,6 +430,10 @@ HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16
   // Only a report this restore made may go when it fails; a file the
   // caller had under that name is theirs.
   const bool logExisted = ::access(log.c_str(), F_OK) == 0;
+  lastSafetyCopy_.clear();
+  if (write != 0 && safetyCopies_) {
+    if (HRESULT hr = saveSafetyCopy("restore"); FAILED(hr)) return hr;
+  }
   HRESULT hr = S_OK;
   {
     ProgressRelay::Scope scope(*progress_, "restore");
@@ -435,11 +441,69 @@ HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16
   }
   std::string why = vx::com::TakeErrorDescription();
   const bool linkLost = !connected();
+  if (linkLost && SUCCEEDED(hr) && !lastSafetyCopy_.empty()) {
+    // Cut short: the report tells what reached the UT, the copy what it held.
+    report(Message::NotConnected, VEX_E_NOT_CONNECTED);
+    lastError_.detail = "the restore was cut short; " + log + " lists the items written; " + safetyCopyAdvice();
+    return VEX_E_NOT_CONNECTED;
+  }
   if ((FAILED(hr) || linkLost) && !logExisted) ::unlink(log.c_str());
   if (linkLost) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   if (hr == VEX_E_OTHER_MODEL) return report(Message::RestoreFailed, hr);
   if (FAILED(hr)) lastError_ = ReportedError{hr, Message::None, std::move(why)};
   return hr;
+}
+
+HRESULT ScriptObject::saveSafetyCopy(const char* what) {
+  ComPtr<IVexFile> file;
+  ComPtr<IVexVersion> version;
+  if (FAILED(connection_.As(&file)) || FAILED(connection_.As(&version))) {
+    return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);
+  }
+  LPWSTR esn = nullptr;
+  std::string esnText;
+  if (SUCCEEDED(version->GetESN(&esn)) && esn != nullptr) esnText = vx::com::Utf16ToUtf8(esn);
+  CoTaskMemFree(esn);
+  std::string error;
+  const auto path = newSafetyCopyPath(esnText, std::time(nullptr), &error);
+  HRESULT hr = E_FAIL;
+  if (path) {
+    ProgressRelay::Scope scope(*progress_, "safety-copy");
+    hr = file->WriteNVToFile(path->c_str());
+    if (FAILED(hr)) error = *path + ": could not be written";
+  }
+  if (hr == VEX_E_NOT_CONNECTED || !connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
+  if (FAILED(hr)) {
+    lastError_ = ReportedError{hr, Message::None,
+                               "the UT's settings could not be saved before the " + std::string(what) + " (" + error +
+                                   "); nothing was written to the UT (turn SafetyCopies off to go on without a copy)"};
+    return hr;
+  }
+  lastSafetyCopy_ = *path;
+  return S_OK;
+}
+
+std::string ScriptObject::safetyCopyAdvice() const {
+  if (lastSafetyCopy_.empty()) return {};
+  return "the UT's settings from before are in " + lastSafetyCopy_ + " (vexctl restore " + lastSafetyCopy_ +
+         " puts them back)";
+}
+
+HRESULT ScriptObject::SafetyCopies(int32_t* on) const {
+  if (on == nullptr) return E_INVALIDARG;
+  *on = safetyCopies_ ? 1 : 0;
+  return S_OK;
+}
+
+HRESULT ScriptObject::SetSafetyCopies(int32_t on) {
+  safetyCopies_ = on != 0;
+  return S_OK;
+}
+
+HRESULT ScriptObject::LastSafetyCopy(std::u16string* path) const {
+  if (path == nullptr) return E_INVALIDARG;
+  *path = vx::com::Utf8ToUtf16(lastSafetyCopy_);
+  return S_OK;
 }
 
 HRESULT ScriptObject::ScriptObjectVersion(std::u16string* text) const {

@@ -63,6 +63,12 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   HRESULT ScriptObjectVersion(std::u16string* text) const;
   HRESULT ExclusivePort(int32_t* exclusive) const;
   HRESULT SetExclusivePort(int32_t exclusive);
+  // Whether a restore that writes to the UT and a software or boot-block
+  // download first save the UT's settings to a safety copy (on unless
+  // turned off), and where the last such copy went ("" for none).
+  HRESULT SafetyCopies(int32_t* on) const;
+  HRESULT SetSafetyCopies(int32_t on);
+  HRESULT LastSafetyCopy(std::u16string* path) const;
 
   // Raw NV item access by path, for items no setting covers. Values are
   // text: decimal (signed for signed types) or 0x-hex numbers, or the
@@ -156,6 +162,10 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   void partialDisconnect();
   void releaseConfiguration();
   bool fileWritable(const std::string& path) const;
+  // Saves the UT's settings to a new safety copy before `what` writes to it.
+  HRESULT saveSafetyCopy(const char* what);
+  // What a caller whose job the link lost is told of the copy.
+  std::string safetyCopyAdvice() const;
   HRESULT downloadPrecheck(std::u16string_view file, std::string* file8);
   void downloadChecked(uint64_t id, bool passed);
   void downloadTransferred(uint64_t id, vx::download::TransferResult result);
@@ -176,6 +186,8 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   LoopScheduler::TimerId pendingWait_ = LoopScheduler::kNoTimer;
   std::unique_ptr<PortClaim> portClaim_;
   bool exclusivePort_ = false;
+  bool safetyCopies_ = true;
+  std::string lastSafetyCopy_;
   bool moduleUt_ = false;
   bool trimodeUt_ = false;
   int unicodeUt_ = -1;  // unknown until asked

@@ -72,6 +72,15 @@ void ScriptObject::Download(DownloadMethod method, std::u16string_view file, Dow
     done(hr);
     return;
   }
+  // New software may not keep every setting: they are saved first, when the
+  // object has the UT's items (a link still establishing has none).
+  lastSafetyCopy_.clear();
+  if (method != DownloadMethod::RamProgram && safetyCopies_ && connected()) {
+    if (HRESULT hr = saveSafetyCopy("download"); FAILED(hr)) {
+      done(hr);
+      return;
+    }
+  }
   // The poll would ask the link for its state while the worker sends.
   stopPoll();
   const uint64_t id = ++lastDownloadId_;
@@ -140,6 +149,9 @@ void ScriptObject::downloadTransferred(uint64_t id, TransferResult result) {
     case TransferResult::LinkFailed: {
       HRESULT hr = report(Message::XmodemFailed, DOWNLOAD_E_XMODEM);
       lastError_.detail = download_->engine.lastErrorText();
+      if (const std::string advice = safetyCopyAdvice(); !advice.empty()) {
+        lastError_.detail += (lastError_.detail.empty() ? "" : "; ") + advice;
+      }
       endDownload(hr);
       return;
     }

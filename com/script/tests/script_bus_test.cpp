@@ -10,6 +10,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -253,8 +254,14 @@ TEST_F(ScriptBus, LongWorkReportsItsStepsAsProgressSignals) {
   const std::string backup = sandbox.runtimeDir() + "/progress.vex";
   call(*o, "SaveSettings", backup);
   expectSteps(heard(), "save", {"items"});
+  // A job that writes to the UT saves its settings first, a step of its own.
+  auto safetyCopyFirst = [&](std::vector<Report> got) {
+    const auto own = std::find_if(got.begin(), got.end(), [](const Report& r) { return std::get<0>(r) != "safety-copy"; });
+    expectSteps({got.begin(), own}, "safety-copy", {"items"});
+    return std::vector<Report>(own, got.end());
+  };
   call(*o, "RestoreSettings", backup, sandbox.runtimeDir() + "/restore.log", int32_t{1});
-  expectSteps(heard(), "restore", {"items"});
+  expectSteps(safetyCopyFirst(heard()), "restore", {"items"});
   EXPECT_TRUE(heard().empty()) << "quiet between calls";
 
   using namespace vx::download::testing;
@@ -262,7 +269,7 @@ TEST_F(ScriptBus, LongWorkReportsItsStepsAsProgressSignals) {
   ASSERT_FALSE(image.empty());
   o->callMethod("SoftwareUpgrade").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(2))
       .withArguments(image);
-  const auto download = heard();
+  const auto download = safetyCopyFirst(heard());
   expectSteps(download, "download", {"loader", "software"});
   ASSERT_FALSE(download.empty());
   EXPECT_EQ(std::get<3>(download.back()), std::filesystem::file_size(image)) << "the whole file was counted";
@@ -334,6 +341,66 @@ TEST_F(ScriptBus, FailedSavesAndRestoresLeaveTheUsersFilesAsTheyWere) {
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"my.vex", "notes.txt", "other.vex"})) << "no partial file anywhere";
+}
+
+TEST_F(ScriptBus, ARestoreCutShortIsPutBackFromItsSafetyCopy) {
+  auto leaves = [&] {
+    std::map<std::string, int64_t> values;
+    const auto catalogue = sim->catalogue();
+    for (const std::string& name : catalogue->entryNames()) {
+      for (const std::string& path : catalogue->leafPaths(name)) {
+        if (auto value = sim->nvValue(path)) values[path] = *value;
+      }
+    }
+    return values;
+  };
+  auto o = object(createObject());
+  ASSERT_EQ(connect(*o), 1);
+  const std::string file = sandbox.runtimeDir() + "/older.vex";
+  call(*o, "SaveSettings", file);
+  // The UT's settings now differ from the file's.
+  call(*o, "put_NoServiceTimeUntilSleep", int32_t{7});
+  call(*o, "put_DeepSleepDuration", int32_t{20});
+  call(*o, "CommitChanges");
+  const auto before = leaves();
+
+  // The power goes while the file's values are being written.
+  sim->setPacing(true);
+  const uint32_t writes = sim->framesReceived(kmx::proto::ut_command::kNvWrite);
+  std::thread cut([&] {
+    const auto until = Clock::now() + std::chrono::seconds(60);
+    while (sim->framesReceived(kmx::proto::ut_command::kNvWrite) < writes + 20 && Clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    sim->powerCycle(2000);
+  });
+  const std::string report = sandbox.runtimeDir() + "/restore.log";
+  const auto lost = failure([&] {
+    o->callMethod("RestoreSettings").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(3))
+        .withArguments(file, report, int32_t{1});
+  });
+  cut.join();
+  EXPECT_EQ(lost.first, "UTVEX.Error.H80040323");
+  const std::string copy = get<std::string>(*o, "LastSafetyCopy");
+  ASSERT_TRUE(copy.starts_with(sandbox.root() + "/state/utvex/safety-copies/")) << copy;
+  EXPECT_NE(lost.second.find(report + " lists the items written"), std::string::npos) << lost.second;
+  EXPECT_NE(lost.second.find("vexctl restore " + copy), std::string::npos) << lost.second;
+  EXPECT_TRUE(std::filesystem::exists(report));
+  EXPECT_NE(leaves(), before) << "the cut restore changed the UT";
+
+  // Once the UT is back, the copy puts every value back.
+  sim->setPacing(false);
+  ASSERT_TRUE(eventually(
+      [&] {
+        return get<int16_t>(*o, "ConnectionState") == 1 &&
+               failure([&] { get<int32_t>(*o, "DeepSleepDuration"); }).first.empty();
+      },
+      30000));
+  call(*o, "put_SafetyCopies", int32_t{0});
+  o->callMethod("RestoreSettings").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(3))
+      .withArguments(copy, report, int32_t{1});
+  EXPECT_EQ(get<std::string>(*o, "LastSafetyCopy"), "") << "turned off: no copy";
+  EXPECT_TRUE(leaves() == before);
 }
 
 TEST_F(ScriptBus, AnExclusivePortIsRefusedToAServerInAnotherProcess) {

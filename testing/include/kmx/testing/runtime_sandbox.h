@@ -8,11 +8,14 @@ namespace kmx::testing {
 
 class RuntimeSandbox {
  public:
-  RuntimeSandbox();  // makes a fresh directory and points KMX_RUNTIME_DIR and KMX_PORT_DIR at it
+  // Makes a fresh directory and points KMX_RUNTIME_DIR, KMX_PORT_DIR and
+  // XDG_STATE_HOME (its "state" folder) into it.
+  RuntimeSandbox();
   ~RuntimeSandbox();  // removes the directory and everything in it
   RuntimeSandbox(const RuntimeSandbox&) = delete;
   RuntimeSandbox& operator=(const RuntimeSandbox&) = delete;
 
+  const std::string& root() const { return root_; }
   const std::string& runtimeDir() const { return runtimeDir_; }
   const std::string& portDir() const { return portDir_; }
   // Names of the entries left in the runtime directory (the ports folder
