@@ -44,7 +44,8 @@ _vexctl() {
   if [[ "$cur" == -* ]]; then
     case "$command" in
       set|call) options="$options --no-commit" ;;
-      restore) options="$options --report --dry-run" ;;
+      restore) options="$options --report --dry-run --no-safety-copy --yes" ;;
+      download) options="$options --no-safety-copy" ;;
       list) options="$options --names" ;;
       nv) [ "$sub" = set ] && options="$options --no-commit" ;;
     esac

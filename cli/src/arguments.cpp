@@ -105,6 +105,8 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
       flag(inv.dryRun);
     } else if (word == "--no-safety-copy") {
       flag(inv.noSafetyCopy);
+    } else if (word == "--yes" || word == "-y") {
+      flag(inv.yes);
     } else if (word == "--names") {
       flag(inv.names);
     } else if (word == "--help" || word == "-h") {
@@ -137,6 +139,7 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
   if (inv.noCommit && !commits) throw UsageError("--no-commit belongs to set, call and nv set");
   if ((inv.dryRun || inv.report) && inv.command != "restore") throw UsageError("--dry-run and --report belong to restore");
   if (inv.names && inv.command != "list") throw UsageError("--names belongs to list");
+  if (inv.yes && inv.command != "restore") throw UsageError("--yes belongs to restore");
   if (inv.noSafetyCopy && inv.command != "restore" && inv.command != "download") {
     throw UsageError("--no-safety-copy belongs to restore and download");
   }
@@ -171,8 +174,10 @@ const char* helpText() {
          "  list [--names]              every member with its type and limits (no UT needed)\n"
          "  call METHOD [ARG...]        call a method of the script object (commits unless --no-commit)\n"
          "  backup FILE                 save every NV item to FILE\n"
-         "  restore FILE [--report R] [--dry-run] [--no-safety-copy]\n"
-         "                              write FILE's NV items to the UT; --dry-run: only the report\n"
+         "  restore FILE [--report R] [--dry-run] [--no-safety-copy] [--yes]\n"
+         "                              write FILE's NV items to the UT; --dry-run: only the report;\n"
+         "                              a FILE that lacks some of the UT's items is told, and on a\n"
+         "                              terminal asked about (--yes: no question)\n"
          "  download FILE [--no-safety-copy]\n"
          "                              software or boot block, by the file's S0 header\n"
          "                              restore and download first save the UT's settings to\n"

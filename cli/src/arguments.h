@@ -26,6 +26,7 @@ struct Invocation {
   bool dryRun = false;       // --dry-run (restore)
   std::optional<std::string> report;  // --report (restore)
   bool noSafetyCopy = false;  // --no-safety-copy (restore, download)
+  bool yes = false;           // --yes: no questions (restore)
   bool names = false;        // --names (list)
   bool help = false;         // --help
   std::string command;       // info, get, ...; "nv" keeps its subcommand in words[0]

@@ -127,6 +127,31 @@ void Commands::connect() {
   if (value != 1) throw UtError(0, "the UT on " + port_ + " does not answer (" + stateText(value) + ")");
 }
 
+std::vector<std::string> Commands::missingItems(const std::string& file) {
+  auto call = client_.newCall(kNvInterface, "MissingFromFile");
+  call << file;
+  auto reply = client_.callRaw(call);
+  std::vector<std::string> missing;
+  reply >> missing;
+  if (missing.empty()) return missing;
+  // A backup has no end marker: a file cut at a line boundary looks whole.
+  constexpr std::size_t kNamed = 6;
+  std::string names;
+  for (std::size_t i = 0; i < missing.size() && i < kNamed; ++i) names += (i > 0 ? ", " : "") + missing[i];
+  if (missing.size() > kNamed) names += ", ...";
+  const std::string warning = inv_.words[0] + " lacks " + std::to_string(missing.size()) +
+                              " of the UT's items (" + names +
+                              "): the restore leaves them as they are, and deletes the entries of the lists among "
+                              "them; the file may be cut short\n";
+  std::fputs(("vexctl: " + warning).c_str(), stderr);
+  if (inv_.yes || ::isatty(STDIN_FILENO) == 0 || ::isatty(STDERR_FILENO) == 0) return missing;
+  std::fputs("Restore it anyway? [y/N] ", stderr);
+  std::string answer;
+  for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) answer += static_cast<char>(c);
+  if (answer != "y" && answer != "Y" && answer != "yes") throw UtError(0, "restore not started: nothing was written");
+  return missing;
+}
+
 void Commands::safetyCopyChoice() {
   if (inv_.noSafetyCopy) client_.call(kScriptInterface, "put_SafetyCopies", {int32_t{0}}, std::nullopt);
 }
@@ -327,6 +352,7 @@ int Commands::restore() {
   } removeTemporary{temporary};
   const int32_t write = inv_.dryRun ? 0 : 1;
   connect();
+  const std::vector<std::string> missing = inv_.dryRun ? std::vector<std::string>{} : missingItems(file);
   safetyCopyChoice();
   try {
     withProgress(client_,
@@ -347,6 +373,9 @@ int Commands::restore() {
   json.key("report").string(text);
   if (inv_.report) json.key("reportFile").string(report);
   if (!safetyCopy().empty()) json.key("safetyCopy").string(safetyCopy());
+  json.key("missingItems").beginArray();
+  for (const std::string& name : missing) json.string(name);
+  json.endArray();
   json.endObject();
   // The whole report where it is the point (a dry run) or would be lost
   // (no --report); else its sections counted.

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "arguments.h"
 #include "member_catalogue.h"
@@ -27,6 +28,9 @@ class Commands {
   // Restores and downloads save the UT's settings first unless told not to;
   // where the copy went, once asked ("" for none), and the line that says so.
   void safetyCopyChoice();
+  // The UT's items the backup file lacks, told on standard error; on a
+  // terminal the user is asked whether to go on (UtError when not).
+  std::vector<std::string> missingItems(const std::string& file);
   const std::string& safetyCopy();
   std::string safetyCopyLine();
   void emit(const std::string& plain, const JsonWriter& json);

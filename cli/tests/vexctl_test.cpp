@@ -192,6 +192,14 @@ TEST_F(Vexctl, BackupRestoreWithReportAndDryRunThenDownloads) {
   ASSERT_TRUE(copy.starts_with(sandbox.root() + "/state/utvex/safety-copies/")) << copy;
   EXPECT_NE(readFile(copy).find("[NV_TIME_TILL_SLEEP]\nT_ULONG 600\n"), std::string::npos);
   EXPECT_EQ(ok({"restore", backup, "--no-safety-copy"}).out.find("earlier settings are saved"), std::string::npos);
+  EXPECT_TRUE(restored["missingItems"].items.empty());
+  // A file cut at a line boundary looks whole: what it lacks is told.
+  const std::string whole = readFile(backup);
+  const std::string cut = file("cut.vex");
+  std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.find("[NV_UI_PHONE_BOOK[0]]"));
+  const Outcome partial = ok({"restore", cut, "--yes"});
+  EXPECT_NE(partial.err.find("cut.vex lacks "), std::string::npos) << partial.err;
+  EXPECT_NE(partial.err.find("NV_UI_PHONE_BOOK"), std::string::npos) << partial.err;
   // A person gets the report's sections counted; the file has it all.
   const Outcome counted = ok({"restore", backup, "--report", report});
   EXPECT_NE(counted.out.find("Updated Items: "), std::string::npos) << counted.out;

@@ -214,6 +214,11 @@ struct IVexNVTree : IUnknown {
   // decimal (signed for signed types), or the constant's name for an
   // enumerated leaf whose value has one.
   virtual HRESULT GetItemLeaves(LPCWSTR item, LPWSTR* lines) = 0;
+  // The UT's items a restore of the backup file (a UTF-8 path) would find
+  // nothing for, one name per line: plain items it would skip, and lists
+  // whose entries it would delete. A file that cannot be read or parsed is
+  // E_FAIL, with the reason in the thread's error description.
+  virtual HRESULT GetItemsMissingFrom(const char* szFilename, LPWSTR* names) = 0;
 };
 
 // The steps of the object's long work that report progress. Each counts

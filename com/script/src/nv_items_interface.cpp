@@ -43,6 +43,17 @@ void ScriptService::registerNvItems(sdbus::IObject& dbusObject, uint64_t id) {
                                 return hr;
                               });
                             });
+  dbusObject.registerMethod(kNvItemsInterface, "MissingFromFile", "s", Names{"file"}, "as", Names{"items"},
+                            [this, id](sdbus::MethodCall call) {
+                              std::string file;
+                              call >> file;
+                              answer(id, call, [&file](ScriptObject& object, sdbus::MethodReply& reply) {
+                                std::vector<std::string> names;
+                                const HRESULT hr = object.NvMissingFrom(file, &names);
+                                if (SUCCEEDED(hr)) reply << names;
+                                return hr;
+                              });
+                            });
   dbusObject.registerMethod(kNvItemsInterface, "WriteNode", "ss", Names{"path", "value"}, "", Names{},
                             [this, id](sdbus::MethodCall call) {
                               std::string path, value;

@@ -82,6 +82,8 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   };
   HRESULT NvItemNames(std::vector<std::string>* names);
   HRESULT NvLeaves(std::string_view item, std::vector<NvLeaf>* leaves);
+  // The UT's items a restore of the backup file would find nothing for.
+  HRESULT NvMissingFrom(std::string_view file, std::vector<std::string>* names);
   HRESULT NvRead(std::string_view path, std::string* type, std::string* value);
   HRESULT NvWrite(std::string_view path, std::string_view value);
 

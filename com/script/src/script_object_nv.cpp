@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "script_object.h"
+#include "vx/com/error_info.h"
 
 namespace vx::script {
 namespace {
@@ -87,6 +88,26 @@ HRESULT ScriptObject::NvItemNames(std::vector<std::string>* names) {
   if (!connected() || FAILED(connection_.As(&tree))) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   TaskText text;
   if (HRESULT hr = tree->GetItemNames(&text.text); FAILED(hr)) return hr;
+  names->clear();
+  const std::string all = text.utf8();
+  for (std::size_t at = 0; at < all.size();) {
+    const std::size_t end = all.find('\n', at);
+    names->push_back(all.substr(at, end - at));
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return S_OK;
+}
+
+HRESULT ScriptObject::NvMissingFrom(std::string_view file, std::vector<std::string>* names) {
+  ComPtr<IVexNVTree> tree;
+  if (!connected() || FAILED(connection_.As(&tree))) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
+  TaskText text;
+  const HRESULT hr = tree->GetItemsMissingFrom(std::string(file).c_str(), &text.text);
+  if (FAILED(hr)) {
+    lastError_ = ReportedError{hr, Message::None, vx::com::TakeErrorDescription()};
+    return hr;
+  }
   names->clear();
   const std::string all = text.utf8();
   for (std::size_t at = 0; at < all.size();) {

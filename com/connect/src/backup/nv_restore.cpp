@@ -1,6 +1,7 @@
 #include "nv_restore.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "node_value.h"
 
@@ -37,6 +38,23 @@ std::string elementName(const std::string& plain, std::size_t k) { return plain 
 std::string outsideItsType(const std::string& what) { return " has a value outside its type (" + what + ").  Not updated.\n"; }
 
 }  // namespace
+
+std::vector<std::string> itemsMissingFrom(const vx::nvdb::NvDatabase& database,
+                                          const std::vector<NVFileSection>& sections) {
+  std::unordered_set<std::string_view> names;
+  for (const NVFileSection& section : sections) names.insert(section.name);
+  std::vector<std::string> missing;
+  for (const NVItemInfo& item : database.items()) {
+    if (item.hole || item.instanceCount == 0 || item.name == vx::nvdb::kNeverWrittenItem || isIgnored(item)) continue;
+    if (item.presence == 0) {
+      if (names.count(item.name) == 0) missing.push_back(item.name);
+    } else if (item.filled && item.elementIndex == 0) {
+      const std::string plain = plainName(item);
+      if (names.count(plain) == 0 && names.count(elementName(plain, 0)) == 0) missing.push_back(plain);
+    }
+  }
+  return missing;
+}
 
 std::string RestoreReport::text() const {
   std::string out = "[Failed Critical Items]\n\n";

@@ -22,6 +22,14 @@ struct RestoreReport {
   std::string text() const;
 };
 
+// The UT's items that a restore of these sections would find nothing for,
+// in tree order: plain items it holds that have no section (the restore
+// skips them), and lists it holds with no section of their own or of their
+// entry 0 (the restore would delete their entries). Items the restore
+// ignores, and items the UT holds none of, are not counted.
+std::vector<std::string> itemsMissingFrom(const vx::nvdb::NvDatabase& database,
+                                          const std::vector<NVFileSection>& sections);
+
 class NvRestore {
  public:
   // `updatePhone`: commit each restored item to the UT as it is done.

@@ -172,4 +172,38 @@ HRESULT CVexConnection::ReadNVFromFile(const char* szFilename, const char* szLog
   });
 }
 
+HRESULT CVexConnection::GetItemsMissingFrom(const char* szFilename, LPWSTR* names) {
+  if (szFilename == nullptr || names == nullptr) return E_INVALIDARG;
+  vx::com::SetErrorDescription({});
+  if (HRESULT hr = connectedCheck(); FAILED(hr)) return hr;
+  return vx::com::NoThrow([&]() -> HRESULT {
+    std::string text;
+    if (!backup::readFileText(szFilename, text)) {
+      vx::com::SetErrorDescription(std::string(szFilename) + ": cannot be read");
+      return E_FAIL;
+    }
+    std::vector<backup::NVFileSection> sections;
+    try {
+      backup::parseNvFile(text);
+      // The converters add sections (display copies), never take them away;
+      // the SMS layout changes paths only.
+      std::string failure;
+      if (!backup::convertForRestore(text, true, &failure)) {
+        vx::com::SetErrorDescription(failure);
+        return E_FAIL;
+      }
+      sections = backup::parseNvFile(text);
+    } catch (const backup::CNVFileParsingException& error) {
+      vx::com::SetErrorDescription(error.description());
+      return E_FAIL;
+    }
+    std::string lines;
+    for (const std::string& name : backup::itemsMissingFrom(*database_, sections)) lines += name + '\n';
+    LPWSTR result = vx::com::CoTaskMemStrDupUtf8(lines);
+    if (result == nullptr) return E_OUTOFMEMORY;
+    *names = result;
+    return S_OK;
+  });
+}
+
 }  // namespace vx::connect

@@ -99,6 +99,7 @@ class CVexConnection final
   // IVexNVTree
   HRESULT GetItemNames(LPWSTR* names) override;
   HRESULT GetItemLeaves(LPCWSTR item, LPWSTR* lines) override;
+  HRESULT GetItemsMissingFrom(const char* szFilename, LPWSTR* names) override;
 
   // IVexProgress
   HRESULT SetProgressSink(IVexProgressSink* sink) override;
