@@ -18,6 +18,18 @@ struct TaskText {
   std::string utf8() const {
     return text == nullptr ? std::string() : vx::com::Utf16ToUtf8(std::u16string_view(text, vx::com::WideLength(text)));
   }
+  // The text's lines, one name each.
+  std::vector<std::string> lines() const {
+    std::vector<std::string> out;
+    const std::string all = utf8();
+    for (std::size_t at = 0; at < all.size();) {
+      const std::size_t end = all.find('\n', at);
+      out.push_back(all.substr(at, end - at));
+      if (end == std::string::npos) break;
+      at = end + 1;
+    }
+    return out;
+  }
 };
 
 std::u16string wide(std::string_view text) { return vx::com::Utf8ToUtf16(text); }
@@ -88,14 +100,7 @@ HRESULT ScriptObject::NvItemNames(std::vector<std::string>* names) {
   if (!connected() || FAILED(connection_.As(&tree))) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   TaskText text;
   if (HRESULT hr = tree->GetItemNames(&text.text); FAILED(hr)) return hr;
-  names->clear();
-  const std::string all = text.utf8();
-  for (std::size_t at = 0; at < all.size();) {
-    const std::size_t end = all.find('\n', at);
-    names->push_back(all.substr(at, end - at));
-    if (end == std::string::npos) break;
-    at = end + 1;
-  }
+  *names = text.lines();
   return S_OK;
 }
 
@@ -108,14 +113,7 @@ HRESULT ScriptObject::NvMissingFrom(std::string_view file, std::vector<std::stri
     lastError_ = ReportedError{hr, Message::None, vx::com::TakeErrorDescription()};
     return hr;
   }
-  names->clear();
-  const std::string all = text.utf8();
-  for (std::size_t at = 0; at < all.size();) {
-    const std::size_t end = all.find('\n', at);
-    names->push_back(all.substr(at, end - at));
-    if (end == std::string::npos) break;
-    at = end + 1;
-  }
+  *names = text.lines();
   return S_OK;
 }
 

@@ -44,6 +44,16 @@ class ScriptBus : public ScriptBusTest {
   void call(sdbus::IProxy& o, const std::string& name, A... args) {
     o.callMethod(name).onInterface(kScriptInterface).withArguments(args...);
   }
+  // The poll has finished the connection again after the UT came back: the
+  // settings object answers.
+  bool reconnected(sdbus::IProxy& o) {
+    return eventually(
+        [&] {
+          return get<int16_t>(o, "ConnectionState") == 1 &&
+                 failure([&] { get<int32_t>(o, "DeepSleepDuration"); }).first.empty();
+        },
+        30000);
+  }
 };
 
 TEST_F(ScriptBus, ActivatedServerConnectsAndItsSettingsReachTheUt) {
@@ -104,12 +114,7 @@ TEST_F(ScriptBus, AUtResetIsFollowedByAReconnectWithTheSameSpc) {
   ASSERT_TRUE(eventually([&] { return sim->counters().restarts > restarts; }, 10000));
   // The poll sees the link go and come back and finishes the connection
   // again by itself.
-  EXPECT_TRUE(eventually(
-      [&] {
-        return get<int16_t>(*o, "ConnectionState") == 1 &&
-               failure([&] { get<int32_t>(*o, "DeepSleepDuration"); }).first.empty();
-      },
-      30000));
+  EXPECT_TRUE(reconnected(*o));
   call(*o, "put_DeepSleepDuration", int32_t{10});
   call(*o, "CommitChanges");
   EXPECT_EQ(sim->nvValue("NV_DEEP_SLEEP_DURATION.T_ULONG"), 600);
@@ -317,12 +322,7 @@ TEST_F(ScriptBus, FailedSavesAndRestoresLeaveTheUsersFilesAsTheyWere) {
 
   // A restore that fails removes no report file the user had.
   // The poll finishes the connection again once the UT is back.
-  ASSERT_TRUE(eventually(
-      [&] {
-        return get<int16_t>(*o, "ConnectionState") == 1 &&
-               failure([&] { get<int32_t>(*o, "DeepSleepDuration"); }).first.empty();
-      },
-      30000));
+  ASSERT_TRUE(reconnected(*o));
   const std::string notes = dir + "/notes.txt";
   std::ofstream(notes) << "my precious notes";
   std::string otherModel = good;
@@ -390,12 +390,7 @@ TEST_F(ScriptBus, ARestoreCutShortIsPutBackFromItsSafetyCopy) {
 
   // Once the UT is back, the copy puts every value back.
   sim->setPacing(false);
-  ASSERT_TRUE(eventually(
-      [&] {
-        return get<int16_t>(*o, "ConnectionState") == 1 &&
-               failure([&] { get<int32_t>(*o, "DeepSleepDuration"); }).first.empty();
-      },
-      30000));
+  ASSERT_TRUE(reconnected(*o));
   call(*o, "put_SafetyCopies", int32_t{0});
   o->callMethod("RestoreSettings").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(3))
       .withArguments(copy, report, int32_t{1});
