@@ -441,10 +441,13 @@ HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16
   }
   std::string why = vx::com::TakeErrorDescription();
   const bool linkLost = !connected();
-  if (linkLost && SUCCEEDED(hr) && !lastSafetyCopy_.empty()) {
+  if (linkLost && !lastSafetyCopy_.empty()) {
     // Cut short: the report tells what reached the UT, the copy what it held.
+    const bool reported = SUCCEEDED(hr);
+    if (!reported && !logExisted) ::unlink(log.c_str());
     report(Message::NotConnected, VEX_E_NOT_CONNECTED);
-    lastError_.detail = "the restore was cut short; " + log + " lists the items written; " + safetyCopyAdvice();
+    lastError_.detail = "the restore was cut short; " + (reported ? log + " lists the items written; " : std::string()) +
+                        safetyCopyAdvice();
     return VEX_E_NOT_CONNECTED;
   }
   if ((FAILED(hr) || linkLost) && !logExisted) ::unlink(log.c_str());
