@@ -44,6 +44,18 @@ class ScriptBus : public ScriptBusTest {
   void call(sdbus::IProxy& o, const std::string& name, A... args) {
     o.callMethod(name).onInterface(kScriptInterface).withArguments(args...);
   }
+  // Powers the UT off for `offMs` once it has received `count` more frames
+  // of `command` (or after a minute): a cut in the middle of a long job.
+  std::thread powerCycleAfter(uint8_t command, uint32_t count, int offMs) {
+    const uint32_t from = sim->framesReceived(command);
+    return std::thread([this, command, count, offMs, from] {
+      const auto until = Clock::now() + std::chrono::seconds(60);
+      while (sim->framesReceived(command) < from + count && Clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      sim->powerCycle(offMs);
+    });
+  }
   // The poll has finished the connection again after the UT came back: the
   // settings object answers.
   bool reconnected(sdbus::IProxy& o) {
@@ -304,14 +316,7 @@ TEST_F(ScriptBus, FailedSavesAndRestoresLeaveTheUsersFilesAsTheyWere) {
 
   // The power goes while the UT's items are being read.
   sim->setPacing(true);
-  const uint32_t reads = sim->framesReceived(kmx::proto::ut_command::kNvRead);
-  std::thread cut([&] {
-    const auto until = Clock::now() + std::chrono::seconds(20);
-    while (sim->framesReceived(kmx::proto::ut_command::kNvRead) < reads + 5 && Clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    sim->powerCycle(3000);
-  });
+  std::thread cut = powerCycleAfter(kmx::proto::ut_command::kNvRead, 5, 3000);
   const auto lost = failure([&] {
     o->callMethod("SaveSettings").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(2))
         .withArguments(backup);
@@ -366,14 +371,7 @@ TEST_F(ScriptBus, ARestoreCutShortIsPutBackFromItsSafetyCopy) {
 
   // The power goes while the file's values are being written.
   sim->setPacing(true);
-  const uint32_t writes = sim->framesReceived(kmx::proto::ut_command::kNvWrite);
-  std::thread cut([&] {
-    const auto until = Clock::now() + std::chrono::seconds(60);
-    while (sim->framesReceived(kmx::proto::ut_command::kNvWrite) < writes + 20 && Clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    sim->powerCycle(2000);
-  });
+  std::thread cut = powerCycleAfter(kmx::proto::ut_command::kNvWrite, 20, 2000);
   const std::string report = sandbox.runtimeDir() + "/restore.log";
   const auto lost = failure([&] {
     o->callMethod("RestoreSettings").onInterface(kScriptInterface).withTimeout(std::chrono::minutes(3))

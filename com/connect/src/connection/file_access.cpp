@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "vx/com/error_info.h"
@@ -66,6 +67,24 @@ bool canCreate(const std::string& path) {
 }
 
 std::u16string wide(const char* text) { return vx::com::Utf8ToUtf16(text); }
+
+// The sections a restore of a backup's text works on. The text must parse as
+// it is, so that a fault is told at the file's own line; the converters then
+// rewrite a whole, good file. Nullopt with the reason in `why`, and the
+// reader's own report line in `parseReport` when the reader refused it.
+std::optional<std::vector<backup::NVFileSection>> restorableSections(std::string text, bool newSmsLayout,
+                                                                      std::string& why,
+                                                                      std::string* parseReport = nullptr) {
+  try {
+    backup::parseNvFile(text);
+    if (!backup::convertForRestore(text, newSmsLayout, &why)) return std::nullopt;
+    return backup::parseNvFile(text);
+  } catch (const backup::CNVFileParsingException& error) {
+    why = error.description();
+    if (parseReport != nullptr) *parseReport = error.report();
+    return std::nullopt;
+  }
+}
 
 }  // namespace
 
@@ -145,24 +164,19 @@ HRESULT CVexConnection::ReadNVFromFile(const char* szFilename, const char* szLog
     if (info->model != utModel) return VEX_E_OTHER_MODEL;
     if (!canCreate(szLogFilename)) return refuse(std::string(szLogFilename) + ": the report cannot be written there");
 
-    // The file as it is must parse, so that a fault is told at its own line;
-    // the converters then rewrite a whole, good file.
-    std::vector<backup::NVFileSection> sections;
-    try {
-      backup::parseNvFile(text);
-      UI4 ignored = 0;
-      const bool newSmsLayout =
-          SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0.sms_dm_msg_type.nv_msg_hdr.status"), &ignored)) ||
-          SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0[0].sms_dm_msg_type.nv_msg_hdr.status"), &ignored));
-      std::string failure;
-      if (!backup::convertForRestore(text, newSmsLayout, &failure)) return refuse(failure);
-      sections = backup::parseNvFile(text);
-    } catch (const backup::CNVFileParsingException& error) {
-      reportMessage(error.report());
-      return refuse(error.description());
+    UI4 ignored = 0;
+    const bool newSmsLayout =
+        SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0.sms_dm_msg_type.nv_msg_hdr.status"), &ignored)) ||
+        SUCCEEDED(readNvValue(wide("NV_SMS_MSGS_2_0[0].sms_dm_msg_type.nv_msg_hdr.status"), &ignored));
+    std::string why;
+    std::string parseReport;
+    const auto sections = restorableSections(std::move(text), newSmsLayout, why, &parseReport);
+    if (!sections) {
+      if (!parseReport.empty()) reportMessage(parseReport);
+      return refuse(why);
     }
     backup::NvRestore restore(*database_, *ut_, *ut_, ActuallyUpdatePhone != 0);
-    const backup::RestoreReport report = restore.run(sections, [this](std::size_t done, std::size_t total) {
+    const backup::RestoreReport report = restore.run(*sections, [this](std::size_t done, std::size_t total) {
       reportProgress(VEX_STEP_RESTORE_ITEMS, done, total);
     });
     if (!writeFileAtomically(szLogFilename, report.text())) {
@@ -182,23 +196,16 @@ HRESULT CVexConnection::GetItemsMissingFrom(const char* szFilename, LPWSTR* name
       vx::com::SetErrorDescription(std::string(szFilename) + ": cannot be read");
       return E_FAIL;
     }
-    std::vector<backup::NVFileSection> sections;
-    try {
-      backup::parseNvFile(text);
-      // The converters add sections (display copies), never take them away;
-      // the SMS layout changes paths only.
-      std::string failure;
-      if (!backup::convertForRestore(text, true, &failure)) {
-        vx::com::SetErrorDescription(failure);
-        return E_FAIL;
-      }
-      sections = backup::parseNvFile(text);
-    } catch (const backup::CNVFileParsingException& error) {
-      vx::com::SetErrorDescription(error.description());
+    // The converters add sections (display copies), never take them away;
+    // the SMS layout changes paths only.
+    std::string why;
+    const auto sections = restorableSections(std::move(text), true, why);
+    if (!sections) {
+      vx::com::SetErrorDescription(std::move(why));
       return E_FAIL;
     }
     std::string lines;
-    for (const std::string& name : backup::itemsMissingFrom(*database_, sections)) lines += name + '\n';
+    for (const std::string& name : backup::itemsMissingFrom(*database_, *sections)) lines += name + '\n';
     LPWSTR result = vx::com::CoTaskMemStrDupUtf8(lines);
     if (result == nullptr) return E_OUTOFMEMORY;
     *names = result;
