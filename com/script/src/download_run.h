@@ -1,6 +1,6 @@
-// One download of a script object: the engine and the worker thread that
-// runs the file check, then the transfer, off the loop. The run ends by
-// being destroyed, which cancels the transfer and joins its worker.
+// One download of a script object while its loader and image go out: the
+// engine and the worker thread that sends them. The run ends by being
+// destroyed, which cancels the transfer and joins its worker.
 #pragma once
 
 #include <cstdint>
@@ -29,11 +29,10 @@ struct DownloadRun {
     if (worker.joinable()) worker.join();
   }
 
-  const uint64_t id;  // tells this run's posted steps from a later run's
+  const uint64_t id;  // tells this run's posted end from a later run's
   const DownloadMethod method;
   const std::string file;
   std::function<void(HRESULT)> done;
-  bool prepared = false;  // the object has let its configuration go for the transfer
   vx::download::CDownload engine;
   std::thread worker;
 };

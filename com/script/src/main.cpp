@@ -2,7 +2,9 @@
 // (or the bus given with --bus) under the name UTVEX.Script, and ends a few
 // seconds after its last object is gone. --RegServer and --UnregServer
 // add and remove its bus activation file.
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -81,6 +83,15 @@ int main(int argc, char** argv) {
     vx::script::ScriptService service(*bus, loop, texts, resources, {});
     bus->requestName(vx::script::kBusName);
     const bool ok = loop.run();
+    // A termination signal ends the server within a second, whatever its
+    // objects are doing: an object's thread that is still in a call (a file
+    // or a UT that does not answer) cannot be joined, and the process ends
+    // without the destructors that thread may still be using.
+    if (!service.shutDown(std::chrono::milliseconds(800))) {
+      std::fprintf(stderr, "vxscript: ending while an object is still in a call\n");
+      std::fflush(nullptr);
+      std::_Exit(ok ? 0 : 1);
+    }
     return ok ? 0 : 1;
   } catch (const sdbus::Error& error) {
     std::fprintf(stderr, "vxscript: %s: %s\n", error.getName().c_str(), error.getMessage().c_str());

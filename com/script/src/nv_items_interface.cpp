@@ -1,19 +1,29 @@
 // UTVEX.NVItems: raw NV item access by path on a script object's path, for
 // items no setting covers. Values travel as text (see ScriptObject::NvRead).
+// Arguments are read on the bus loop; the work runs on the object's thread
+// and leaves what goes into the reply to a writer the bus loop runs.
 #include <sdbus-c++/sdbus-c++.h>
 
 #include "script_service.h"
 
 namespace vx::script {
+namespace {
+
+// The reply of a call that answers a list of names.
+ScriptService::ReplyWriter namesWriter(std::vector<std::string> names) {
+  return [names = std::move(names)](sdbus::MethodReply& reply) { reply << names; };
+}
+
+}  // namespace
 
 void ScriptService::registerNvItems(sdbus::IObject& dbusObject, uint64_t id) {
   using Names = std::vector<std::string>;
   dbusObject.registerMethod(kNvItemsInterface, "ListItems", "", Names{}, "as", Names{"items"},
                             [this, id](sdbus::MethodCall call) {
-                              answer(id, call, [](ScriptObject& object, sdbus::MethodReply& reply) {
+                              answer(id, std::move(call), [](ScriptObject& object, ReplyWriter* write) {
                                 std::vector<std::string> names;
                                 const HRESULT hr = object.NvItemNames(&names);
-                                if (SUCCEEDED(hr)) reply << names;
+                                *write = namesWriter(std::move(names));
                                 return hr;
                               });
                             });
@@ -22,13 +32,12 @@ void ScriptService::registerNvItems(sdbus::IObject& dbusObject, uint64_t id) {
       [this, id](sdbus::MethodCall call) {
         std::string item;
         call >> item;
-        answer(id, call, [&item](ScriptObject& object, sdbus::MethodReply& reply) {
+        answer(id, std::move(call), [item](ScriptObject& object, ReplyWriter* write) {
           std::vector<ScriptObject::NvLeaf> leaves;
           const HRESULT hr = object.NvLeaves(item, &leaves);
-          if (FAILED(hr)) return hr;
           std::vector<sdbus::Struct<std::string, std::string, std::string, bool>> rows;
           for (auto& leaf : leaves) rows.emplace_back(leaf.path, leaf.type, leaf.value, leaf.changed);
-          reply << rows;
+          *write = [rows = std::move(rows)](sdbus::MethodReply& reply) { reply << rows; };
           return hr;
         });
       });
@@ -36,10 +45,10 @@ void ScriptService::registerNvItems(sdbus::IObject& dbusObject, uint64_t id) {
                             [this, id](sdbus::MethodCall call) {
                               std::string path;
                               call >> path;
-                              answer(id, call, [&path](ScriptObject& object, sdbus::MethodReply& reply) {
+                              answer(id, std::move(call), [path](ScriptObject& object, ReplyWriter* write) {
                                 std::string type, value;
                                 const HRESULT hr = object.NvRead(path, &type, &value);
-                                if (SUCCEEDED(hr)) reply << type << value;
+                                *write = [type, value](sdbus::MethodReply& reply) { reply << type << value; };
                                 return hr;
                               });
                             });
@@ -47,10 +56,10 @@ void ScriptService::registerNvItems(sdbus::IObject& dbusObject, uint64_t id) {
                             [this, id](sdbus::MethodCall call) {
                               std::string file;
                               call >> file;
-                              answer(id, call, [&file](ScriptObject& object, sdbus::MethodReply& reply) {
+                              answer(id, std::move(call), [file](ScriptObject& object, ReplyWriter* write) {
                                 std::vector<std::string> names;
                                 const HRESULT hr = object.NvMissingFrom(file, &names);
-                                if (SUCCEEDED(hr)) reply << names;
+                                *write = namesWriter(std::move(names));
                                 return hr;
                               });
                             });
@@ -58,7 +67,7 @@ void ScriptService::registerNvItems(sdbus::IObject& dbusObject, uint64_t id) {
                             [this, id](sdbus::MethodCall call) {
                               std::string path, value;
                               call >> path >> value;
-                              answer(id, call, [&](ScriptObject& object, sdbus::MethodReply&) {
+                              answer(id, std::move(call), [path, value](ScriptObject& object, ReplyWriter*) {
                                 return object.NvWrite(path, value);
                               });
                             });

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -41,11 +42,13 @@ class PortClaims {
   static std::string mutexName(std::string_view port);
 
   // One attempt without waiting; the caller retries on its event loop, so
-  // that waiting for the port holds up no other client.
+  // that waiting for the port holds up no other client. Objects call it
+  // from their own threads.
   Result tryClaim(std::string_view port, std::unique_ptr<PortClaim>* claim);
 
  private:
   friend class PortClaim;
+  std::mutex mutex_;  // guards held_
   std::set<std::string> held_;
 };
 

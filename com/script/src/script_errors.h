@@ -40,6 +40,9 @@ inline constexpr uint32_t kVersionTextNumber = 61444;
 inline constexpr HRESULT SCRIPT_E_ALREADY_CONNECTING = vx::com::detail::hr(0x8004032Au);
 inline constexpr HRESULT SCRIPT_E_PORT_HELD = vx::com::detail::hr(0x8004032Bu);
 inline constexpr HRESULT SCRIPT_E_NO_INTERFACE = vx::com::detail::hr(0x80040331u);
+// The server holds as many objects as it allows (in all, for the caller,
+// or shared): the error text says which limit.
+inline constexpr HRESULT SCRIPT_E_TOO_MANY_OBJECTS = vx::com::detail::hr(0x80040340u);
 
 // What the last failing call reported, for the error reply.
 struct ReportedError {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kmxclient.h"
+#include "readable_file.h"
 #include "safety_copy.h"
 #include "vx/com/error_info.h"
 
@@ -20,6 +21,7 @@ using vx::com::ComPtr;
 constexpr int kPollMs = 500;
 constexpr int kPortWaitMs = 500;
 constexpr int kPortRetryMs = 25;
+constexpr int kLinkWaitPollMs = 50;
 constexpr int kLinkFailurePauseMs = 4000;
 constexpr int kSessionRetryPauseMs = 7000;
 
@@ -75,7 +77,7 @@ HRESULT ScriptObject::validateConnect(std::u16string_view port, int32_t baudRate
   if (spc8.empty() || spc8.size() > 6 || spc8.find_first_not_of("0123456789") != std::string::npos) {
     return report(Message::SpcInvalid, VEX_E_SPC_REJECTED);
   }
-  if (pollTimer_ != LoopScheduler::kNoTimer || connecting_ || download_) {
+  if (pollTimer_ != LoopScheduler::kNoTimer || pendingConnect_ || download_) {
     return report(Message::AlreadyConnecting, SCRIPT_E_ALREADY_CONNECTING);
   }
   *port8 = utf8(port);
@@ -92,14 +94,21 @@ void ScriptObject::Connect(std::u16string_view port, int32_t baudRate, int32_t t
     done(hr, 0);
     return;
   }
-  connecting_ = true;
-  auto request = std::make_shared<ConnectRequest>(
+  pendingConnect_ = std::make_shared<ConnectRequest>(
       ConnectRequest{std::move(port8), baudRate, timeout, std::move(spc16), std::move(done), 0});
   if (!exclusivePort_) {
-    connectOnPort(request);
+    connectOnPort(pendingConnect_);
     return;
   }
-  claimPort(request);
+  claimPort(pendingConnect_);
+}
+
+void ScriptObject::answerConnect(HRESULT hr, int16_t state) {
+  std::shared_ptr<ConnectRequest> request = std::move(pendingConnect_);
+  if (!request) return;
+  // A connect that failed leaves the port to whoever asks next.
+  if (FAILED(hr)) portClaim_.reset();
+  request->done(hr, state);
 }
 
 // Tries for the port every few milliseconds on the loop, so that a wait
@@ -107,15 +116,11 @@ void ScriptObject::Connect(std::u16string_view port, int32_t baudRate, int32_t t
 void ScriptObject::claimPort(const std::shared_ptr<ConnectRequest>& request) {
   switch (claims_.tryClaim(request->port, &portClaim_)) {
     case PortClaims::Result::Claimed: connectOnPort(request); return;
-    case PortClaims::Result::Failed:
-      connecting_ = false;
-      request->done(E_OUTOFMEMORY, 0);
-      return;
+    case PortClaims::Result::Failed: answerConnect(E_OUTOFMEMORY, 0); return;
     case PortClaims::Result::Held: break;
   }
   if (request->waitedMs >= kPortWaitMs) {
-    connecting_ = false;
-    request->done(report(Message::PortHeld, SCRIPT_E_PORT_HELD), 0);
+    answerConnect(report(Message::PortHeld, SCRIPT_E_PORT_HELD), 0);
     return;
   }
   request->waitedMs += kPortRetryMs;
@@ -126,8 +131,7 @@ void ScriptObject::claimPort(const std::shared_ptr<ConnectRequest>& request) {
 }
 
 void ScriptObject::connectOnPort(const std::shared_ptr<ConnectRequest>& request) {
-  connecting_ = false;
-  HRESULT hr = startLink(request->port, request->baudRate, request->timeout);
+  HRESULT hr = startLink(request->port, request->baudRate);
   if (hr == VEX_E_CREATE_CONNECTION) {
     stopPoll();
     report(Message::LinkNotStarted, hr);
@@ -135,58 +139,76 @@ void ScriptObject::connectOnPort(const std::shared_ptr<ConnectRequest>& request)
     // the client library's words; no link server is ending on it.
     if (std::string problem = portProblem(); !problem.empty()) {
       lastError_.detail = std::move(problem);
-      request->done(hr, 0);
+      answerConnect(hr, 0);
       return;
     }
     // The pause lets a link server that is just ending go before a retry.
-    pendingWait_ = loop_.after(kLinkFailurePauseMs, [self = shared_from_this(), request, hr] {
+    pendingWait_ = loop_.after(kLinkFailurePauseMs, [self = shared_from_this(), hr] {
       self->pendingWait_ = LoopScheduler::kNoTimer;
       self->lastError_ = ReportedError{hr, Message::LinkNotStarted, {}};
-      request->done(hr, 0);
+      self->answerConnect(hr, 0);
     });
     return;
   }
   if (FAILED(hr)) {
-    request->done(hr, 0);
+    answerConnect(hr, 0);
     return;
   }
-
   state_ = kStateDown;
   spc_ = request->spc;
+  awaitLink(request);
+}
+
+// The link server answers the open at once; a caller that wants to wait
+// for the UT (time-out -1) waits here, on the object's loop, where a
+// Disconnect or the server's end can still stop the wait.
+void ScriptObject::awaitLink(const std::shared_ptr<ConnectRequest>& request) {
   UINT linkState = kStateDown;
-  if (FAILED(connection_->GetConnectionState(&linkState)) || linkState != kStateUp) {
+  if (FAILED(connection_->GetConnectionState(&linkState))) linkState = kStateDown;
+  if (linkState != kStateUp) {
+    if (request->timeout == -1) {
+      pendingWait_ = loop_.after(kLinkWaitPollMs, [self = shared_from_this(), request] {
+        self->pendingWait_ = LoopScheduler::kNoTimer;
+        if (self->connection_) self->awaitLink(request);
+      });
+      return;
+    }
     state_ = static_cast<int16_t>(linkState);
-    request->done(S_OK, state_);
+    answerConnect(S_OK, state_);
     return;
   }
   if (request->timeout == 0) {
     state_ = kStateUp;
     postFinish();
-    request->done(S_OK, kStateEstablishing);
+    answerConnect(S_OK, kStateEstablishing);
     return;
   }
-  finishConnection([self = shared_from_this(), request](HRESULT finished) {
+  finishConnection([self = shared_from_this()](HRESULT finished) {
     if (SUCCEEDED(finished)) {
       self->state_ = kStateUp;
-      request->done(S_OK, kStateUp);
+      self->answerConnect(S_OK, kStateUp);
       return;
     }
-    if (finished == VEX_E_NV_DATABASE) self->report(Message::FinishFailed, finished);
+    if (finished == VEX_E_NV_DATABASE) {
+      self->report(Message::FinishFailed, finished);
+      self->lastError_.detail = vx::com::TakeErrorDescription();
+    }
     if (finished == VEX_E_SESSION_REFUSED) self->report(Message::SessionRefused, finished);
     if (finished == VEX_E_SPC_REJECTED) self->report(Message::SpcInvalid, finished);
     self->stopPoll();
-    request->done(finished, 0);
+    self->answerConnect(finished, 0);
   });
 }
 
-HRESULT ScriptObject::startLink(const std::string& port, int32_t baudRate, int32_t timeout) {
+HRESULT ScriptObject::startLink(const std::string& port, int32_t baudRate) {
   ComPtr<IVexConnectionExt> connection;
   HRESULT hr = vx::com::CreateInstance(CLSID_VexConnection, &connection);
   if (FAILED(hr)) return hr;
   connection_ = connection;
   hr = connection_->SetComPortName(port.c_str());
   if (FAILED(hr)) return hr;
-  connection_->SetTimeout(static_cast<UINT>(timeout));
+  // Never a wait inside the link server's open: see awaitLink.
+  connection_->SetTimeout(0);
   connection_->SetSpeed(static_cast<ComPortSpeedType>(baudRate));
   connection_->SetMessagesEnabled(0);
   ComPtr<IVexProgress> progress;
@@ -212,6 +234,8 @@ void ScriptObject::stopPoll() {
 }
 
 void ScriptObject::poll() {
+  // A connect under way finishes the connection itself.
+  if (pendingConnect_) return;
   UINT linkState = kStateDown;
   if (!connection_ || FAILED(connection_->GetConnectionState(&linkState))) linkState = kStateDown;
   if (linkState == kStateUp) {
@@ -248,6 +272,7 @@ void ScriptObject::finishAttempt(bool retried, std::function<void(HRESULT)> done
   HRESULT hr = S_OK;
   {
     ProgressRelay::Scope scope(*progress_, "connect");
+    vx::com::SetErrorDescription({});
     hr = connection_->FinishConnecting(spc_.c_str());
   }
   if (hr == VEX_E_SESSION_REFUSED && !retried) {
@@ -330,7 +355,10 @@ HRESULT ScriptObject::Disconnect() {
   cancelDownload();
   loop_.cancel(pendingWait_);
   pendingWait_ = LoopScheduler::kNoTimer;
-  connecting_ = false;
+  if (pendingConnect_) {
+    lastError_ = ReportedError{E_ABORT, Message::None, "Disconnect was called while the connect was under way"};
+    answerConnect(E_ABORT, 0);
+  }
   fullDisconnect();
   return S_OK;
 }
@@ -423,7 +451,11 @@ HRESULT ScriptObject::RestoreSettings(std::u16string_view settingsFile, std::u16
   if (settingsFile.empty() || logFile.empty()) return E_INVALIDARG;
   const std::string settings = utf8(settingsFile);
   const std::string log = utf8(logFile);
-  if (::access(settings.c_str(), R_OK) != 0 || !fileWritable(log)) return E_INVALIDARG;
+  if (std::string problem = regularFileProblem(settings); !problem.empty()) {
+    lastError_ = ReportedError{E_INVALIDARG, Message::None, std::move(problem)};
+    return E_INVALIDARG;
+  }
+  if (!fileWritable(log)) return E_INVALIDARG;
   if (!connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   ComPtr<IVexFile> file;
   if (FAILED(connection_.As(&file))) return report(Message::InterfaceMissing, SCRIPT_E_NO_INTERFACE);

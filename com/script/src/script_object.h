@@ -4,8 +4,8 @@
 // after a reset. Every member answers an HRESULT; a failure that carries a
 // message records it for the caller's error reply.
 //
-// The object runs on one event loop thread: its poll timer and its posted
-// finish run there too, so its state needs no lock.
+// The object runs on its own loop's thread: its calls, its poll timer and
+// its posted finish run there one at a time, so its state needs no lock.
 #pragma once
 
 #include <chrono>
@@ -87,10 +87,11 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   HRESULT NvRead(std::string_view path, std::string* type, std::string* value);
   HRESULT NvWrite(std::string_view path, std::string_view value);
 
-  // SoftwareUpgrade, BootblockUpgrade and DownloadRAMProgram. The check
-  // and the transfer run on a worker; `done` is called on the loop when the
-  // download has ended. The object stays partially disconnected, and its
-  // poll finishes the connection again when the UT comes back.
+  // SoftwareUpgrade, BootblockUpgrade and DownloadRAMProgram. The checks
+  // run on the object's thread, the transfer on a worker; `done` is called
+  // on the object's thread when the download has ended. The object stays
+  // partially disconnected, and its poll finishes the connection again
+  // when the UT comes back.
   using DownloadDone = std::function<void(HRESULT)>;
   void Download(DownloadMethod method, std::u16string_view file, DownloadDone done);
   bool downloading() const { return download_ != nullptr; }
@@ -150,7 +151,10 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
                           std::string* port8, std::u16string* spc16);
   void claimPort(const std::shared_ptr<ConnectRequest>& request);
   void connectOnPort(const std::shared_ptr<ConnectRequest>& request);
-  HRESULT startLink(const std::string& port, int32_t baudRate, int32_t timeout);
+  HRESULT startLink(const std::string& port, int32_t baudRate);
+  void awaitLink(const std::shared_ptr<ConnectRequest>& request);
+  // Answers the connect under way, if any, once.
+  void answerConnect(HRESULT hr, int16_t state);
   void startPoll();
   void stopPoll();
   void poll();
@@ -169,7 +173,6 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   // What a caller whose job the link lost is told of the copy.
   std::string safetyCopyAdvice() const;
   HRESULT downloadPrecheck(std::u16string_view file, std::string* file8);
-  void downloadChecked(uint64_t id, bool passed);
   void downloadTransferred(uint64_t id, vx::download::TransferResult result);
   void endDownload(HRESULT hr);
   void cancelDownload();
@@ -183,7 +186,7 @@ class ScriptObject : public std::enable_shared_from_this<ScriptObject> {
   std::u16string spc_;
   int16_t state_ = kStateDown;
   bool finishPosted_ = false;
-  bool connecting_ = false;  // waiting for the port
+  std::shared_ptr<ConnectRequest> pendingConnect_;  // the connect under way
   LoopScheduler::TimerId pollTimer_ = LoopScheduler::kNoTimer;
   LoopScheduler::TimerId pendingWait_ = LoopScheduler::kNoTimer;
   std::unique_ptr<PortClaim> portClaim_;

@@ -1,10 +1,8 @@
-// The script object's downloads: the checks on the loop, the file check and
-// the transfer on the run's worker, the connection steps back on the loop.
-#include <fcntl.h>
-#include <unistd.h>
-
+// The script object's downloads: the checks and the hand-over of the link on
+// the object's thread, the transfer on the run's worker.
 #include <cstdio>
 
+#include "readable_file.h"
 #include "script_object.h"
 #include "vx/download/software_file_check.h"
 #include "vx/res/resource_library.h"
@@ -60,17 +58,32 @@ HRESULT ScriptObject::downloadPrecheck(std::u16string_view file, std::string* fi
     return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   }
   *file8 = vx::com::Utf16ToUtf8(file);
-  const int fd = file8->empty() ? -1 : ::open(file8->c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return report(Message::FileNotOpened, DOWNLOAD_E_FILE);
-  ::close(fd);
+  if (std::string problem = regularFileProblem(*file8); !problem.empty()) {
+    report(Message::FileNotOpened, DOWNLOAD_E_FILE);
+    lastError_.detail = std::move(problem);
+    return DOWNLOAD_E_FILE;
+  }
   return S_OK;
 }
 
+// A download goes through its steps in one place: the checks, the safety
+// copy and the hand-over of the link run on the object's thread (they hold
+// up this object only); the loader and the image go out on the run's
+// worker, which may be cancelled; its end comes back to downloadTransferred.
 void ScriptObject::Download(DownloadMethod method, std::u16string_view file, DownloadDone done) {
   std::string file8;
   if (HRESULT hr = downloadPrecheck(file, &file8); FAILED(hr)) {
     done(hr);
     return;
+  }
+  if (method != DownloadMethod::RamProgram) {
+    const auto kind =
+        method == DownloadMethod::BootBlock ? vx::download::ImageKind::BootBlock : vx::download::ImageKind::Software;
+    if (!vx::download::checkSoftwareFile(file8, kind).passed) {
+      done(method == DownloadMethod::BootBlock ? report(Message::NotBootBlockFile, DOWNLOAD_E_NOT_BOOTBLOCK)
+                                               : report(Message::NotSoftwareFile, DOWNLOAD_E_NOT_SOFTWARE));
+      return;
+    }
   }
   // New software may not keep every setting: they are saved first, when the
   // object has the UT's items (a link still establishing has none).
@@ -81,38 +94,14 @@ void ScriptObject::Download(DownloadMethod method, std::u16string_view file, Dow
       return;
     }
   }
-  // The poll would ask the link for its state while the worker sends.
+  // The link stays; the configuration object goes, the connection object
+  // takes its download state, and the poll stops asking for the link's
+  // state while the worker sends.
   stopPoll();
+  partialDisconnect();
   const uint64_t id = ++lastDownloadId_;
   download_ = std::make_unique<DownloadRun>(id, method, std::move(file8), std::move(done));
   download_->engine.setPauses(downloadPauses_.first, downloadPauses_.second);
-  std::weak_ptr<ScriptObject> weak = weak_from_this();
-  DownloadRun& run = *download_;
-  run.worker = std::thread([&loop = loop_, &run, weak, id] {
-    bool passed = true;
-    if (run.method != DownloadMethod::RamProgram) {
-      const auto kind = run.method == DownloadMethod::BootBlock ? vx::download::ImageKind::BootBlock
-                                                                 : vx::download::ImageKind::Software;
-      passed = vx::download::checkSoftwareFile(run.file, kind).passed;
-    }
-    loop.post([weak, id, passed] {
-      if (auto self = weak.lock()) self->downloadChecked(id, passed);
-    });
-  });
-}
-
-void ScriptObject::downloadChecked(uint64_t id, bool passed) {
-  if (!download_ || download_->id != id) return;  // cancelled meanwhile
-  download_->joinWorker();
-  if (!passed) {
-    endDownload(download_->method == DownloadMethod::BootBlock ? report(Message::NotBootBlockFile, DOWNLOAD_E_NOT_BOOTBLOCK)
-                                                               : report(Message::NotSoftwareFile, DOWNLOAD_E_NOT_SOFTWARE));
-    return;
-  }
-  // The link stays; the configuration object goes and the connection object
-  // takes its download state.
-  partialDisconnect();
-  download_->prepared = true;
   void* link = nullptr;
   if (FAILED(connection_->GetKMXHandle(&link)) || link == nullptr) {
     endDownload(report(Message::NoLinkHandle, VEX_E_NOT_CONNECTED));
@@ -167,9 +156,8 @@ void ScriptObject::downloadTransferred(uint64_t id, TransferResult result) {
 // configuration.
 void ScriptObject::endDownload(HRESULT hr) {
   DownloadDone done = std::move(download_->done);
-  const bool prepared = download_->prepared;
   download_.reset();
-  if (prepared) state_ = kStateDown;
+  state_ = kStateDown;
   if (connection_) startPoll();
   done(hr);
 }

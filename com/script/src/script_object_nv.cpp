@@ -3,6 +3,7 @@
 #include <charconv>
 #include <limits>
 
+#include "readable_file.h"
 #include "script_object.h"
 #include "vx/com/error_info.h"
 
@@ -107,6 +108,10 @@ HRESULT ScriptObject::NvItemNames(std::vector<std::string>* names) {
 HRESULT ScriptObject::NvMissingFrom(std::string_view file, std::vector<std::string>* names) {
   ComPtr<IVexNVTree> tree;
   if (!connected() || FAILED(connection_.As(&tree))) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
+  if (std::string problem = regularFileProblem(std::string(file)); !problem.empty()) {
+    lastError_ = ReportedError{E_INVALIDARG, Message::None, std::move(problem)};
+    return E_INVALIDARG;
+  }
   TaskText text;
   const HRESULT hr = tree->GetItemsMissingFrom(std::string(file).c_str(), &text.text);
   if (FAILED(hr)) {

@@ -1,5 +1,6 @@
 #include "script_service.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vx::script {
@@ -92,22 +93,30 @@ void writeResult(sdbus::MethodReply& reply, const std::string& type, const Value
 }  // namespace
 
 struct ScriptService::Entry {
+  std::shared_ptr<ObjectLoop> loop;
   std::shared_ptr<ScriptObject> object;
   std::unique_ptr<sdbus::IObject> dbusObject;
   std::string owner;  // the bus connection that owns it; empty when shared
   std::string path;
+  std::chrono::steady_clock::time_point lastCall;
 };
 
 ScriptService::ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptObject::TextLookup texts,
                              std::shared_ptr<const vx::res::ResourceLibrary> resources,
                              Options options)
-    : bus_(bus), loop_(loop), texts_(std::move(texts)), resources_(std::move(resources)), options_(options) {
+    : bus_(bus),
+      loop_(loop),
+      mailbox_(std::make_shared<LoopMailbox>(loop)),
+      texts_(std::move(texts)),
+      resources_(std::move(resources)),
+      options_(options) {
   factory_ = sdbus::createObject(bus_, kFactoryPath);
   factory_->registerMethod(kFactoryInterface, "CreateObject", "", std::vector<std::string>{}, "o",
                            std::vector<std::string>{"object"},
                            [this](sdbus::MethodCall call) { createObject(std::move(call), true); });
   // For callers that cannot stay on the bus between calls (a shell script
-  // that runs one gdbus per call): an object that only Release ends.
+  // that runs one gdbus per call): an object that Release ends, or a long
+  // time without a call.
   factory_->registerMethod(kFactoryInterface, "CreateSharedObject", "", std::vector<std::string>{}, "o",
                            std::vector<std::string>{"object"},
                            [this](sdbus::MethodCall call) { createObject(std::move(call), false); });
@@ -119,17 +128,37 @@ ScriptService::ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptO
         message >> name >> oldOwner >> newOwner;
         if (newOwner.empty() && name == oldOwner) ownerLeft(name);
       });
+  sharedSweep_ = loop_.every(std::max(options_.sharedIdleEndMs / 10, 10), [this] { endIdleSharedObjects(); });
   // A server started for a caller that never asks for an object ends too.
   objectsChanged();
 }
 
-ScriptService::~ScriptService() {
+ScriptService::~ScriptService() { shutDown(std::chrono::milliseconds(800)); }
+
+bool ScriptService::shutDown(std::chrono::milliseconds patience) {
+  if (shutDown_) return true;
+  shutDown_ = true;
   loop_.cancel(idleTimer_);
-  // Objects still held by pending loop work report to nobody once the service is gone.
-  for (auto& [id, entry] : objects_) entry->object->setProgressListener(nullptr);
-  // A download still running ends here, not in a thread that outlives the loop.
-  for (auto& [id, entry] : objects_) entry->object->Disconnect();
+  loop_.cancel(sharedSweep_);
+  // The objects' threads can no longer reach the service.
+  mailbox_->close();
+  for (auto& [callId, pending] : pending_) {
+    pending.call.createErrorReply(sdbus::Error(errorName(E_ABORT), "the script server is ending")).send();
+  }
+  pending_.clear();
+  const auto deadline = Clock::now() + patience;
+  bool allEnded = true;
+  for (auto& [id, entry] : objects_) {
+    // A download still running is cancelled, a link closed, a port given up.
+    allEnded &= entry->loop->finish([object = std::move(entry->object)]() mutable {
+      object->Disconnect();
+      object.reset();
+    }, deadline);
+  }
+  for (auto& loop : ending_) allEnded &= loop->finish({}, deadline);
   objects_.clear();
+  ending_.clear();
+  return allEnded;
 }
 
 std::string ScriptService::errorName(HRESULT hr) {
@@ -152,11 +181,41 @@ std::string ScriptService::errorText(const ReportedError& error, HRESULT hr) con
   return whole;
 }
 
+std::string ScriptService::objectLimitReached(const std::string& owner, bool shared) const {
+  std::size_t sharedCount = 0;
+  std::size_t ownedByCaller = 0;
+  for (const auto& [id, entry] : objects_) {
+    if (entry->owner.empty()) ++sharedCount;
+    if (!owner.empty() && entry->owner == owner) ++ownedByCaller;
+  }
+  if (objects_.size() + ending_.size() >= options_.maxObjects) {
+    return "the script server holds " + std::to_string(options_.maxObjects) +
+           " objects, as many as it allows; release some first";
+  }
+  if (shared && sharedCount >= options_.maxSharedObjects) {
+    return "there are " + std::to_string(options_.maxSharedObjects) +
+           " shared objects, as many as the server allows; release one first (a shared object also ends after " +
+           std::to_string(options_.sharedIdleEndMs / 60000) + " minutes without a call)";
+  }
+  if (!shared && ownedByCaller >= options_.maxObjectsPerCaller) {
+    return "this caller holds " + std::to_string(options_.maxObjectsPerCaller) +
+           " objects, as many as one caller may; release some first";
+  }
+  return {};
+}
+
 void ScriptService::createObject(sdbus::MethodCall call, bool ownedByCaller) {
+  const std::string owner = ownedByCaller ? call.getSender() : std::string();
+  if (std::string why = objectLimitReached(owner, !ownedByCaller); !why.empty()) {
+    call.createErrorReply(sdbus::Error(errorName(SCRIPT_E_TOO_MANY_OBJECTS), why)).send();
+    return;
+  }
   const uint64_t id = nextId_++;
   auto entry = std::make_unique<Entry>();
-  entry->object = std::make_shared<ScriptObject>(loop_, claims_, texts_, resources_);
-  if (ownedByCaller) entry->owner = call.getSender();
+  entry->loop = ObjectLoop::start();
+  entry->object = std::make_shared<ScriptObject>(*entry->loop, claims_, texts_, resources_);
+  entry->owner = owner;
+  entry->lastCall = Clock::now();
   entry->path = std::string(kFactoryPath) + "/" + std::to_string(id);
   entry->dbusObject = sdbus::createObject(bus_, entry->path);
   for (const Member& member : scriptMembers()) {
@@ -169,7 +228,10 @@ void ScriptService::createObject(sdbus::MethodCall call, bool ownedByCaller) {
   registerNvItems(*entry->dbusObject, id);
   entry->dbusObject->registerSignal(kProgressInterface, "Progress", "sstt",
                                     std::vector<std::string>{"operation", "step", "done", "total"});
-  entry->object->setProgressListener([this, id](const ProgressEvent& event) { emitProgress(id, event); });
+  // Reports come on the object's thread; the signal goes out from the bus loop.
+  entry->object->setProgressListener([mailbox = mailbox_, this, id](const ProgressEvent& event) {
+    mailbox->post([this, id, event] { emitProgress(id, event); });
+  });
   entry->dbusObject->registerMethod(kObjectInterface, "Release", "", std::vector<std::string>{}, "",
                                     std::vector<std::string>{},
                                     [this, id](sdbus::MethodCall c) { releaseObject(id, std::move(c)); });
@@ -195,95 +257,171 @@ void ScriptService::emitProgress(uint64_t id, const ProgressEvent& event) {
   }
 }
 
-void ScriptService::releaseObject(uint64_t id, sdbus::MethodCall call) {
+ScriptService::Entry* ScriptService::entryFor(uint64_t id, sdbus::MethodCall& call) {
   auto it = objects_.find(id);
-  if (it == objects_.end()) return;
+  if (it == objects_.end()) {
+    call.createErrorReply(sdbus::Error("org.freedesktop.DBus.Error.UnknownObject", "the object has been released"))
+        .send();
+    return nullptr;
+  }
   if (!it->second->owner.empty() && call.getSender() != it->second->owner) {
     call.createErrorReply(sdbus::Error(errorName(E_ACCESSDENIED), "the object belongs to another caller")).send();
+    return nullptr;
+  }
+  it->second->lastCall = Clock::now();
+  return it->second.get();
+}
+
+std::function<void(ScriptService::Outcome)> ScriptService::track(sdbus::MethodCall call, uint64_t objectId,
+                                                                  std::string member) {
+  const uint64_t callId = nextCallId_++;
+  pending_.emplace(callId, PendingCall{std::move(call), objectId, std::move(member)});
+  return [mailbox = mailbox_, this, callId](Outcome outcome) {
+    mailbox->post([this, callId, outcome = std::move(outcome)]() mutable { finishCall(callId, std::move(outcome)); });
+  };
+}
+
+void ScriptService::finishCall(uint64_t callId, Outcome outcome) {
+  auto it = pending_.find(callId);
+  if (it == pending_.end()) return;  // answered already: its object ended first
+  PendingCall pending = std::move(it->second);
+  pending_.erase(it);
+  if (FAILED(outcome.hr)) {
+    const std::string text = errorText(outcome.error, outcome.hr);
+    // What the object reports would have been shown to the user; keep it.
+    if (outcome.error.message != Message::None) {
+      std::fprintf(stderr, "vxscript: %s: %s (0x%08X)\n", pending.member.c_str(), text.c_str(),
+                   static_cast<uint32_t>(outcome.hr));
+    }
+    pending.call.createErrorReply(sdbus::Error(errorName(outcome.hr), text)).send();
     return;
   }
+  auto reply = pending.call.createReply();
+  if (outcome.write) outcome.write(reply);
+  reply.send();
+}
+
+void ScriptService::failPendingCalls(uint64_t objectId, const char* why) {
+  for (auto it = pending_.begin(); it != pending_.end();) {
+    if (it->second.objectId != objectId) {
+      ++it;
+      continue;
+    }
+    it->second.call.createErrorReply(sdbus::Error(errorName(E_ABORT), why)).send();
+    it = pending_.erase(it);
+  }
+}
+
+void ScriptService::dispatch(uint64_t id, const Member& member, sdbus::MethodCall call) {
+  Entry* entry = entryFor(id, call);
+  if (entry == nullptr) return;
+  Args args = readArgs(call, member.signature);
+  auto done = track(std::move(call), id, member.name);
+  entry->loop->post([object = entry->object, args = std::move(args), &member, done = std::move(done)] {
+    // The object owns a reply it has not given yet, so it is held by address.
+    auto finished = [self = object.get(), &member, done](HRESULT hr, const Value& result) {
+      Outcome outcome{hr, self->lastError(), nullptr};
+      if (SUCCEEDED(hr)) {
+        outcome.write = [type = member.result, result](sdbus::MethodReply& reply) { writeResult(reply, type, result); };
+      }
+      done(std::move(outcome));
+    };
+    object->clearError();
+    if (member.asyncHandler != nullptr) {
+      member.asyncHandler(*object, args, [finished](HRESULT hr, Value result) { finished(hr, result); });
+      return;
+    }
+    Value result;
+    const HRESULT hr = member.handler(*object, args, result);
+    finished(hr, result);
+  });
+}
+
+void ScriptService::answer(uint64_t id, sdbus::MethodCall call,
+                           std::function<HRESULT(ScriptObject&, ReplyWriter*)> work) {
+  Entry* entry = entryFor(id, call);
+  if (entry == nullptr) return;
+  const std::string member = call.getMemberName();
+  auto done = track(std::move(call), id, member);
+  entry->loop->post([object = entry->object, work = std::move(work), done = std::move(done)] {
+    object->clearError();
+    Outcome outcome;
+    outcome.hr = work(*object, &outcome.write);
+    outcome.error = object->lastError();
+    if (FAILED(outcome.hr)) outcome.write = nullptr;
+    done(std::move(outcome));
+  });
+}
+
+void ScriptService::releaseObject(uint64_t id, sdbus::MethodCall call) {
+  if (entryFor(id, call) == nullptr) return;
   call.createReply().send();
-  // Gone for every later call at once; the D-Bus object itself, which is
+  endObject(id, "the object was released while this call was under way");
+}
+
+void ScriptService::endObject(uint64_t id, const char* why) {
+  auto it = objects_.find(id);
+  if (it == objects_.end()) return;
+  // Gone for every later call at once; the D-Bus object itself, which may be
   // dispatching this very call, is destroyed after it.
   std::shared_ptr<Entry> entry(std::move(it->second));
   objects_.erase(it);
-  entry->object->Disconnect();
+  failPendingCalls(id, why);
+  ending_.push_back(entry->loop);
+  // The object ends on its own thread, after the call it may be in: a
+  // download is cancelled, the link closed, the port given up.
+  entry->loop->finish(
+      [object = std::move(entry->object), mailbox = mailbox_, this, loop = std::weak_ptr<ObjectLoop>(entry->loop)]() mutable {
+        object->Disconnect();
+        object.reset();
+        mailbox->post([this, loop] {
+          if (auto ended = loop.lock()) objectEnded(ended);
+        });
+      },
+      Clock::now());
   objectsChanged();
   loop_.after(0, [entry] {});
 }
 
-void ScriptService::dropObject(uint64_t id) {
-  auto it = objects_.find(id);
-  if (it == objects_.end()) return;
-  it->second->object->Disconnect();
-  objects_.erase(it);
+void ScriptService::objectEnded(const std::shared_ptr<ObjectLoop>& loop) {
+  auto it = std::find(ending_.begin(), ending_.end(), loop);
+  if (it == ending_.end()) return;
+  // Its last call has run: the thread is leaving, and is joined here.
+  loop->finish({}, Clock::time_point::max());
+  ending_.erase(it);
   objectsChanged();
 }
 
 void ScriptService::ownerLeft(const std::string& owner) {
   for (const auto& [id, entry] : objects_) {
-    if (entry->owner == owner) loop_.after(0, [this, id = id] { dropObject(id); });
+    if (entry->owner == owner) {
+      loop_.after(0, [this, id = id] { endObject(id, "the object's caller left the bus"); });
+    }
   }
 }
 
-// The server ends `idleEndMs` after the object count last fell to zero.
+void ScriptService::endIdleSharedObjects() {
+  const auto idleSince = Clock::now() - std::chrono::milliseconds(options_.sharedIdleEndMs);
+  std::vector<uint64_t> idle;
+  for (const auto& [id, entry] : objects_) {
+    if (!entry->owner.empty() || entry->lastCall > idleSince) continue;
+    const bool busy = std::any_of(pending_.begin(), pending_.end(),
+                                  [id = id](const auto& pending) { return pending.second.objectId == id; });
+    if (!busy) idle.push_back(id);
+  }
+  for (uint64_t id : idle) endObject(id, "the shared object was idle too long");
+}
+
+// The server ends `idleEndMs` after the object count last fell to zero
+// and every ended object's thread is gone.
 void ScriptService::objectsChanged() {
   loop_.cancel(idleTimer_);
   idleTimer_ = LoopScheduler::kNoTimer;
-  if (!objects_.empty()) return;
+  if (!objects_.empty() || !ending_.empty()) return;
   idleTimer_ = loop_.after(options_.idleEndMs, [this] {
     idleTimer_ = LoopScheduler::kNoTimer;
-    if (objects_.empty()) loop_.quit();
+    if (objects_.empty() && ending_.empty()) loop_.quit();
   });
-}
-
-void ScriptService::dispatch(uint64_t id, const Member& member, sdbus::MethodCall call) {
-  auto it = objects_.find(id);
-  if (it == objects_.end()) return;
-  std::shared_ptr<ScriptObject> object = it->second->object;
-  Args args = readArgs(call, member.signature);
-  object->clearError();
-  if (member.asyncHandler != nullptr) {
-    member.asyncHandler(*object, args, [this, call, object, &member](HRESULT hr, Value result) mutable {
-      reply(call, member, *object, hr, result);
-    });
-    return;
-  }
-  Value result;
-  HRESULT hr = member.handler(*object, args, result);
-  reply(call, member, *object, hr, result);
-}
-
-void ScriptService::answer(uint64_t id, sdbus::MethodCall& call,
-                           const std::function<HRESULT(ScriptObject&, sdbus::MethodReply&)>& work) {
-  auto it = objects_.find(id);
-  if (it == objects_.end()) return;
-  ScriptObject& object = *it->second->object;
-  object.clearError();
-  auto reply = call.createReply();
-  const HRESULT hr = work(object, reply);
-  if (FAILED(hr)) {
-    call.createErrorReply(sdbus::Error(errorName(hr), errorText(object.lastError(), hr))).send();
-    return;
-  }
-  reply.send();
-}
-
-void ScriptService::reply(sdbus::MethodCall& call, const Member& member, ScriptObject& object, HRESULT hr,
-                          const Value& result) {
-  if (FAILED(hr)) {
-    const std::string text = errorText(object.lastError(), hr);
-    // What the object reports would have been shown to the user; keep it.
-    if (object.lastError().message != Message::None) {
-      std::fprintf(stderr, "vxscript: %s: %s (0x%08X)\n", member.name.c_str(), text.c_str(),
-                   static_cast<uint32_t>(hr));
-    }
-    call.createErrorReply(sdbus::Error(errorName(hr), text)).send();
-    return;
-  }
-  auto reply = call.createReply();
-  writeResult(reply, member.result, result);
-  reply.send();
 }
 
 }  // namespace vx::script

@@ -55,6 +55,12 @@ class ScriptBusTest : public ::testing::Test {
     return path;
   }
   std::string createObject() { return createObject(*connection); }
+  // An object any caller may use, which only Release ends.
+  std::string createSharedObject() {
+    sdbus::ObjectPath path;
+    factory(*connection)->callMethod("CreateSharedObject").onInterface("UTVEX.ScriptFactory").storeResultsTo(path);
+    return path;
+  }
 
   std::unique_ptr<sdbus::IProxy> object(const std::string& path) {
     return sdbus::createProxy(*connection, kService, path);
