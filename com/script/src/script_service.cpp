@@ -1,6 +1,7 @@
 #include "script_service.h"
 
 #include <cstdio>
+#include "member_limits.h"
 
 namespace vx::script {
 namespace {
@@ -111,6 +112,7 @@ ScriptService::ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptO
   factory_->registerMethod(kFactoryInterface, "CreateSharedObject", "", std::vector<std::string>{}, "o",
                            std::vector<std::string>{"object"},
                            [this](sdbus::MethodCall call) { createObject(std::move(call), false); });
+  registerMemberLimits(*factory_, loop_, claims_);
   factory_->finishRegistration();
   ownerWatch_ = bus_.addMatch(
       "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',member='NameOwnerChanged'",
