@@ -41,6 +41,17 @@ TEST(Arguments, OptionsAnywhereValuesAndCommandWords) {
   EXPECT_TRUE(parse({"help"}).help);
 }
 
+TEST(Arguments, HelpPerCommandVersionAndTimeout) {
+  EXPECT_EQ(parse({"download", "--help"}).helpTopic, "download");
+  EXPECT_EQ(parse({"help", "nv"}).helpTopic, "nv");
+  EXPECT_TRUE(parse({"help"}).helpTopic.empty());
+  EXPECT_NE(std::string(commandHelp("download")).find("--boot-block"), std::string::npos);
+  EXPECT_TRUE(parse({"--version"}).version);
+  EXPECT_EQ(parse({"--sim", "--timeout", "90", "info"}).timeoutSeconds, 90);
+  EXPECT_TRUE(parse({"--sim", "download", "bb.srec", "--boot-block", "--yes"}).bootBlock);
+  EXPECT_TRUE(parse({"--sim", "restore", "a.vex", "--verbose"}).verbose);
+}
+
 TEST(Arguments, BadUsageIsRefusedWithAReason) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
       {{}, "no command"},
@@ -57,6 +68,10 @@ TEST(Arguments, BadUsageIsRefusedWithAReason) {
       {{"--sim", "nv", "get"}, "missing"},
       {{"--sim", "--json=yes", "info"}, "takes no value"},
       {{"--port"}, "needs a value"},
+      {{"--sim", "--timeout", "0", "info"}, "--timeout"},
+      {{"--sim", "--timeout", "5s", "info"}, "--timeout"},
+      {{"--sim", "info", "--boot-block"}, "belongs to download"},
+      {{"help", "frob"}, "unknown command"},
   };
   for (const auto& [words, reason] : bad) {
     try {
