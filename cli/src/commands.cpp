@@ -140,7 +140,7 @@ std::optional<BusValue> Commands::accessor(const std::string& prefix, const Prop
     return client_.call(kScriptInterface, prefix + p.name, values, result);
   } catch (const UtError& error) {
     if (error.hresult() != 0x80070057u) throw;
-    if (auto why = whyRefused(p.name, limits(p.name), shape, values)) throw UtError(error.hresult(), *why);
+    if (auto why = whyRefused(p.name, limits(p.name), shape, values)) throw UtError(error.hresult(), *why + " (0x80070057)");
     throw;
   }
 }

@@ -20,12 +20,12 @@ void Commands::explainNvRefusal(const std::string& path, const std::string& valu
   std::vector<std::string> items;
   reply >> items;
   if (std::find(items.begin(), items.end(), item) == items.end()) {
-    throw UtError(kInvalidArgument, "no NV item " + item + " (see vexctl nv items)");
+    throw UtError(kInvalidArgument, "no NV item " + item + " (0x80070057); see vexctl nv items");
   }
   if (item == path) return;
   throw UtError(kInvalidArgument, path + ": no such leaf of " + item +
                                       (value.empty() ? "" : ", or " + value + " does not fit it") +
-                                      " (see vexctl nv tree " + item + ")");
+                                      " (0x80070057); see vexctl nv tree " + item);
 }
 
 int Commands::nv() {
