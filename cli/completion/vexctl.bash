@@ -17,7 +17,7 @@ _vexctl() {
     cword=$COMP_CWORD
   }
   local commands="info get set list call backup restore download reset state nv help"
-  local options="--port --sim --baud --spc --json --help"
+  local options="--port --sim --baud --spc --json --timeout --help --version"
 
   case "$prev" in
     --port|-p)
@@ -26,7 +26,7 @@ _vexctl() {
       COMPREPLY=($(compgen -W "$ports" -- "$cur"))
       return ;;
     --baud|-b) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
-    --spc) return ;;
+    --spc|--timeout) return ;;
     --report) COMPREPLY=($(compgen -f -- "$cur")); return ;;
   esac
 
@@ -34,7 +34,7 @@ _vexctl() {
   local i command="" sub="" position=0
   for ((i = 1; i < cword; i++)); do
     case "${words[i]}" in
-      --port|-p|--baud|-b|--spc|--report) ((i++)) ;;
+      --port|-p|--baud|-b|--spc|--report|--timeout) ((i++)) ;;
       -*) ;;
       *) if [ -z "$command" ]; then command=${words[i]}; elif [ -z "$sub" ]; then sub=${words[i]}; fi
          ((position++)) ;;
@@ -44,8 +44,8 @@ _vexctl() {
   if [[ "$cur" == -* ]]; then
     case "$command" in
       set|call) options="$options --no-commit" ;;
-      restore) options="$options --report --dry-run --no-safety-copy --yes" ;;
-      download) options="$options --no-safety-copy" ;;
+      restore) options="$options --report --verbose --dry-run --no-safety-copy --yes" ;;
+      download) options="$options --boot-block --yes --no-safety-copy" ;;
       list) options="$options --names" ;;
       nv) [ "$sub" = set ] && options="$options --no-commit" ;;
     esac
@@ -57,6 +57,7 @@ _vexctl() {
     get|set|call) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "$(_vexctl_members "${words[0]}")" -- "$cur")) ;;
     backup|restore|download) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -f -- "$cur")) ;;
     nv) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "items get set tree" -- "$cur")) ;;
+    help) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
   esac
 }
 complete -F _vexctl vexctl

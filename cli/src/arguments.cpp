@@ -19,7 +19,7 @@ constexpr std::array kCommands = {
     CommandShape{"info", 0, 0},     CommandShape{"get", 1, kAny},     CommandShape{"set", 2, kAny},
     CommandShape{"list", 0, 0},     CommandShape{"call", 1, kAny},    CommandShape{"backup", 1, 1},
     CommandShape{"restore", 1, 1},  CommandShape{"download", 1, 1},   CommandShape{"reset", 0, 0},
-    CommandShape{"state", 0, 0},    CommandShape{"nv", 1, 3},         CommandShape{"help", 0, 0},
+    CommandShape{"state", 0, 0},    CommandShape{"nv", 1, 3},         CommandShape{"help", 0, 1},
 };
 
 constexpr std::array kNvCommands = {
@@ -52,6 +52,15 @@ int32_t parseBaud(const std::string& text) {
   if (ec != std::errc() || end != text.data() + text.size() ||
       std::find(allowed.begin(), allowed.end(), value) == allowed.end()) {
     throw UsageError("--baud: one of 9600, 19200, 38400, 57600, 115200, not '" + text + "'");
+  }
+  return value;
+}
+
+int parseTimeout(const std::string& text) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value <= 0) {
+    throw UsageError("--timeout: a whole number of seconds above 0, not '" + text + "'");
   }
   return value;
 }
@@ -95,6 +104,14 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
       inv.spc = value();
     } else if (word == "--report") {
       inv.report = value();
+    } else if (word == "--timeout") {
+      inv.timeoutSeconds = parseTimeout(value());
+    } else if (word == "--boot-block") {
+      flag(inv.bootBlock);
+    } else if (word == "--verbose" || word == "-v") {
+      flag(inv.verbose);
+    } else if (word == "--version") {
+      flag(inv.version);
     } else if (word == "--sim") {
       flag(inv.sim);
     } else if (word == "--json") {
@@ -115,7 +132,15 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
       throw UsageError("unknown option " + word);
     }
   }
-  if (inv.help) return inv;
+  if (inv.version) return inv;
+  if (inv.help) {
+    // "vexctl COMMAND --help": that command's own text.
+    if (!positional.empty()) {
+      inv.helpTopic = positional.front();
+      if (commandHelp(inv.helpTopic) == nullptr) throw UsageError("unknown command '" + inv.helpTopic + "'");
+    }
+    return inv;
+  }
   if (positional.empty()) throw UsageError("no command given");
 
   inv.command = positional.front();
@@ -123,23 +148,30 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
   const CommandShape* shape = findShape(kCommands, inv.command);
   if (shape == nullptr) throw UsageError("unknown command '" + inv.command + "'");
   checkCount(*shape, inv.words.size(), inv.command);
+  if (inv.command == "help") {
+    inv.help = true;
+    if (!inv.words.empty()) {
+      inv.helpTopic = inv.words.front();
+      if (commandHelp(inv.helpTopic) == nullptr) throw UsageError("help: unknown command '" + inv.helpTopic + "'");
+    }
+    return inv;
+  }
   if (inv.command == "nv") {
     const CommandShape* nv = findShape(kNvCommands, inv.words.front());
     if (nv == nullptr) throw UsageError("nv: unknown command '" + inv.words.front() + "' (items, get, set, tree)");
     checkCount(*nv, inv.words.size() - 1, "nv " + inv.words.front());
   }
-  if (inv.command == "help") {
-    inv.help = true;
-    return inv;
-  }
-
   // Options that belong to one command are refused elsewhere.
   const bool commits = inv.command == "set" || inv.command == "call" ||
                        (inv.command == "nv" && inv.words.front() == "set");
   if (inv.noCommit && !commits) throw UsageError("--no-commit belongs to set, call and nv set");
   if ((inv.dryRun || inv.report) && inv.command != "restore") throw UsageError("--dry-run and --report belong to restore");
   if (inv.names && inv.command != "list") throw UsageError("--names belongs to list");
-  if (inv.yes && inv.command != "restore") throw UsageError("--yes belongs to restore");
+  if (inv.yes && inv.command != "restore" && inv.command != "download") {
+    throw UsageError("--yes belongs to restore and download");
+  }
+  if (inv.bootBlock && inv.command != "download") throw UsageError("--boot-block belongs to download");
+  if (inv.verbose && inv.command != "restore") throw UsageError("--verbose belongs to restore");
   if (inv.noSafetyCopy && inv.command != "restore" && inv.command != "download") {
     throw UsageError("--no-safety-copy belongs to restore and download");
   }
@@ -153,11 +185,11 @@ bool needsUt(const Invocation& invocation) {
 }
 
 const char* usageLine() {
-  return "usage: vexctl (--port PORT | --sim) [--baud B] [--spc CODE] [--json] COMMAND ...";
+  return "usage: vexctl (--port PORT | --sim) [--baud B] [--spc CODE] [--json] [--timeout S] COMMAND ...";
 }
 
 const char* helpText() {
-  return "usage: vexctl (--port PORT | --sim) [--baud B] [--spc CODE] [--json] COMMAND ...\n"
+  return "usage: vexctl (--port PORT | --sim) [--baud B] [--spc CODE] [--json] [--timeout S] COMMAND ...\n"
          "Services a UT through the script server (D-Bus service UTVEX.Script).\n"
          "\n"
          "Options:\n"
@@ -166,6 +198,10 @@ const char* helpText() {
          "  --baud B           link rate: 9600, 19200, 38400, 57600 or 115200 (default)\n"
          "  --spc CODE         service programming code (default 000000)\n"
          "  --json             print the result as JSON\n"
+         "  --timeout S        give up after S seconds (exit status 124); by default a UT job may\n"
+         "                     wait 30 minutes, a download 2 hours\n"
+         "  --help             this text; COMMAND --help or help COMMAND: that command's\n"
+         "  --version          the program's version\n"
          "\n"
          "Commands:\n"
          "  info                        the UT's identity and versions\n"
@@ -174,20 +210,86 @@ const char* helpText() {
          "  list [--names]              every member with its type and limits (no UT needed)\n"
          "  call METHOD [ARG...]        call a method of the script object (commits unless --no-commit)\n"
          "  backup FILE                 save every NV item to FILE\n"
-         "  restore FILE [--report R] [--dry-run] [--no-safety-copy] [--yes]\n"
-         "                              write FILE's NV items to the UT; --dry-run: only the report;\n"
-         "                              a FILE that lacks some of the UT's items is told, and on a\n"
-         "                              terminal asked about (--yes: no question)\n"
-         "  download FILE [--no-safety-copy]\n"
-         "                              software or boot block, by the file's S0 header\n"
-         "                              restore and download first save the UT's settings to\n"
-         "                              $XDG_STATE_HOME/utvex/safety-copies (the message names the file)\n"
+         "  restore FILE [--report R] [--verbose] [--dry-run] [--no-safety-copy] [--yes]\n"
+         "                              write FILE's NV items to the UT\n"
+         "  download FILE [--boot-block] [--yes] [--no-safety-copy]\n"
+         "                              software, or with --boot-block a boot block\n"
          "  reset                       restart the UT\n"
          "  state                       the link state on the port\n"
          "  nv items | nv get PATH | nv set PATH VALUE | nv tree ITEM\n"
          "                              raw NV items by path\n"
+         "  help [COMMAND]              the help of one command\n"
          "\n"
-         "Exit status: 0 success, 1 a UT or link failure, 2 bad usage.\n";
+         "Exit status: 0 success, 1 a UT or link failure, 2 bad usage, 124 --timeout expired,\n"
+         "128+N ended by signal N.\n";
+}
+
+const char* commandHelp(const std::string& command) {
+  struct Entry {
+    const char* name;
+    const char* text;
+  };
+  static constexpr Entry kHelp[] = {
+      {"info",
+       "usage: vexctl (--port PORT | --sim) info\n"
+       "The UT's identity and versions: ESN, model, software versions, dates.\n"},
+      {"get",
+       "usage: vexctl (--port PORT | --sim) get NAME [INDEX...]\n"
+       "Reads a property of the script object. Properties with indexes (a NAM, a\n"
+       "position) take them in order; `vexctl list` shows each property's indexes.\n"},
+      {"set",
+       "usage: vexctl (--port PORT | --sim) set NAME [INDEX...] VALUE [--no-commit]\n"
+       "Changes a property, commits it to the UT and reads it back. With --no-commit\n"
+       "the change is only staged: it ends with the run and the UT stays unchanged.\n"
+       "Numbers are decimal or 0x-hex; dates YYYY-MM-DD [HH:MM:SS] or 'none'.\n"},
+      {"list",
+       "usage: vexctl list [--names]\n"
+       "Every property and method of the script object with its indexes, type and\n"
+       "limits, as the script server states them. --names: the names alone.\n"},
+      {"call",
+       "usage: vexctl (--port PORT | --sim) call METHOD [ARG...] [--no-commit]\n"
+       "Calls a method of the script object and commits when it staged a change.\n"
+       "A method that ends the session (Disconnect, the downloads) succeeds as such.\n"},
+      {"backup",
+       "usage: vexctl (--port PORT | --sim) backup FILE\n"
+       "Saves every NV item of the UT to FILE (a new file is made 0600). The folder\n"
+       "must exist; a failed backup leaves an earlier FILE as it was.\n"},
+      {"restore",
+       "usage: vexctl (--port PORT | --sim) restore FILE [--report R] [--verbose]\n"
+       "                                      [--dry-run] [--no-safety-copy] [--yes]\n"
+       "Writes FILE's NV items to the UT and prints the report's summary.\n"
+       "  --report R        keep the per-item report in R\n"
+       "  --verbose         print the per-item report too\n"
+       "  --dry-run         write nothing; print what would change\n"
+       "  --no-safety-copy  do not save the UT's settings first\n"
+       "  --yes             no question when FILE lacks some of the UT's items\n"
+       "The UT's settings are first saved to $XDG_STATE_HOME/utvex/safety-copies.\n"},
+      {"download",
+       "usage: vexctl (--port PORT | --sim) download FILE [--boot-block] [--yes]\n"
+       "                                       [--no-safety-copy]\n"
+       "Downloads a software image (S-records, plain or gzip) into the UT. A boot\n"
+       "block (its S0 header starts with utbootbloc) needs --boot-block, and on a\n"
+       "terminal a yes to the question (--yes answers it).\n"},
+      {"reset",
+       "usage: vexctl (--port PORT | --sim) reset\n"
+       "Restarts the UT.\n"},
+      {"state",
+       "usage: vexctl (--port PORT | --sim) state\n"
+       "The link state on the port: connected, link up and session starting, no link.\n"},
+      {"nv",
+       "usage: vexctl (--port PORT | --sim) nv items\n"
+       "       vexctl (--port PORT | --sim) nv tree ITEM\n"
+       "       vexctl (--port PORT | --sim) nv get PATH\n"
+       "       vexctl (--port PORT | --sim) nv set PATH VALUE [--no-commit]\n"
+       "Raw NV items by dotted path, for items that no setting covers.\n"},
+      {"help",
+       "usage: vexctl help [COMMAND]\n"
+       "The help of vexctl, or of one command.\n"},
+  };
+  for (const Entry& entry : kHelp) {
+    if (command == entry.name) return entry.text;
+  }
+  return nullptr;
 }
 
 }  // namespace vx::cli

@@ -26,9 +26,14 @@ struct Invocation {
   bool dryRun = false;       // --dry-run (restore)
   std::optional<std::string> report;  // --report (restore)
   bool noSafetyCopy = false;  // --no-safety-copy (restore, download)
-  bool yes = false;           // --yes: no questions (restore)
+  bool yes = false;           // --yes: no questions (restore, download)
+  bool bootBlock = false;     // --boot-block: a boot block may be written (download)
+  bool verbose = false;       // --verbose: the whole report (restore)
+  std::optional<int> timeoutSeconds;  // --timeout: the whole run's limit
   bool names = false;        // --names (list)
-  bool help = false;         // --help
+  bool help = false;         // --help, help [COMMAND]
+  bool version = false;      // --version
+  std::string helpTopic;     // the command whose help is asked for ("" for all)
   std::string command;       // info, get, ...; "nv" keeps its subcommand in words[0]
   std::vector<std::string> words;  // the command's own words
 };
@@ -42,5 +47,10 @@ bool needsUt(const Invocation& invocation);
 // The one-line usage and the full help text.
 const char* usageLine();
 const char* helpText();
+// One command's help ("nv", "backup", ...); nullptr for an unknown name.
+const char* commandHelp(const std::string& command);
+
+// The exit status of a run that --timeout ended.
+inline constexpr int kTimedOutStatus = 124;
 
 }  // namespace vx::cli

@@ -63,7 +63,9 @@ bool worthTrying(const std::string& address) {
 
 }  // namespace
 
-BusSession::BusSession(const std::string& programDir) : programDir_(programDir) {
+BusSession::BusSession(std::string programDir) : programDir_(std::move(programDir)) {}
+
+void BusSession::open() {
   std::string address = sessionAddress();
   if (!address.empty() && worthTrying(address)) {
     try {
@@ -171,9 +173,14 @@ void BusSession::noteServer() {
 }
 
 void BusSession::emergencyStop() {
-  for (pid_t pid : {serverChild_, activatedServer_, daemonPid_}) {
-    if (pid > 0) ::kill(pid, SIGTERM);
+  // The server may still be starting (activated, not yet noted): the
+  // daemon's children are all this run's.
+  std::vector<pid_t> servers = {serverChild_.load(), activatedServer_.load()};
+  if (daemonPid_ > 0) {
+    for (pid_t child : childrenOf(daemonPid_)) servers.push_back(child);
   }
+  endProcesses(servers, kEmergencyGraceMs);
+  endProcesses({daemonPid_.load()}, kEmergencyGraceMs);
   if (!workDir_.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(workDir_, ec);

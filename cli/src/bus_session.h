@@ -11,6 +11,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -22,9 +23,11 @@ inline constexpr const char* kServiceName = "UTVEX.Script";
 
 class BusSession {
  public:
-  // `programDir` holds vxscript. Throws std::runtime_error when no bus can
-  // be had.
-  explicit BusSession(const std::string& programDir);
+  // `programDir` holds vxscript.
+  explicit BusSession(std::string programDir);
+  // Reaches the bus (and starts what it lacks); throws std::runtime_error
+  // when no bus can be had.
+  void open();
   ~BusSession();
   BusSession(const BusSession&) = delete;
   BusSession& operator=(const BusSession&) = delete;
@@ -36,8 +39,10 @@ class BusSession {
   // Notes the process of the script server on a private bus, for
   // emergencyStop().
   void noteServer();
-  // For a signal: ends the helpers by process id alone, with no bus call
-  // (the main thread may be inside one).
+  // For a signal or the end of --timeout: ends the helpers by process id
+  // alone, with no bus call (the main thread may be inside one): the script
+  // server and whatever else the private daemon started, then the daemon;
+  // SIGKILL for what SIGTERM does not end in time.
   void emergencyStop();
 
  private:
@@ -47,9 +52,10 @@ class BusSession {
 
   std::string programDir_;
   std::string workDir_;     // the private bus's files
-  pid_t daemonPid_ = -1;    // the private dbus-daemon
-  pid_t serverChild_ = -1;  // a vxscript started by us on the session bus
-  pid_t activatedServer_ = -1;  // the vxscript the private bus activated
+  // Atomic: the signal watcher reads them while the main thread runs.
+  std::atomic<pid_t> daemonPid_{-1};    // the private dbus-daemon
+  std::atomic<pid_t> serverChild_{-1};  // a vxscript started by us on the session bus
+  std::atomic<pid_t> activatedServer_{-1};  // the vxscript the private bus activated
   std::unique_ptr<sdbus::IConnection> connection_;
 };
 

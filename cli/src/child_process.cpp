@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace vx::cli {
@@ -60,6 +61,50 @@ bool processRuns(pid_t pid) {
   if (!std::getline(stat, text)) return false;
   auto close = text.rfind(')');
   return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+std::vector<pid_t> childrenOf(pid_t parent) {
+  std::vector<pid_t> children;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string text;
+    if (!std::getline(stat, text)) continue;
+    // pid (comm) state ppid ...: the name may hold spaces and brackets.
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(text.substr(close + 1));
+    std::string state;
+    long ppid = 0;
+    if (rest >> state >> ppid && ppid == parent && state != "Z") children.push_back(std::stoi(name));
+  }
+  return children;
+}
+
+void endProcesses(const std::vector<pid_t>& pids, int graceMs) {
+  std::vector<pid_t> live;
+  for (pid_t pid : pids) {
+    if (pid > 0 && ::kill(pid, SIGTERM) == 0) live.push_back(pid);
+  }
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+  auto running = [&] {
+    bool any = false;
+    for (pid_t pid : live) {
+      ::waitpid(pid, nullptr, WNOHANG);  // ours: reaped; others: no effect
+      any = any || processRuns(pid);
+    }
+    return any;
+  };
+  while (running() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  for (pid_t pid : live) {
+    if (!processRuns(pid)) continue;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
 }
 
 std::string programDirectory() {

@@ -30,6 +30,19 @@ void stopChild(pid_t pid, int graceMs);
 // Whether any process `pid` still runs (zombies count as ended).
 bool processRuns(pid_t pid);
 
+// The running children of `parent`, from /proc.
+std::vector<pid_t> childrenOf(pid_t parent);
+
+// How long a helper has to end after SIGTERM when a signal or --timeout
+// ends the run.
+inline constexpr int kEmergencyGraceMs = 3000;
+
+// Ends processes that may or may not be ours: SIGTERM to each, then
+// SIGKILL to those that still run after `graceMs`; reaps those that are our
+// children. A helper whose loop is held by a UT that never answers does not
+// see SIGTERM in time, and must not outlive the run.
+void endProcesses(const std::vector<pid_t>& pids, int graceMs);
+
 // The directory of the running program (for its sibling programs).
 std::string programDirectory();
 

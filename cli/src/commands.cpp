@@ -119,6 +119,32 @@ const MemberCatalogue& Commands::catalogue() {
   return *catalogue_;
 }
 
+const std::vector<ArgumentLimit>& Commands::limits(const std::string& member) {
+  if (!limits_) {
+    limits_.emplace();
+    for (const auto& row : client_.memberLimits()) {
+      ArgumentLimit limit{row.get<1>(), row.get<2>() == "length", {}};
+      for (const auto& range : row.get<3>()) limit.ranges.emplace_back(range.get<0>(), range.get<1>());
+      (*limits_)[row.get<0>()].push_back(std::move(limit));
+    }
+  }
+  static const std::vector<ArgumentLimit> kNone;
+  auto it = limits_->find(member);
+  return it == limits_->end() ? kNone : it->second;
+}
+
+std::optional<BusValue> Commands::accessor(const std::string& prefix, const Property& p,
+                                           const std::vector<Argument>& shape, const std::vector<BusValue>& values,
+                                           std::optional<char> result) {
+  try {
+    return client_.call(kScriptInterface, prefix + p.name, values, result);
+  } catch (const UtError& error) {
+    if (error.hresult() != 0x80070057u) throw;
+    if (auto why = whyRefused(p.name, limits(p.name), shape, values)) throw UtError(error.hresult(), *why + " (0x80070057)");
+    throw;
+  }
+}
+
 void Commands::connect() {
   const auto state = withProgress(client_, "connecting to " + port_ + " and loading the NV database", "connect", [&] {
     return client_.call(kScriptInterface, "Connect", {port_, inv_.baud, int32_t{-1}, inv_.spc}, 'n', kLongCall);
@@ -144,11 +170,7 @@ std::vector<std::string> Commands::missingItems(const std::string& file) {
                               "): the restore leaves them as they are, and deletes the entries of the lists among "
                               "them; the file may be cut short\n";
   std::fputs(("vexctl: " + warning).c_str(), stderr);
-  if (inv_.yes || ::isatty(STDIN_FILENO) == 0 || ::isatty(STDERR_FILENO) == 0) return missing;
-  std::fputs("Restore it anyway? [y/N] ", stderr);
-  std::string answer;
-  for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) answer += static_cast<char>(c);
-  if (answer != "y" && answer != "Y" && answer != "yes") throw UtError(0, "restore not started: nothing was written");
+  if (!confirmed("Restore it anyway?")) throw UtError(0, "restore not started: nothing was written");
   return missing;
 }
 
@@ -166,6 +188,13 @@ const std::string& Commands::safetyCopy() {
 
 std::string Commands::safetyCopyLine() {
   return safetyCopy().empty() ? std::string() : "the UT's earlier settings are saved in " + safetyCopy() + "\n";
+}
+
+// Disconnect, the downloads and a failed Connect leave the object without a
+// session: it holds no change to commit, and asking it would be refused.
+bool Commands::stillConnected() {
+  const auto state = client_.call(kScriptInterface, "get_ConnectionState", {}, 'n');
+  return state && std::get<int16_t>(*state) == 1;
 }
 
 void Commands::commit() { client_.call(kScriptInterface, "CommitChanges", {}, std::nullopt, kLongCall); }
@@ -215,7 +244,7 @@ int Commands::get() {
   }
   const auto indexes = parseArguments(p->indexes, inv_.words, 1, name);
   connect();
-  const auto value = client_.call(kScriptInterface, "get_" + name, indexes, p->type);
+  const auto value = accessor("get_", *p, p->indexes, indexes, p->type);
   JsonWriter json;
   json.beginObject().key("name").string(name).key("indexes").beginArray();
   for (const auto& index : indexes) json.fragment(jsonValue(index));
@@ -236,7 +265,9 @@ int Commands::set() {
   const auto indexes = arguments;
   arguments.push_back(parseValue(p->type, inv_.words.back(), name));
   connect();
-  client_.call(kScriptInterface, "put_" + name, arguments, std::nullopt);
+  std::vector<Argument> shape = p->indexes;
+  shape.push_back(Argument{"newVal", p->type});
+  accessor("put_", *p, shape, arguments, std::nullopt);
   if (!inv_.noCommit) commit();
   // What the UT (or, uncommitted, the staged change) now holds.
   BusValue now = arguments.back();
@@ -272,11 +303,12 @@ int Commands::list() {
   json.beginArray();
   for (const auto& [name, p] : members.properties()) {
     const std::string access = p.readable && p.writable ? "rw" : p.readable ? "r" : "w";
-    table.row({name, "property " + access, indexText(p.indexes), typeName(p.type), memberLimits(name)});
+    const std::string limitText = limitsText(limits(name));
+    table.row({name, "property " + access, indexText(p.indexes), typeName(p.type), limitText});
     json.beginObject().key("name").string(name).key("kind").string("property").key("access").string(access);
     json.key("type").string(typeName(p.type)).key("indexes").beginArray();
     for (const Argument& a : p.indexes) json.beginObject().key("name").string(a.name).key("type").string(typeName(a.type)).endObject();
-    json.endArray().key("limits").string(memberLimits(name)).endObject();
+    json.endArray().key("limits").string(limitText).endObject();
   }
   for (const auto& [name, m] : members.methods()) {
     table.row({name, "method", indexText(m.arguments), m.result ? typeName(*m.result) : "", ""});
@@ -303,7 +335,7 @@ int Commands::callMethod() {
   if (name != "Connect") connect();
   const auto result = client_.call(kScriptInterface, name, arguments, m->result, kLongCall);
   bool committed = false;
-  if (!inv_.noCommit) {
+  if (!inv_.noCommit && stillConnected()) {
     const auto changed = client_.call(kScriptInterface, "get_IsChanged", {}, 'i');
     if (changed && std::get<int32_t>(*changed) != 0) {
       commit();
@@ -314,12 +346,18 @@ int Commands::callMethod() {
   json.beginObject().key("name").string(name);
   if (result) json.key("result").fragment(jsonValue(*result));
   json.key("committed").boolean(committed).endObject();
-  emit(result ? formatValue(*result) + "\n" : std::string(), json);
+  // A method without a result prints nothing for scripts; a person is told it ran.
+  std::string plain = result ? formatValue(*result) + "\n" : std::string();
+  if (!result && ::isatty(STDOUT_FILENO) != 0) plain = name + ": done" + (committed ? ", changes committed\n" : "\n");
+  emit(plain, json);
   return 0;
 }
 
 int Commands::backup() {
   const std::string file = absolutePath(inv_.words[0]);
+  const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) throw UtError(0, folder.string() + ": no such directory");
   connect();
   withProgress(client_, "saving the NV items to " + inv_.words[0], "save",
                [&] { client_.call(kScriptInterface, "SaveSettings", {file}, std::nullopt, kLongCall); });
@@ -377,9 +415,9 @@ int Commands::restore() {
   for (const std::string& name : missing) json.string(name);
   json.endArray();
   json.endObject();
-  // The whole report where it is the point (a dry run) or would be lost
-  // (no --report); else its sections counted.
-  std::string plain = inv_.dryRun || !inv_.report ? text : reportSummary(text);
+  // The whole report where it is the point (a dry run) or asked for
+  // (--verbose); else its sections counted.
+  std::string plain = inv_.dryRun || inv_.verbose ? text : reportSummary(text) + "\n";
   if (!plain.empty() && plain.back() != '\n') plain += '\n';
   plain += inv_.dryRun ? "dry run: nothing was written to the UT\n" : "settings restored from " + file + "\n";
   if (inv_.report) plain += "report in " + report + "\n";
@@ -388,12 +426,35 @@ int Commands::restore() {
   return 0;
 }
 
+// Whether the user at a terminal says yes (No by default); true without
+// a question when --yes was given or nobody is there to ask.
+bool Commands::confirmed(const std::string& question) {
+  if (inv_.yes || ::isatty(STDIN_FILENO) == 0 || ::isatty(STDERR_FILENO) == 0) return true;
+  std::fputs((question + " [y/N] ").c_str(), stderr);
+  std::string answer;
+  for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) answer += static_cast<char>(c);
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
 int Commands::download() {
   const std::string file = absolutePath(inv_.words[0]);
   std::string error;
   const auto software = inspectSoftwareFile(file, &error);
   if (!software) throw UtError(0, error);
   const bool bootBlock = software->kind == SoftwareKind::BootBlock;
+  // A boot block replaces what starts the UT: never by a file's say-so alone.
+  if (bootBlock && !inv_.bootBlock) {
+    throw UsageError(inv_.words[0] + " is a boot block (\"" + software->header +
+                     "\"): writing it needs --boot-block");
+  }
+  if (!bootBlock && inv_.bootBlock) {
+    throw UsageError(inv_.words[0] + " is not a boot block (its S0 header \"" + software->header +
+                     "\" does not start with utbootbloc)");
+  }
+  if (bootBlock && !confirmed("Write the boot block \"" + software->header + "\" from " + inv_.words[0] +
+                              " into the UT on " + port_ + "?")) {
+    throw UtError(0, "boot block download not started: nothing was written");
+  }
   connect();
   const std::string method = bootBlock ? "BootblockUpgrade" : "SoftwareUpgrade";
   safetyCopyChoice();
@@ -425,7 +486,19 @@ int Commands::state() {
   const auto state = withProgress(client_, "connecting to " + port_, "connect", [&] {
     return client_.call(kScriptInterface, "Connect", {port_, inv_.baud, int32_t{0}, inv_.spc}, 'n', kLongCall);
   });
-  const int value = std::get<int16_t>(*state);
+  int value = std::get<int16_t>(*state);
+  // With the link up the object finishes the session on its own (the NV
+  // database load): the state is told once that has ended either way.
+  if (value == 2) {
+    value = withProgress(client_, "waiting for the session on " + port_, "connect", [&] {
+      int16_t now = 2;
+      while (now == 2) {
+        now = std::get<int16_t>(*client_.call(kScriptInterface, "get_ConnectionState", {}, 'n', kLongCall));
+        if (now == 2) client_.pause(std::chrono::milliseconds(200));
+      }
+      return now;
+    });
+  }
   JsonWriter json;
   json.beginObject().key("port").string(port_).key("state").number(value).key("text").string(stateText(value));
   json.endObject();

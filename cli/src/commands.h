@@ -23,8 +23,14 @@ class Commands {
 
  private:
   const MemberCatalogue& catalogue();
+  const std::vector<ArgumentLimit>& limits(const std::string& member);
+  // Calls a property accessor; a refused argument is explained by its limits.
+  std::optional<BusValue> accessor(const std::string& prefix, const Property& p, const std::vector<Argument>& shape,
+                                   const std::vector<BusValue>& values, std::optional<char> result);
   void connect();
   void commit();
+  bool stillConnected();
+  bool confirmed(const std::string& question);
   // Restores and downloads save the UT's settings first unless told not to;
   // where the copy went, once asked ("" for none), and the line that says so.
   void safetyCopyChoice();
@@ -46,11 +52,14 @@ class Commands {
   int reset();
   int state();
   int nv();  // commands_nv.cpp
+  int nvCommand();
+  void explainNvRefusal(const std::string& path, const std::string& value);
 
   const Invocation& inv_;
   ScriptClient& client_;
   std::string port_;
   std::optional<MemberCatalogue> catalogue_;
+  std::optional<MemberLimits> limits_;
   std::optional<std::string> safetyCopy_;
 };
 

@@ -1,11 +1,44 @@
 // Raw NV items by path, through the script object's second interface
 // UTVEX.NVItems, for items that no setting covers.
+#include <algorithm>
 #include <vector>
 
 #include "commands.h"
 
 namespace vx::cli {
+namespace {
+
+constexpr uint32_t kInvalidArgument = 0x80070057u;
+
+}  // namespace
+
+// The server refuses an unknown item, path or value alike: say which.
+void Commands::explainNvRefusal(const std::string& path, const std::string& value) {
+  const std::string item = path.substr(0, path.find('.'));
+  auto call = client_.newCall(kNvInterface, "ListItems");
+  auto reply = client_.callRaw(call);
+  std::vector<std::string> items;
+  reply >> items;
+  if (std::find(items.begin(), items.end(), item) == items.end()) {
+    throw UtError(kInvalidArgument, "no NV item " + item + " (0x80070057); see vexctl nv items");
+  }
+  if (item == path) return;
+  throw UtError(kInvalidArgument, path + ": no such leaf of " + item +
+                                      (value.empty() ? "" : ", or " + value + " does not fit it") +
+                                      " (0x80070057); see vexctl nv tree " + item);
+}
+
 int Commands::nv() {
+  try {
+    return nvCommand();
+  } catch (const UtError& error) {
+    if (error.hresult() != kInvalidArgument || inv_.words[0] == "items") throw;
+    explainNvRefusal(inv_.words[1], inv_.words.size() > 2 ? inv_.words[2] : "");
+    throw;
+  }
+}
+
+int Commands::nvCommand() {
   const std::string& sub = inv_.words[0];
   connect();
   JsonWriter json;

@@ -1,9 +1,12 @@
 // vexctl: every job of the service suite from one command, as a client of
 // the script server (D-Bus service UTVEX.Script).
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <optional>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -24,21 +27,16 @@ using namespace vx::cli;
 
 std::atomic<SimulatedUt*> gSim{nullptr};
 std::atomic<BusSession*> gBus{nullptr};
+// Set once the watcher ends the run: the main thread then says nothing
+// more (its bus goes away under it) and waits for the watcher's exit.
+std::atomic<bool> gEnding{false};
 
-// SIGINT, SIGTERM and SIGHUP are taken by a thread of their own, which
-// ends what the run started and then the run itself.
-void watchSignals(sigset_t signals) {
-  std::thread([signals] {
-    int signal = 0;
-    if (::sigwait(&signals, &signal) != 0) return;
-    if (SimulatedUt* sim = gSim.load()) sim->emergencyStop();
-    if (BusSession* bus = gBus.load()) bus->emergencyStop();
-    std::fputs("\nvexctl: interrupted\n", stderr);
-    ::_exit(128 + signal);
-  }).detach();
+[[noreturn]] void leaveToWatcher() {
+  for (;;) ::pause();
 }
 
 int failure(const Invocation& inv, const std::string& text, uint32_t hresult) {
+  if (gEnding) leaveToWatcher();
   std::fprintf(stderr, "vexctl: %s\n", text.c_str());
   if (inv.json) {
     JsonWriter json;
@@ -54,6 +52,51 @@ int failure(const Invocation& inv, const std::string& text, uint32_t hresult) {
   return 1;
 }
 
+// SIGINT, SIGTERM and SIGHUP, and the end of --timeout, are taken by a
+// thread of their own, which ends what the run started (the script server
+// and the bus daemon first, then the simulator, each by its process id) and
+// then the run itself: the main thread may be inside a bus call that waits
+// for a UT that never answers.
+void watchSignals(sigset_t signals, const Invocation& inv) {
+  const std::optional<int> timeout = inv.timeoutSeconds;
+  const bool json = inv.json;
+  std::thread([signals, timeout, json] {
+    int signal = 0;
+    if (timeout) {
+      timespec limit{*timeout, 0};
+      timespec start{};
+      ::clock_gettime(CLOCK_MONOTONIC, &start);
+      while ((signal = ::sigtimedwait(&signals, nullptr, &limit)) < 0) {
+        if (errno != EINTR) break;
+        // An interrupted wait goes on for what is left of the limit.
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long left = (start.tv_sec + *timeout - now.tv_sec) * 1000000000LL + start.tv_nsec - now.tv_nsec;
+        if (left <= 0) break;
+        limit = timespec{static_cast<time_t>(left / 1000000000LL), static_cast<long>(left % 1000000000LL)};
+      }
+    } else if (::sigwait(&signals, &signal) != 0) {
+      return;
+    }
+    gEnding = true;
+    if (BusSession* bus = gBus.load()) bus->emergencyStop();
+    if (SimulatedUt* sim = gSim.load()) sim->emergencyStop();
+    if (signal > 0) {
+      std::fputs("\nvexctl: interrupted\n", stderr);
+      ::_exit(128 + signal);
+    }
+    const std::string text = "timed out after " + std::to_string(*timeout) + " s";
+    std::fprintf(stderr, "vexctl: %s\n", text.c_str());
+    if (json) {
+      JsonWriter out;
+      out.beginObject().key("error").string(text).key("timedOut").boolean(true).endObject();
+      std::printf("%s\n", out.text().c_str());
+      std::fflush(stdout);
+    }
+    ::_exit(kTimedOutStatus);
+  }).detach();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,8 +107,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vexctl: %s\n%s\n", error.what(), usageLine());
     return 2;
   }
+  if (inv.version) {
+    std::puts("vexctl " VEXCTL_VERSION);
+    return 0;
+  }
   if (inv.help) {
-    std::fputs(helpText(), stdout);
+    std::fputs(inv.helpTopic.empty() ? helpText() : commandHelp(inv.helpTopic), stdout);
     return 0;
   }
 
@@ -75,7 +122,7 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  watchSignals(signals);
+  watchSignals(signals, inv);
 
   const std::string programDir = programDirectory();
   std::unique_ptr<SimulatedUt> sim;
@@ -84,12 +131,16 @@ int main(int argc, char** argv) {
   try {
     std::string port = inv.port;
     if (inv.sim) {
+      // Known to the watcher before anything starts, so that a signal in
+      // the middle of the start ends what has started.
       sim = std::make_unique<SimulatedUt>(programDir);
       gSim = sim.get();
+      sim->start();
       port = sim->port();
     }
     bus = std::make_unique<BusSession>(programDir);
     gBus = bus.get();
+    bus->open();
     {
       ScriptClient client(bus->connection());
       bus->noteServer();
@@ -97,6 +148,7 @@ int main(int argc, char** argv) {
       status = commands.run();
     }
   } catch (const UsageError& error) {
+    if (gEnding) leaveToWatcher();
     std::fprintf(stderr, "vexctl: %s\n%s\n", error.what(), usageLine());
     status = 2;
   } catch (const UtError& error) {
@@ -106,6 +158,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception& error) {
     status = failure(inv, error.what(), 0);
   }
+  if (gEnding) leaveToWatcher();
   gBus = nullptr;
   if (bus) bus->stop();
   gSim = nullptr;

@@ -159,6 +159,30 @@ std::optional<BusValue> ScriptClient::call(const std::string& interfaceName, con
   return read(reply, *resultType);
 }
 
+void ScriptClient::pause(std::chrono::milliseconds length) {
+  const auto until = std::chrono::steady_clock::now() + length;
+  while (std::chrono::steady_clock::now() < until) {
+    while (bus_.processPendingRequest()) {
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    pollfd fd{bus_.getEventLoopPollData().fd, POLLIN, 0};
+    ::poll(&fd, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, kTick.count())));
+    if (onTick_) onTick_();
+  }
+}
+
+std::vector<sdbus::Struct<std::string, std::string, std::string, std::vector<sdbus::Struct<int32_t, int32_t>>>>
+ScriptClient::memberLimits() {
+  std::vector<sdbus::Struct<std::string, std::string, std::string, std::vector<sdbus::Struct<int32_t, int32_t>>>> rows;
+  try {
+    auto factory = sdbus::createProxy(bus_, kServiceName, "/UTVEX/Script");
+    factory->callMethod("MemberLimits").onInterface("UTVEX.ScriptFactory").storeResultsTo(rows);
+  } catch (const sdbus::Error& error) {
+    throw utErrorOf(error);
+  }
+  return rows;
+}
+
 std::string ScriptClient::introspect() {
   std::string xml;
   try {

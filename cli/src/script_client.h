@@ -66,6 +66,11 @@ class ScriptClient {
   sdbus::MethodCall newCall(const std::string& interfaceName, const std::string& member);
 
   std::string introspect();
+  // The factory's MemberLimits: what each member's arguments accept.
+  std::vector<sdbus::Struct<std::string, std::string, std::string, std::vector<sdbus::Struct<int32_t, int32_t>>>>
+  memberLimits();
+  // Serves the bus (progress signals, ticks) for `length`.
+  void pause(std::chrono::milliseconds length);
   const std::string& path() const { return path_; }
 
   // While a call waits for its reply, the object's progress reports go to

@@ -14,7 +14,11 @@
 
 namespace vx::cli {
 
-SimulatedUt::SimulatedUt(const std::string& programDir) : port_("vexctl-" + std::to_string(::getpid())) {
+SimulatedUt::SimulatedUt(std::string programDir)
+    : programDir_(std::move(programDir)), port_("vexctl-" + std::to_string(::getpid())) {}
+
+void SimulatedUt::start() {
+  const std::string& programDir = programDir_;
   int control[2];
   if (::pipe2(control, O_CLOEXEC) != 0) throw std::runtime_error("cannot start the simulated UT: no pipe");
   pid_ = startChild(ChildSpec{{programDir + "/utsim", "--port", port_}, control[0], -1});
@@ -25,6 +29,7 @@ SimulatedUt::SimulatedUt(const std::string& programDir) : port_("vexctl-" + std:
   struct stat info {};
   while (::lstat(entry.c_str(), &info) != 0) {
     if (pid_ <= 0 || waitChild(pid_, 0)) pid_ = -1;
+    // pid_ is atomic: the signal watcher may read it meanwhile.
     if (pid_ <= 0 || std::chrono::steady_clock::now() > until) {
       stop();
       throw std::runtime_error("the simulated UT (" + programDir + "/utsim) did not start");
@@ -35,9 +40,7 @@ SimulatedUt::SimulatedUt(const std::string& programDir) : port_("vexctl-" + std:
 
 SimulatedUt::~SimulatedUt() { stop(); }
 
-void SimulatedUt::emergencyStop() {
-  if (pid_ > 0) ::kill(pid_, SIGTERM);
-}
+void SimulatedUt::emergencyStop() { endProcesses({pid_.load()}, kEmergencyGraceMs); }
 
 void SimulatedUt::stop() {
   if (control_ >= 0) {

@@ -41,6 +41,17 @@ TEST(Arguments, OptionsAnywhereValuesAndCommandWords) {
   EXPECT_TRUE(parse({"help"}).help);
 }
 
+TEST(Arguments, HelpPerCommandVersionAndTimeout) {
+  EXPECT_EQ(parse({"download", "--help"}).helpTopic, "download");
+  EXPECT_EQ(parse({"help", "nv"}).helpTopic, "nv");
+  EXPECT_TRUE(parse({"help"}).helpTopic.empty());
+  EXPECT_NE(std::string(commandHelp("download")).find("--boot-block"), std::string::npos);
+  EXPECT_TRUE(parse({"--version"}).version);
+  EXPECT_EQ(parse({"--sim", "--timeout", "90", "info"}).timeoutSeconds, 90);
+  EXPECT_TRUE(parse({"--sim", "download", "bb.srec", "--boot-block", "--yes"}).bootBlock);
+  EXPECT_TRUE(parse({"--sim", "restore", "a.vex", "--verbose"}).verbose);
+}
+
 TEST(Arguments, BadUsageIsRefusedWithAReason) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
       {{}, "no command"},
@@ -57,6 +68,10 @@ TEST(Arguments, BadUsageIsRefusedWithAReason) {
       {{"--sim", "nv", "get"}, "missing"},
       {{"--sim", "--json=yes", "info"}, "takes no value"},
       {{"--port"}, "needs a value"},
+      {{"--sim", "--timeout", "0", "info"}, "--timeout"},
+      {{"--sim", "--timeout", "5s", "info"}, "--timeout"},
+      {{"--sim", "info", "--boot-block"}, "belongs to download"},
+      {{"help", "frob"}, "unknown command"},
   };
   for (const auto& [words, reason] : bad) {
     try {
@@ -176,8 +191,16 @@ TEST(Catalogue, PropertiesAndMethodsFromIntrospection) {
   EXPECT_FALSE(catalogue.method("Release")->result.has_value());
   EXPECT_EQ(catalogue.method("Ping"), nullptr) << "only the script interface counts";
   EXPECT_THROW(MemberCatalogue::fromIntrospection(xml, "UTVEX.Other"), std::runtime_error);
-  EXPECT_EQ(memberLimits("NoServiceTimeUntilSleep"), "minutes: 0 or 5..60");
-  EXPECT_EQ(memberLimits("ESN"), "");
+  // The server's limits in words, and a refusal explained by them.
+  const std::vector<ArgumentLimit> limited = {{"sNAM", false, {{0, 2}}}, {"newVal", false, {{0, 0}, {5, 60}}}};
+  EXPECT_EQ(limitsText(limited), "sNAM 0..2; 0 or 5..60");
+  EXPECT_EQ(rangesText({{9600, 9600}, {19200, 19200}, {115200, 115200}}, false), "9600, 19200 or 115200");
+  EXPECT_EQ(rangesText({{6, 6}}, true), "6 characters");
+  EXPECT_EQ(rangesText({{32768, 32769}}, false), "32768 or 32769");
+  const std::vector<Argument> shape = {{"sNAM", 'n'}, {"newVal", 'i'}};
+  EXPECT_EQ(whyRefused("X", limited, shape, {int16_t{3}, int32_t{5}}), "X: sNAM 3 is out of range (0..2)");
+  EXPECT_EQ(whyRefused("X", limited, shape, {int16_t{1}, int32_t{3}}), "X: 3 is out of range (0 or 5..60)");
+  EXPECT_FALSE(whyRefused("X", limited, shape, {int16_t{1}, int32_t{5}}));
 }
 
 TEST(SoftwareFile, KindFromTheS0HeaderPlainOrCompressed) {
@@ -195,21 +218,29 @@ TEST(SoftwareFile, KindFromTheS0HeaderPlainOrCompressed) {
   };
   std::string error;
   // S0 count 0x0E: address 0000, "utbootbloc1" (11 bytes), checksum.
-  const std::string bootHex = "S00E00007574626F6F74626C6F6331FF\nS9030000FC\n";
+  const std::string bootHex = "S00E00007574626F6F74626C6F633183\nS9030000FC\n";
   for (bool gzip : {false, true}) {
     auto b = inspectSoftwareFile(write(gzip ? "b.gz" : "b.srec", bootHex, gzip), &error);
     ASSERT_TRUE(b) << error;
     EXPECT_EQ(b->kind, SoftwareKind::BootBlock);
     EXPECT_EQ(b->header, "utbootbloc1");
     // "UT 2.0" in the S0 data: software.
-    auto s = inspectSoftwareFile(write(gzip ? "s.gz" : "s.srec", "S0090000555420322E30FF\n", gzip), &error);
+    auto s = inspectSoftwareFile(write(gzip ? "s.gz" : "s.srec", "S0090000555420322E309D\n", gzip), &error);
     ASSERT_TRUE(s) << error;
     EXPECT_EQ(s->kind, SoftwareKind::Software);
   }
   // The marker must start the data: after it, it means nothing.
-  auto late = inspectSoftwareFile(write("late.srec", "S00F0000587574626F6F74626C6F6331FF\n", false), &error);
+  auto late = inspectSoftwareFile(write("late.srec", "S00F0000587574626F6F74626C6F63312A\n", false), &error);
   ASSERT_TRUE(late);
   EXPECT_EQ(late->kind, SoftwareKind::Software);
+  // The suite's parser judges the records: the refused one by its line.
+  auto bad = inspectSoftwareFile(write("bad.srec", bootHex.substr(0, 33) + "S1050000AABB00\nS9030000FC\n", false), &error);
+  ASSERT_TRUE(bad);
+  EXPECT_EQ(bad->error, vx::download::SRecordError::BadChecksum);
+  EXPECT_EQ(bad->errorLine, 2u);
+  auto good = inspectSoftwareFile(dir + "/b.srec", &error);
+  EXPECT_EQ(good->error, vx::download::SRecordError::None);
+  EXPECT_EQ(good->startAddress, 0u);
   EXPECT_FALSE(inspectSoftwareFile(dir + "/does-not-exist", &error));
   EXPECT_NE(error.find("does-not-exist"), std::string::npos);
 }

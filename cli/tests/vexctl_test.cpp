@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -109,6 +110,41 @@ class Vexctl : public ::testing::Test {
 
   int64_t nv(const std::string& path) { return sim->nvValue(path).value_or(-1); }
 
+  // vexctl --port UT1 with standard input, output and error on a terminal;
+  // `answer` is typed once it asks. What the terminal showed, and the status.
+  Outcome onTerminal(std::vector<std::string> args, const std::string& answer = "") {
+    int master = -1, terminal = -1;
+    EXPECT_EQ(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+    args.insert(args.begin(), {VEXCTL_PROGRAM, "--port", "UT1"});
+    std::vector<char*> argv;
+    for (auto& w : args) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setsid();
+      ::dup2(terminal, 0);
+      ::dup2(terminal, 1);
+      ::dup2(terminal, 2);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(terminal);
+    Outcome run;
+    char buffer[4096];
+    bool answered = answer.empty();
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) {
+      run.out.append(buffer, static_cast<std::size_t>(n));
+      if (!answered && run.out.find("[y/N]") != std::string::npos) {
+        answered = ::write(master, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
+      }
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+  }
+
   std::string file(const std::string& name) { return sandbox.runtimeDir() + "/" + name; }
 
   kmx::testing::RuntimeSandbox sandbox;
@@ -143,7 +179,7 @@ TEST_F(Vexctl, IdentitySettingsListStateAndReset) {
 
   const Outcome list = vexctl({"list"});
   ASSERT_EQ(list.status, 0) << list.err;
-  EXPECT_NE(list.out.find("minutes: 0 or 5..60"), std::string::npos);
+  EXPECT_NE(list.out.find("0 or 5..60"), std::string::npos) << "the server's own limits";
   const Json names = JsonReader::parse(vexctl({"--json", "list", "--names"}).out);
   std::vector<std::string> all;
   for (const Json& n : names.items) all.push_back(n.text);
@@ -215,7 +251,7 @@ TEST_F(Vexctl, BackupRestoreWithReportAndDryRunThenDownloads) {
   const std::string boot =
       vx::download::testing::gzipCopy(makeImage(sandbox.runtimeDir(), "bb.srec", randomBytes(2000, 3), "utbootbloc 2"));
   ASSERT_FALSE(boot.empty());
-  EXPECT_EQ(json({"download", boot})["kind"].text, "bootblock");
+  EXPECT_EQ(json({"download", boot, "--boot-block"})["kind"].text, "bootblock");
   ASSERT_TRUE(sim->flashState().bootBlock);
   EXPECT_EQ(sim->flashState().bootBlock->header, "utbootbloc 2");
 }
@@ -356,6 +392,67 @@ TEST_F(Vexctl, AUtThatGoesSilentMidBackupFailsAndLeavesNoFile) {
   EXPECT_TRUE(left.empty()) << left.front();
 }
 
+TEST_F(Vexctl, CallsThatEndTheSessionSucceedAndABootBlockNeedsItsFlag) {
+  const std::string software = makeImage(sandbox.runtimeDir(), "sw.srec", randomBytes(3000), "UT 9.2 call");
+  ASSERT_FALSE(software.empty()) << "srec_cat failed";
+  // The call disconnects the object: nothing is left to commit, and that is success.
+  EXPECT_FALSE(json({"call", "Disconnect"})["committed"].boolean);
+  EXPECT_FALSE(json({"call", "SoftwareUpgrade", software})["committed"].boolean);
+  ASSERT_TRUE(sim->flashState().software);
+  EXPECT_EQ(sim->flashState().software->header, "UT 9.2 call");
+
+  const std::string boot =
+      vx::download::testing::gzipCopy(makeImage(sandbox.runtimeDir(), "bb.srec", randomBytes(2000, 3), "utbootbloc 3"));
+  ASSERT_FALSE(boot.empty());
+  const Outcome refused = vexctl({"--port", "UT1", "download", boot});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("is a boot block (\"utbootbloc 3\"): writing it needs --boot-block"), std::string::npos)
+      << refused.err;
+  const Outcome notBoot = vexctl({"--port", "UT1", "download", software, "--boot-block"});
+  EXPECT_EQ(notBoot.status, 2);
+  EXPECT_NE(notBoot.err.find("is not a boot block"), std::string::npos) << notBoot.err;
+  // On a terminal the question's default is No; y writes it; --yes does not ask.
+  const Outcome declined = onTerminal({"download", boot, "--boot-block"}, "\n");
+  EXPECT_EQ(declined.status, 1) << declined.out;
+  EXPECT_NE(declined.out.find("nothing was written"), std::string::npos) << declined.out;
+  EXPECT_FALSE(sim->flashState().bootBlock);
+  const Outcome accepted = onTerminal({"download", boot, "--boot-block"}, "y\n");
+  EXPECT_EQ(accepted.status, 0) << accepted.out;
+  ASSERT_TRUE(sim->flashState().bootBlock);
+  EXPECT_EQ(json({"download", boot, "--boot-block", "--yes"})["kind"].text, "bootblock");
+  // A method without a result says that it ran, on a terminal only.
+  EXPECT_NE(onTerminal({"call", "IncrementWDCSwapCount"}).out.find("IncrementWDCSwapCount: done"), std::string::npos);
+  EXPECT_EQ(ok({"call", "IncrementWDCSwapCount"}).out, "");
+}
+
+TEST_F(Vexctl, StateAndErrorsSayWhatIsWrongAndWhatToDo) {
+  EXPECT_EQ(ok({"state"}).out, "UT1: connected\n");
+  EXPECT_EQ(json({"state"})["state"].number, 1);
+  const Outcome range = vexctl({"--port", "UT1", "set", "DeepSleepDuration", "3"});
+  EXPECT_EQ(range.status, 1);
+  EXPECT_NE(range.err.find("DeepSleepDuration: 3 is out of range (0 or 5..60)"), std::string::npos) << range.err;
+  const Outcome index = vexctl({"--port", "UT1", "get", "SID", "3", "1"});
+  EXPECT_NE(index.err.find("SID: sNAM 3 is out of range (0..2)"), std::string::npos) << index.err;
+  const Outcome item = vexctl({"--port", "UT1", "nv", "get", "NOPE"});
+  EXPECT_EQ(item.status, 1);
+  EXPECT_NE(item.err.find("no NV item NOPE"), std::string::npos) << item.err;
+  const Outcome folder = vexctl({"--port", "UT1", "backup", "/nonexistent/dir/x.vex"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.err.find("/nonexistent/dir: no such directory"), std::string::npos) << folder.err;
+  // A gzip image whose data is damaged: the file could be read, its data not.
+  std::string packed = readFile(vx::download::testing::gzipCopy(
+      makeImage(sandbox.runtimeDir(), "bad.srec", randomBytes(4000, 5), "UT 9.3")));
+  ASSERT_GT(packed.size(), 100u);
+  for (std::size_t i = 40; i < 80; ++i) packed[i] = static_cast<char>(packed[i] ^ 0x5a);
+  const std::string corrupt = file("corrupt.srec.gz");
+  std::ofstream(corrupt, std::ios::binary) << packed;
+  const Outcome damaged = vexctl({"--port", "UT1", "download", corrupt});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("corrupt.srec.gz: the file was read, but its compressed data is corrupt"),
+            std::string::npos)
+      << damaged.err;
+}
+
 // Processes whose environment holds `marker`: what one vexctl run started.
 std::vector<pid_t> processesMarked(const std::string& marker) {
   std::vector<pid_t> found;
@@ -391,6 +488,64 @@ TEST_F(Vexctl, WithoutASessionBusItRunsItsOwnAndLeavesNothingBehind) {
   }
   EXPECT_TRUE(processesMarked(marker).empty());
   EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "the private bus's files are removed";
+}
+
+std::string commandOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
+// Against a port where nothing answers, an interrupt or the end of
+// --timeout leaves nothing of what vexctl started.
+TEST_F(Vexctl, InterruptsAndTimeoutsLeaveNothingRunning) {
+  int master = -1, silent = -1;
+  ASSERT_EQ(::openpty(&master, &silent, nullptr, nullptr, nullptr), 0);
+  const std::string port = ::ttyname(silent);
+  const std::string marker = "VEXCTL_TEST_RUN=" + sandbox.runtimeDir() + "/silent";
+  const std::string tmp = file("tmp"), xdg = file("xdg");
+  std::filesystem::create_directories(tmp);
+  std::filesystem::create_directories(xdg);
+  const std::vector<std::string> environment = {marker, "DBUS_SESSION_BUS_ADDRESS", "TMPDIR=" + tmp,
+                                                "XDG_RUNTIME_DIR=" + xdg};
+  auto nothingLeft = [&] {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!processesMarked(marker).empty() && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::string left;
+    for (pid_t pid : processesMarked(marker)) left += commandOf(pid) + " ";
+    return left;
+  };
+  for (int signal : {SIGINT, SIGTERM}) {
+    const pid_t pid = start({"--port", port, "info"}, environment);
+    // Once the link server has the port, the run is in the middle of Connect.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto linkServer = [&] {
+      for (pid_t p : processesMarked(marker)) {
+        if (commandOf(p) == "kmxserver") return true;
+      }
+      return false;
+    };
+    while (!linkServer() && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(linkServer()) << "the run did not reach the port";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(pid, signal);
+    const Outcome run = finish(pid);
+    EXPECT_EQ(run.status, 128 + signal) << run.err;
+    EXPECT_EQ(nothingLeft(), "") << "after signal " << signal;
+  }
+  const Outcome late = vexctl({"--port", port, "--timeout", "3", "--json", "info"}, environment);
+  EXPECT_EQ(late.status, 124) << late.err;
+  EXPECT_NE(late.err.find("vexctl: timed out after 3 s"), std::string::npos) << late.err;
+  EXPECT_EQ(JsonReader::parse(late.out)["error"].text, "timed out after 3 s");
+  EXPECT_EQ(nothingLeft(), "") << "after --timeout";
+  EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "the private bus's files are removed";
+  ::close(master);
+  ::close(silent);
 }
 
 TEST_F(Vexctl, BashCompletionOffersCommandsOptionsAndMemberNames) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include "member_limits.h"
 
 namespace vx::script {
 namespace {
@@ -120,6 +121,7 @@ ScriptService::ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptO
   factory_->registerMethod(kFactoryInterface, "CreateSharedObject", "", std::vector<std::string>{}, "o",
                            std::vector<std::string>{"object"},
                            [this](sdbus::MethodCall call) { createObject(std::move(call), false); });
+  registerMemberLimits(*factory_, loop_, claims_);
   factory_->finishRegistration();
   ownerWatch_ = bus_.addMatch(
       "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',member='NameOwnerChanged'",
