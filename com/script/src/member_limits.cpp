@@ -162,12 +162,13 @@ void probeRow(ScriptObject& object, const Member& row, std::vector<ArgumentLimit
 
 }  // namespace
 
-std::vector<ArgumentLimits> probeMemberLimits(LoopScheduler& loop, PortClaims& claims) {
+std::vector<ArgumentLimits> probeMemberLimits(LoopScheduler& loop, PortClaims& claims, const std::atomic<bool>* stop) {
   // An object of its own, never connected: what it is asked changes nothing.
   auto object = std::make_shared<ScriptObject>(loop, claims, ScriptObject::TextLookup{});
   std::vector<ArgumentLimits> limits;
   std::set<std::pair<std::string, std::string>> seen;
   for (const Member& row : scriptMembers()) {
+    if (stop != nullptr && *stop) break;
     const bool accessor = row.name.starts_with("get_") || row.name.starts_with("put_");
     if (!accessor || row.handler == nullptr || row.signature.empty()) continue;
     probeRow(*object, row, limits, seen);
@@ -175,24 +176,59 @@ std::vector<ArgumentLimits> probeMemberLimits(LoopScheduler& loop, PortClaims& c
   return limits;
 }
 
-void registerMemberLimits(sdbus::IObject& factory, LoopScheduler& loop, PortClaims& claims) {
-  using Row = sdbus::Struct<std::string, std::string, std::string, std::vector<sdbus::Struct<int32_t, int32_t>>>;
-  auto cache = std::make_shared<std::optional<std::vector<Row>>>();
+MemberLimitsPublisher::MemberLimitsPublisher(sdbus::IObject& factory, std::shared_ptr<LoopMailbox> mailbox,
+                                             PortClaims& claims)
+    : mailbox_(std::move(mailbox)), claims_(claims) {
   factory.registerMethod("UTVEX.ScriptFactory", "MemberLimits", "", std::vector<std::string>{}, "a(sssa(ii))",
-                         std::vector<std::string>{"limits"}, [cache, &loop, &claims](sdbus::MethodCall call) {
-                           if (!*cache) {
-                             std::vector<Row> rows;
-                             for (const ArgumentLimits& l : probeMemberLimits(loop, claims)) {
-                               std::vector<sdbus::Struct<int32_t, int32_t>> ranges;
-                               for (const auto& [low, high] : l.ranges) ranges.emplace_back(low, high);
-                               rows.emplace_back(l.member, l.argument, l.kind, std::move(ranges));
-                             }
-                             *cache = std::move(rows);
-                           }
-                           auto reply = call.createReply();
-                           reply << **cache;
-                           reply.send();
-                         });
+                         std::vector<std::string>{"limits"},
+                         [this](sdbus::MethodCall c) { call(std::move(c)); });
+}
+
+MemberLimitsPublisher::~MemberLimitsPublisher() { finish(std::chrono::steady_clock::now()); }
+
+void MemberLimitsPublisher::call(sdbus::MethodCall call) {
+  if (rows_) {
+    auto reply = call.createReply();
+    reply << *rows_;
+    reply.send();
+    return;
+  }
+  waiting_.push_back(std::move(call));
+  if (prober_) return;
+  // The probe is the loop's last and only call: its thread ends after it.
+  prober_ = ObjectLoop::start();
+  prober_->finish(
+      [loop = prober_.get(), &claims = claims_, mailbox = mailbox_, stop = stop_, this] {
+        std::vector<Row> rows;
+        for (const ArgumentLimits& l : probeMemberLimits(*loop, claims, stop.get())) {
+          std::vector<sdbus::Struct<int32_t, int32_t>> ranges;
+          for (const auto& [low, high] : l.ranges) ranges.emplace_back(low, high);
+          rows.emplace_back(l.member, l.argument, l.kind, std::move(ranges));
+        }
+        mailbox->post([this, rows = std::move(rows)]() mutable { probed(std::move(rows)); });
+      },
+      std::chrono::steady_clock::now());
+}
+
+void MemberLimitsPublisher::probed(std::vector<Row> rows) {
+  prober_->finish({}, std::chrono::steady_clock::time_point::max());
+  rows_ = std::move(rows);
+  for (sdbus::MethodCall& waiting : waiting_) {
+    auto reply = waiting.createReply();
+    reply << *rows_;
+    reply.send();
+  }
+  waiting_.clear();
+}
+
+bool MemberLimitsPublisher::finish(std::chrono::steady_clock::time_point deadline) {
+  for (sdbus::MethodCall& waiting : waiting_) {
+    waiting.createErrorReply(sdbus::Error("UTVEX.Error.H80004004", "the script server is ending")).send();
+  }
+  waiting_.clear();
+  if (!prober_) return true;
+  *stop_ = true;
+  return prober_->finish({}, deadline);
 }
 
 }  // namespace vx::script

@@ -4,14 +4,20 @@
 // copy of the checks.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include "loop_mailbox.h"
 #include "loop_scheduler.h"
+#include "object_loop.h"
 #include "port_claims.h"
 
 namespace vx::script {
@@ -30,10 +36,36 @@ struct ArgumentLimits {
 // tried densely near zero, on a grid of hundreds and at powers of two (and
 // their neighbours) across the type's range, and every change between two
 // tries is narrowed to its exact edge; texts by their length up to 256.
-std::vector<ArgumentLimits> probeMemberLimits(LoopScheduler& loop, PortClaims& claims);
+// Stops early, with what it has, once `stop` is set.
+std::vector<ArgumentLimits> probeMemberLimits(LoopScheduler& loop, PortClaims& claims,
+                                              const std::atomic<bool>* stop = nullptr);
 
-// Adds MemberLimits() -> a(sssa(ii)) to the factory; the limits are probed
-// once, at the first call.
-void registerMemberLimits(sdbus::IObject& factory, LoopScheduler& loop, PortClaims& claims);
+// MemberLimits() -> a(sssa(ii)) on the factory. The probe takes thousands
+// of handler calls (seconds in a sanitizer build), so it runs once, at the
+// first call, on a thread of its own; calls that come meanwhile are
+// answered when it ends.
+class MemberLimitsPublisher {
+ public:
+  MemberLimitsPublisher(sdbus::IObject& factory, std::shared_ptr<LoopMailbox> mailbox, PortClaims& claims);
+  ~MemberLimitsPublisher();
+  MemberLimitsPublisher(const MemberLimitsPublisher&) = delete;
+  MemberLimitsPublisher& operator=(const MemberLimitsPublisher&) = delete;
+
+  // Answers the calls still waiting with an error and ends a probe under
+  // way by `deadline`; false when its thread is still running.
+  bool finish(std::chrono::steady_clock::time_point deadline);
+
+ private:
+  using Row = sdbus::Struct<std::string, std::string, std::string, std::vector<sdbus::Struct<int32_t, int32_t>>>;
+  void call(sdbus::MethodCall call);
+  void probed(std::vector<Row> rows);
+
+  std::shared_ptr<LoopMailbox> mailbox_;
+  PortClaims& claims_;
+  std::optional<std::vector<Row>> rows_;
+  std::vector<sdbus::MethodCall> waiting_;
+  std::shared_ptr<ObjectLoop> prober_;
+  std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
+};
 
 }  // namespace vx::script

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include "member_limits.h"
 
 namespace vx::script {
 namespace {
@@ -121,7 +120,7 @@ ScriptService::ScriptService(sdbus::IConnection& bus, ServiceLoop& loop, ScriptO
   factory_->registerMethod(kFactoryInterface, "CreateSharedObject", "", std::vector<std::string>{}, "o",
                            std::vector<std::string>{"object"},
                            [this](sdbus::MethodCall call) { createObject(std::move(call), false); });
-  registerMemberLimits(*factory_, loop_, claims_);
+  limits_ = std::make_unique<MemberLimitsPublisher>(*factory_, mailbox_, claims_);
   factory_->finishRegistration();
   ownerWatch_ = bus_.addMatch(
       "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',member='NameOwnerChanged'",
@@ -158,6 +157,7 @@ bool ScriptService::shutDown(std::chrono::milliseconds patience) {
     }, deadline);
   }
   for (auto& loop : ending_) allEnded &= loop->finish({}, deadline);
+  allEnded &= limits_->finish(deadline);
   objects_.clear();
   ending_.clear();
   return allEnded;

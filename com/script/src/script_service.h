@@ -21,6 +21,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include "loop_mailbox.h"
+#include "member_limits.h"
 #include "member_table.h"
 #include "object_loop.h"
 #include "port_claims.h"
@@ -123,6 +124,7 @@ class ScriptService {
   Options options_;
   PortClaims claims_;
   std::unique_ptr<sdbus::IObject> factory_;
+  std::unique_ptr<MemberLimitsPublisher> limits_;
   sdbus::Slot ownerWatch_;
   std::map<uint64_t, std::unique_ptr<Entry>> objects_;
   // Threads of objects taken out of service that are still finishing.
