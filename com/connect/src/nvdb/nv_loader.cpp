@@ -165,7 +165,7 @@ class Loader {
     TreeSizes treeSizes;
     auto items = buildItemList(*symbols, treeSizes, parseItemTables(names, descriptors));
     if (!items) return nullptr;
-    return std::make_unique<NvDatabase>(std::move(*symbols), std::move(*items));
+    return std::make_unique<NvDatabase>(std::move(*symbols), std::move(*items), std::move(treeSizes));
   }
 
   std::optional<SymbolTable> unpackAndParse(std::span<const uint8_t> compressed,
