@@ -1,6 +1,7 @@
 // The UT's symbol information and NV item tables. Whatever the text, parsing
 // must end, and every node of every type's tree must lie inside the buffer of
-// an item of that type, with consistent parent and child links.
+// an item of that type, with consistent parent and child links; the tree's
+// count without building it is its size.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -58,6 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (type.size > (1u << 16)) continue;
     const auto nodes = vx::nvdb::buildItemSubtree(table, type, kNodesBuilt);
     if (nodes) checkTree(*nodes, type.size);
+    // The count the load charges to its budget is the tree that is built.
+    const auto counted = vx::nvdb::countItemSubtree(table, type, kNodesBuilt);
+    check(nodes ? counted == nodes->size() : !counted);
   }
   return 0;
 }

@@ -50,7 +50,8 @@ struct Item {
   uint16_t count = 0;  // list dimension the UT reports
   int32_t presence = 0;
   int32_t flags = 0;
-  // One entry per stored element: max(count, 1).
+  // One entry per stored element: max(count, 1). An element no value line
+  // sets holds no bytes (all zeros).
   std::vector<std::vector<uint8_t>> values;
   std::vector<bool> active;
 };

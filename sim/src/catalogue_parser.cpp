@@ -160,11 +160,18 @@ class Parser {
     std::string condition = line.substr(first + 1, end - first - 1);
     bool negate = !condition.empty() && condition[0] == '!';
     if (negate) condition.erase(0, 1);
-    bool holds = condition == "unicode"  ? variant_.unicodePhoneBookNames
-                 : condition == "oldsms" ? variant_.oldSmsLayout
-                 : condition == "olddir" ? variant_.oldDirectoryNumber
-                                         : false;
-    if (condition != "unicode" && condition != "oldsms" && condition != "olddir") unknownCondition_ = true;
+    const HostileList hostile = variant_.hostileList;
+    bool holds = condition == "unicode"        ? variant_.unicodePhoneBookNames
+                 : condition == "oldsms"       ? variant_.oldSmsLayout
+                 : condition == "olddir"       ? variant_.oldDirectoryNumber
+                 : condition == "hostile"      ? hostile != HostileList::None
+                 : condition == "inactivelist" ? hostile == HostileList::InactiveElements
+                 : condition == "hugelist"     ? hostile == HostileList::HugeDimension
+                                               : false;
+    if (condition != "unicode" && condition != "oldsms" && condition != "olddir" && condition != "hostile" &&
+        condition != "inactivelist" && condition != "hugelist") {
+      unknownCondition_ = true;
+    }
     if (holds == negate) return false;
     line.replace(first, end == std::string::npos ? std::string::npos : end - first + 1, "");
     return true;
@@ -348,8 +355,11 @@ class Parser {
     for (std::size_t i = 6; i < w.size(); ++i) item.descriptor += (i > 6 ? " " : "") + w[i];
     if (item.descriptor.find(',') != std::string::npos) return fail("a descriptor holds no commas");
     if (model_.findItem(item.name)) return fail("item defined twice: " + item.name);
+    // An element gets its bytes when a value line first sets it; until then
+    // it holds none and reads as zeros, so a long list of large elements is
+    // cheap to describe.
     std::size_t elements = item.count == 0 ? 1 : item.count;
-    item.values.assign(elements, std::vector<uint8_t>(type->size, 0));
+    item.values.assign(elements, {});
     item.active.assign(elements, true);
     model_.items.push_back(std::move(item));
     open_ = Open::Item;
@@ -378,6 +388,7 @@ class Parser {
     std::string path = trim(line.substr(0, equals));
     std::string value = trim(line.substr(equals + 1));
     for (std::size_t k = first; k <= last; ++k) {
+      if (item.values[k].empty()) item.values[k].assign(model_.type(item.type).size, 0);
       if (!assign(item, item.values[k], path, value)) return false;
     }
     return true;

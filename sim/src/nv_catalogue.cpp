@@ -78,6 +78,28 @@ CatalogueItem describeItem(const catalogue::Item& item, uint16_t number, const M
 
 }  // namespace
 
+const char* hostileListName(HostileList list) {
+  switch (list) {
+    case HostileList::None:
+      return "none";
+    case HostileList::InactiveElements:
+      return "inactive";
+    case HostileList::HugeDimension:
+      return "dimension";
+  }
+  return "none";
+}
+
+bool parseHostileList(const std::string& name, HostileList& list) {
+  for (HostileList each : {HostileList::None, HostileList::InactiveElements, HostileList::HugeDimension}) {
+    if (name == hostileListName(each)) {
+      list = each;
+      return true;
+    }
+  }
+  return false;
+}
+
 NvCatalogue::NvCatalogue(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 NvCatalogue::~NvCatalogue() = default;
 

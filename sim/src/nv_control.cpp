@@ -45,12 +45,12 @@ std::string describe(const CatalogueVariant& v) {
   return std::string("model ") + model + " unicode " + (v.unicodePhoneBookNames ? "on" : "off") +
          " name-length " + std::to_string(v.nameArrayLength) + " sms " + (v.oldSmsLayout ? "old" : "new") + " directory " + (v.oldDirectoryNumber ? "old" : "new") +
          " symbols " + (v.emptySymbolInformation ? "none" : "full") + " descriptors " +
-         (v.shortDescriptorTable ? "short" : "full");
+         (v.shortDescriptorTable ? "short" : "full") + " hostile-list " + hostileListName(v.hostileList);
 }
 
 // "catalogue [default] [model B] [unicode on|off] [name-length N] [sms old|new]
-// [directory old|new] [symbols none|full] [descriptors short|full]": changes
-// the current variant.
+// [directory old|new] [symbols none|full] [descriptors short|full]
+// [hostile-list none|inactive|dimension]": changes the current variant.
 std::string catalogueCommand(UtSimulator& sim, const std::vector<std::string>& w) {
   CatalogueVariant variant = sim.catalogue()->variant();
   if (w.size() == 1) return describe(variant);
@@ -77,6 +77,7 @@ std::string catalogueCommand(UtSimulator& sim, const std::vector<std::string>& w
       variant.emptySymbolInformation = value == "none";
     } else if (key == "descriptors" && (value == "short" || value == "full")) {
       variant.shortDescriptorTable = value == "short";
+    } else if (key == "hostile-list" && parseHostileList(value, variant.hostileList)) {
     } else {
       return "error: bad catalogue setting: " + key + " " + value;
     }

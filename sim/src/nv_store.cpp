@@ -8,8 +8,9 @@ void NvStore::define(uint16_t number, uint16_t size, uint16_t dimension) {
   Item item;
   item.size = size;
   item.dimension = dimension;
+  // Values are kept as written: an element never written holds no bytes, so
+  // a long list of large elements costs only what was put into it.
   item.elements.resize(dimension == 0 ? 1 : dimension);
-  for (auto& element : item.elements) element.value.assign(size, 0);
   items_[number] = std::move(item);
 }
 
@@ -29,7 +30,8 @@ NvStatus NvStore::read(uint16_t number, uint16_t index, std::vector<uint8_t>& ou
   NvStatus status = find(number, index, &item, &element);
   if (status != NvStatus::Done) return status;
   if (!element->active) return NvStatus::NotActive;
-  out = element->value;
+  out.assign(item->size, 0);
+  std::copy(element->value.begin(), element->value.end(), out.begin());
   return NvStatus::Done;
 }
 
@@ -42,8 +44,7 @@ NvStatus NvStore::store(uint16_t number, uint16_t index, std::span<const uint8_t
   if (data.size() > item->size) return NvStatus::BadLength;
   auto& element = items_[number].elements[index];
   if (mustBeInactive && element.active) return NvStatus::BadIndex;
-  std::fill(element.value.begin(), element.value.end(), 0);
-  std::copy(data.begin(), data.end(), element.value.begin());
+  element.value.assign(data.begin(), data.end());
   element.active = true;
   ++writes_;
   return NvStatus::Done;

@@ -136,10 +136,10 @@ TEST_F(CatalogueOnTheLine, ElementsWithoutAValueAndBadPathsAreReported) {
 }
 
 TEST_F(CatalogueOnTheLine, VariantsSwitchWhileRunning) {
-  EXPECT_EQ(sim.control("catalogue"), "model 0xc9 unicode off name-length 12 sms new directory new symbols full descriptors full");
+  EXPECT_EQ(sim.control("catalogue"), "model 0xc9 unicode off name-length 12 sms new directory new symbols full descriptors full hostile-list none");
   EXPECT_EQ(sim.control("nv set NV_UI_TIMEZONE.T_USHORT 120"), "ok");
   EXPECT_EQ(sim.control("catalogue model 0xcd symbols none unicode on"), "ok");
-  EXPECT_EQ(sim.control("catalogue"), "model 0xcd unicode on name-length 12 sms new directory new symbols none descriptors full");
+  EXPECT_EQ(sim.control("catalogue"), "model 0xcd unicode on name-length 12 sms new directory new symbols none descriptors full hostile-list none");
   Packet version = ask(kVersion);
   EXPECT_EQ(loadLe32(&version.payload[35]), 0u) << "no symbol information";
   Packet model = ask(kStatusData, le32(0x39));
@@ -149,9 +149,14 @@ TEST_F(CatalogueOnTheLine, VariantsSwitchWhileRunning) {
   EXPECT_EQ(sim.catalogue()->find("NV_UI_PHONE_BOOK")->size, 42u);
   EXPECT_EQ(nvRead(number("NV_UI_PHONE_BOOK"), 1).size(), 42u);
 
+  // A list of the largest dimension, each element as large as an element can be.
+  EXPECT_EQ(sim.control("catalogue hostile-list dimension"), "ok");
+  EXPECT_NE(sim.control("nv item NV_HUGE_DIMENSION_LIST_I").find(" size 65535 dimension 65535 "), std::string::npos);
+  EXPECT_EQ(sim.nvBytes(number("NV_HUGE_DIMENSION_LIST_I"), 65534), std::vector<uint8_t>(65535, 0));
+
   EXPECT_EQ(sim.control("catalogue default sms old directory old descriptors short"), "ok");
   EXPECT_EQ(sim.control("catalogue"),
-            "model 0xc9 unicode off name-length 12 sms old directory old symbols full descriptors short");
+            "model 0xc9 unicode off name-length 12 sms old directory old symbols full descriptors short hostile-list none");
   EXPECT_EQ(symbolTextFromTheUt(), sim.catalogue()->symbolText());
   EXPECT_EQ(sim.control("catalogue name-length 20"), "error: bad catalogue setting: name-length 20");
   EXPECT_EQ(sim.control("catalogue model"), "error: model needs a value");

@@ -42,6 +42,10 @@ const char kUsage[] =
     "  --old-directory    no display copy of the directory number (NV_UI_DIRECTORY_NUMBER_I)\n"
     "  --no-symbols       the version block gives a symbol information size of 0\n"
     "  --short-descriptors  the descriptor table misses the last three names' fields\n"
+    "  --hostile-list inactive|dimension  a hostile UT's list after every item, of\n"
+    "                     65535-byte arrays: 50 elements without a value\n"
+    "                     (NV_HUGE_INACTIVE_LIST_I), or the list dimension 65535\n"
+    "                     (NV_HUGE_DIMENSION_LIST_I)\n"
     "  --help             show this text\n"
     "\n"
     "Control commands are read line by line from standard input (and from the\n"
@@ -100,6 +104,8 @@ bool parse(int argc, char** argv, Args& args) {
       args.options.catalogue.emptySymbolInformation = true;
     } else if (arg == "--short-descriptors") {
       args.options.catalogue.shortDescriptorTable = true;
+    } else if (arg == "--hostile-list") {
+      if (!value(text) || !kmx::sim::parseHostileList(text, args.options.catalogue.hostileList)) return false;
     } else if (arg == "-c") {
       if (!value(text)) return false;
       args.commands.push_back(text);

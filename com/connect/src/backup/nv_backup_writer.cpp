@@ -10,12 +10,13 @@ using vx::nvdb::NvUtAccess;
 
 namespace {
 
-// Whether the UT answers for the element: the read of its first expansion,
-// or a fresh read when the tree holds it already.
+// Whether the UT answers for the element: the read that first learns its
+// value, or a fresh read when the tree holds it already. An element without
+// a value gets no tree: its section is bare.
 NvUtAccess::ItemRead readOutcome(vx::nvdb::NvDatabase& database, vx::nvdb::NVItemInfo& item, NvUtAccess& ut) {
   NvUtAccess::ItemRead outcome = NvUtAccess::ItemRead::Failed;
   if (!item.expanded) {
-    database.expand(item, ut, &outcome);
+    database.fetchValue(item, ut, &outcome);
     return outcome;
   }
   const vx::nvdb::TypeRecord* type = database.symbols().typeByName(item.typeName);

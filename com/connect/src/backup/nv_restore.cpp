@@ -232,7 +232,12 @@ void NvRestore::restorePlainItem(std::size_t position) {
     report_.skipped.push_back(name + kNewItem);
     return;
   }
-  if (itemLayout(position) != sectionLayout(*found)) {
+  // Every tree has a leaf, so a section without values matches only an
+  // element that does not expand; learning whether it does needs no tree
+  // for an element the UT holds no value for.
+  const bool layoutDiffers = found->paths.empty() ? database_.fetchValue(database_.items()[position], reads_)
+                                                  : itemLayout(position) != sectionLayout(*found);
+  if (layoutDiffers) {
     NVItemInfo& item = database_.items()[position];
     if (!found->paths.empty()) {
       reportChangedLayout(name, critical);

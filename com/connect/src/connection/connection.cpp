@@ -8,6 +8,7 @@
 
 #include "kmxclient.h"
 #include "nv_loader.h"
+#include "vx/com/error_info.h"
 #include "vex_connection.h"
 
 namespace vx::connect {
@@ -61,6 +62,7 @@ HRESULT CVexConnection::StartConnection() {
 
 HRESULT CVexConnection::FinishConnecting(LPCWSTR pwzPassword) {
   if (pwzPassword == nullptr) return E_INVALIDARG;
+  vx::com::SetErrorDescription({});
   return vx::com::NoThrow([&]() -> HRESULT {
     lastTypedSpc_.assign(pwzPassword, std::min(vx::com::WideLength(pwzPassword), kSpcCharacters));
     if (state_.load() != kLinkUp || connection_ == nullptr) return VEX_E_NOT_CONNECTED;
@@ -111,10 +113,13 @@ HRESULT CVexConnection::loadDatabase() {
                                                                             : VEX_STEP_ITEM_DIMENSIONS;
     reportProgress(step, progress.done, progress.total);
   };
-  auto loaded = nvdb::loadNvDatabase(*ut_, options);
+  std::string refusal;
+  auto loaded = nvdb::loadNvDatabase(*ut_, options, &refusal);
   if (!loaded) {
-    // The browser stays, empty: no path resolves until a load succeeds.
+    // The browser stays, empty: no path resolves until a load succeeds. A
+    // catalogue beyond the database's budget says where it ran out.
     database_ = std::make_unique<nvdb::NvDatabase>(nvdb::SymbolTable{}, std::vector<nvdb::NVItemInfo>{});
+    vx::com::SetErrorDescription(std::move(refusal));
     return VEX_E_NV_DATABASE;
   }
   database_ = std::move(loaded);

@@ -7,8 +7,8 @@
 
 namespace vx::nvdb {
 
-NvDatabase::NvDatabase(SymbolTable symbols, std::vector<NVItemInfo> items)
-    : symbols_(std::move(symbols)), items_(std::move(items)) {
+NvDatabase::NvDatabase(SymbolTable symbols, std::vector<NVItemInfo> items, TreeSizes treeSizes)
+    : symbols_(std::move(symbols)), treeSizes_(std::move(treeSizes)), items_(std::move(items)) {
   indexItems();
 }
 
@@ -30,6 +30,17 @@ NVItemInfo* NvDatabase::findItem(std::string_view name) {
 }
 
 bool NvDatabase::expand(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* outcome) {
+  if (!item.treePending) return fetch(item, ut, outcome, false);
+  if (outcome != nullptr) *outcome = NvUtAccess::ItemRead::Read;
+  const TypeRecord* type = symbols_.typeByName(item.typeName);
+  return type != nullptr && buildTree(item, *type);
+}
+
+bool NvDatabase::fetchValue(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* outcome) {
+  return fetch(item, ut, outcome, true);
+}
+
+bool NvDatabase::fetch(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* outcome, bool deferEmptyTree) {
   if (outcome != nullptr) *outcome = NvUtAccess::ItemRead::Read;
   if (item.expanded) return true;
   const TypeRecord* type = symbols_.typeByName(item.typeName);
@@ -40,14 +51,33 @@ bool NvDatabase::expand(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* 
     const auto read = ut.readItem(item.itemNumber, static_cast<uint32_t>(item.elementIndex), value);
     if (outcome != nullptr) *outcome = read;
     if (read == NvUtAccess::ItemRead::Failed) return false;
-    if (read == NvUtAccess::ItemRead::NotActive) std::fill(value.begin(), value.end(), 0);
+    if (read == NvUtAccess::ItemRead::NotActive) {
+      std::fill(value.begin(), value.end(), 0);
+      // Whether the tree can be built is known from its type, without
+      // building it for this element.
+      if (deferEmptyTree) {
+        if (!treeSizes_.of(symbols_, *type)) return false;
+        item.value = std::move(value);
+        item.expanded = true;
+        item.treePending = true;
+        return true;
+      }
+    }
   }
-  auto nodes = buildItemSubtree(symbols_, *type);
-  if (!nodes) return false;
-
+  if (!buildTree(item, *type)) return false;
   item.value = std::move(value);
-  item.nodes = std::move(*nodes);
   item.expanded = true;
+  return true;
+}
+
+bool NvDatabase::buildTree(NVItemInfo& item, const TypeRecord& type) {
+  auto nodes = buildItemSubtree(symbols_, type);
+  treeSizes_.remember(type, nodes ? std::optional(nodes->size()) : std::nullopt);
+  if (!nodes) return false;
+  item.nodes = std::move(*nodes);
+  // The list grew by doubling; the tree lives as long as its item.
+  item.nodes.shrink_to_fit();
+  item.treePending = false;
   return true;
 }
 

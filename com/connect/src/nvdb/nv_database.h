@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "nv_tree.h"
+#include "subtree_builder.h"
 #include "symbol_table.h"
 #include "ut_access.h"
 
@@ -34,7 +35,9 @@ struct NodeRef {
 
 class NvDatabase {
  public:
-  NvDatabase(SymbolTable symbols, std::vector<NVItemInfo> items);
+  // `treeSizes` may hold the node counts of item types already built (by
+  // the load, for its budget).
+  NvDatabase(SymbolTable symbols, std::vector<NVItemInfo> items, TreeSizes treeSizes = {});
   NvDatabase(const NvDatabase&) = delete;
   NvDatabase& operator=(const NvDatabase&) = delete;
 
@@ -52,6 +55,12 @@ class NvDatabase {
   // `outcome`, when given, receives what the UT answered to the read (Read
   // when no read was needed).
   bool expand(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* outcome = nullptr);
+  // Learns the element's value as expand() does, but an element the UT
+  // holds without a value keeps its zeros and no tree (treePending) until
+  // expand() needs the tree: walks that only ask which elements hold values
+  // (a backup save, the restore of a section without values) build no
+  // trees for the others. Fails where expand() would.
+  bool fetchValue(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* outcome = nullptr);
 
   // Resolves a path, expanding its item; nullopt when it names no node.
   std::optional<NodeRef> resolve(std::string_view path, NvUtAccess& ut);
@@ -92,12 +101,16 @@ class NvDatabase {
     std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
   };
 
+  bool fetch(NVItemInfo& item, NvUtAccess& ut, NvUtAccess::ItemRead* outcome, bool deferEmptyTree);
+  bool buildTree(NVItemInfo& item, const TypeRecord& type);
+
   void indexItems();
   void indexItem(std::size_t position);
   // The item of this name at `position` leaves the index.
   void unindexItem(const std::string& name, std::size_t position);
 
   SymbolTable symbols_;
+  TreeSizes treeSizes_;
   std::vector<NVItemInfo> items_;
   std::vector<NVItemInfo> removed_;
   // How many entries of removed_ each element (item number, index) has.

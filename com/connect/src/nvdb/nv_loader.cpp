@@ -14,6 +14,7 @@
 
 #include "decompressor.h"
 #include "item_tables.h"
+#include "subtree_builder.h"
 #include "symbol_parser.h"
 
 namespace vx::nvdb {
@@ -95,13 +96,41 @@ std::optional<std::string> readFile(const std::string& path, uint64_t limit) {
   return text;
 }
 
+// What the items made so far cost, against the budget of the database.
+class Budget {
+ public:
+  // Charges one entry; false, with the reason, when that is over the budget.
+  bool charge(uint64_t nodes, uint64_t bytes, const ItemTableRow& row, int32_t element, uint16_t count) {
+    nodes_ += nodes;
+    bytes_ += bytes;
+    if (nodes_ > kMaxDatabaseNodes) return refuse(kMaxDatabaseNodes, "nodes", row, element, count);
+    if (bytes_ > kMaxDatabaseBytes) return refuse(kMaxDatabaseBytes, "bytes", row, element, count);
+    return true;
+  }
+  const std::string& refusal() const { return refusal_; }
+
+ private:
+  bool refuse(uint64_t limit, const char* what, const ItemTableRow& row, int32_t element, uint16_t count) {
+    refusal_ = "the UT's NV items need more than " + std::to_string(limit) + ' ' + what + " (item " + row.name;
+    if (count > 1) refusal_ += ", element " + std::to_string(element);
+    refusal_ += ')';
+    return false;
+  }
+
+  uint64_t nodes_ = 0;
+  uint64_t bytes_ = 0;
+  std::string refusal_;
+};
+
 class Loader {
  public:
   Loader(NvUtAccess& ut, const LoadOptions& options) : ut_(ut), options_(options) {}
 
-  std::unique_ptr<NvDatabase> run() {
+  std::unique_ptr<NvDatabase> run(std::string* refusal) {
     auto database = load();
-    if (!database) say(NvMessageId::SymbolInformationUnreadable);
+    // A catalogue over the budget was read well; the refusal says why.
+    if (!database && budget_.refusal().empty()) say(NvMessageId::SymbolInformationUnreadable);
+    if (refusal != nullptr) *refusal = budget_.refusal();
     return database;
   }
 
@@ -133,9 +162,10 @@ class Loader {
         !readTable(*descriptorTable, descriptors, nameTable->size, tableBytes)) {
       return nullptr;
     }
-    auto items = buildItemList(parseItemTables(names, descriptors));
+    TreeSizes treeSizes;
+    auto items = buildItemList(*symbols, treeSizes, parseItemTables(names, descriptors));
     if (!items) return nullptr;
-    return std::make_unique<NvDatabase>(std::move(*symbols), std::move(*items));
+    return std::make_unique<NvDatabase>(std::move(*symbols), std::move(*items), std::move(treeSizes));
   }
 
   std::optional<SymbolTable> unpackAndParse(std::span<const uint8_t> compressed,
@@ -181,7 +211,8 @@ class Loader {
                       stepTotal);
   }
 
-  std::optional<std::vector<NVItemInfo>> buildItemList(const std::vector<ItemTableRow>& rows) {
+  std::optional<std::vector<NVItemInfo>> buildItemList(const SymbolTable& symbols, TreeSizes& treeSizes,
+                                                       const std::vector<ItemTableRow>& rows) {
     std::vector<NVItemInfo> items;
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const ItemTableRow& row = rows[i];
@@ -189,14 +220,42 @@ class Loader {
       uint16_t count = 0;
       if (!ut_.listDimension(row.itemNumber, count)) return std::nullopt;
       report(LoadProgress::Stage::ItemDimensions, i + 1, rows.size());
-      if (count == 0) {
-        if (row.presence == 1) items.push_back(entry(row, -1, 0));
-      } else {
-        for (uint16_t k = 0; k < count; ++k) items.push_back(entry(row, k, count));
+      if (count == 0 && row.presence != 1) continue;
+      // Each entry is charged before it is made, so that a long list stops
+      // where the budget runs out.
+      const ElementCost cost = elementCost(symbols, treeSizes, row);
+      const int32_t first = count == 0 ? -1 : 0;
+      const int32_t end = count == 0 ? 0 : count;
+      for (int32_t k = first; k < end; ++k) {
+        NVItemInfo item = entry(row, k, count);
+        const uint64_t bytes = cost.valueBytes + sizeof(NVItemInfo) + item.name.size() + item.descriptor.size() +
+                               item.typeName.size();
+        const uint64_t nodes = cost.elementNodes + (k == first ? cost.checkNodes : 0);
+        if (!budget_.charge(nodes, bytes, row, k, count)) return std::nullopt;
+        items.push_back(std::move(item));
+        if (items.size() > kMaxItemEntries) return std::nullopt;
       }
-      if (items.size() > kMaxItemEntries) return std::nullopt;
     }
     return items;
+  }
+
+  // What an element of the row's type costs once expanded: the nodes of its
+  // tree and its value buffer. An element whose type is unknown, too large
+  // or has a tree over the per-item cap never expands and costs nothing;
+  // the first row of such a tree is charged the cap once instead, the work
+  // of finding out, so that many of them cannot hold the load up for long.
+  struct ElementCost {
+    uint64_t elementNodes = 0;
+    uint64_t valueBytes = 0;
+    uint64_t checkNodes = 0;
+  };
+  static ElementCost elementCost(const SymbolTable& symbols, TreeSizes& treeSizes, const ItemTableRow& row) {
+    const TypeRecord* type = symbols.typeByName(row.typeName);
+    if (type == nullptr || type->size > kMaxItemSize) return {};
+    const bool checked = treeSizes.known(*type);
+    const auto nodes = treeSizes.of(symbols, *type);
+    if (!nodes) return {0, 0, checked ? 0 : uint64_t{kMaxNodesPerItem}};
+    return {*nodes, type->size, 0};
   }
 
   static NVItemInfo entry(const ItemTableRow& row, int32_t element, uint16_t count) {
@@ -244,12 +303,13 @@ class Loader {
 
   NvUtAccess& ut_;
   const LoadOptions& options_;
+  Budget budget_;
 };
 
 }  // namespace
 
-std::unique_ptr<NvDatabase> loadNvDatabase(NvUtAccess& ut, const LoadOptions& options) {
-  return Loader(ut, options).run();
+std::unique_ptr<NvDatabase> loadNvDatabase(NvUtAccess& ut, const LoadOptions& options, std::string* refusal) {
+  return Loader(ut, options).run(refusal);
 }
 
 }  // namespace vx::nvdb

@@ -61,9 +61,12 @@ struct NVItemInfo {
   uint32_t instanceCount = 0;  // as the UT reports it
 
   // The subtree below the item node: nodes[0] is the type node. Empty until
-  // the item is expanded.
+  // the item is expanded, and while its tree is pending.
   std::vector<NVNode> nodes;
-  bool expanded = false;
+  bool expanded = false;  // the value is known: read from the UT, or zeros
+  // An element the UT holds without a value, its value learnt by
+  // NvDatabase::fetchValue: its tree is built when a path first needs it.
+  bool treePending = false;
   bool changed = false;  // the item node's changed mark
   std::vector<uint8_t> value;
 

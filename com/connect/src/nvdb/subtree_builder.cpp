@@ -51,6 +51,20 @@ class Builder {
 
   std::vector<NVNode> take() { return std::move(nodes_); }
 
+  std::optional<std::size_t> count(const TypeRecord& itemType) {
+    Source root;
+    root.name = itemType.name;
+    root.typeIndex = itemType.index;
+    root.type = &itemType;
+    std::vector<Pending> top;
+    emit(root, 0, 0, top);
+    if (top.size() != 1) return std::nullopt;
+    levels_.resize(kMaxTreeDepth + 2);
+    counted_ = 1;
+    if (!countBelow(top.front(), 1)) return std::nullopt;
+    return counted_;
+  }
+
  private:
   static uint64_t elementSizeOf(const Source& source) {
     // Pointers and functions are words, whatever they point at.
@@ -215,8 +229,24 @@ class Builder {
     node.data.bitPosition = static_cast<uint32_t>(source.bitPosition);
   }
 
-  // The child sources of a pending node, each emitted in order.
-  void emitChildren(const Pending& pending, unsigned depth, std::vector<Pending>& out) const {
+  // How many sources the children of a pending node come from: array
+  // elements, the row's remaining array, or members.
+  std::size_t childSources(const Pending& pending) const {
+    switch (pending.children) {
+      case Pending::Children::None:
+        return 0;
+      case Pending::Children::ArrayElements:
+        return pending.node.suffixValue;
+      case Pending::Children::ArrayRow:
+        return 1;
+      case Pending::Children::Members:
+        return pending.source.type->memberCount;
+    }
+    return 0;
+  }
+
+  // Emits the node(s) of the pending node's child source `i`.
+  void emitChild(const Pending& pending, std::size_t i, unsigned depth, std::vector<Pending>& out) const {
     const Source& source = pending.source;
     const uint64_t base = pending.node.data.offset;
     switch (pending.children) {
@@ -226,10 +256,8 @@ class Builder {
         Source element = source;
         element.dimensions = {};
         element.suffix = NodeSuffix::Index;
-        for (uint32_t i = 0; i < pending.node.suffixValue && !tooMany(out); ++i) {
-          element.suffixValue = i;
-          emit(element, base + i * pending.elementSize, depth, out);
-        }
+        element.suffixValue = static_cast<uint32_t>(i);
+        emit(element, base + i * pending.elementSize, depth, out);
         return;
       }
       case Pending::Children::ArrayRow: {
@@ -238,27 +266,55 @@ class Builder {
         emit(rest, base, depth, out);
         return;
       }
-      case Pending::Children::Members:
-        for (const MemberRecord& member : symbols_.members(*source.type)) {
-          if (tooMany(out)) return;
-          Source child;
-          child.name = symbols_.nameOf(member);
-          child.typeIndex = member.typeOrValue;
-          child.type = symbols_.typeByIndex(member.typeOrValue);
-          child.dimensions = symbols_.dimensions(member);
-          child.pointerLevel = member.pointerLevel;
-          child.function = member.function;
-          child.bitfield = member.bitfield;
-          child.bitWidth = member.bitWidth;
-          child.bitPosition = member.bitPosition;
-          if (member.offset < 0) {
-            pushError(out, child, base);
-            continue;
-          }
-          emit(child, base + static_cast<uint64_t>(member.offset), depth, out);
+      case Pending::Children::Members: {
+        const MemberRecord& member = symbols_.members(*source.type)[i];
+        Source child;
+        child.name = symbols_.nameOf(member);
+        child.typeIndex = member.typeOrValue;
+        child.type = symbols_.typeByIndex(member.typeOrValue);
+        child.dimensions = symbols_.dimensions(member);
+        child.pointerLevel = member.pointerLevel;
+        child.function = member.function;
+        child.bitfield = member.bitfield;
+        child.bitWidth = member.bitWidth;
+        child.bitPosition = member.bitPosition;
+        if (member.offset < 0) {
+          pushError(out, child, base);
+          return;
         }
+        emit(child, base + static_cast<uint64_t>(member.offset), depth, out);
         return;
+      }
     }
+  }
+
+  // The children of a pending node, in order.
+  void emitChildren(const Pending& pending, unsigned depth, std::vector<Pending>& out) const {
+    const std::size_t sources = childSources(pending);
+    for (std::size_t i = 0; i < sources && !tooMany(out); ++i) emitChild(pending, i, depth, out);
+  }
+
+  // Counts the nodes below a pending node without keeping them: each child
+  // source is made, counted and its subtree counted before the next, so
+  // only the nodes of one source per level wait at a time. The same
+  // emission as fillChildren's, so the count is the size of the tree it
+  // builds.
+  bool countBelow(const Pending& parent, unsigned depth) {
+    const std::size_t sources = childSources(parent);
+    if (sources == 0) return true;
+    // emit() makes no children below kMaxTreeDepth + 1.
+    if (depth >= levels_.size()) return false;
+    std::vector<Pending>& made = levels_[depth];
+    for (std::size_t i = 0; i < sources; ++i) {
+      made.clear();
+      emitChild(parent, i, depth, made);
+      counted_ += made.size();
+      if (counted_ > maxNodes_) return false;
+      for (const Pending& child : made) {
+        if (!countBelow(child, depth + 1)) return false;
+      }
+    }
+    return true;
   }
 
   // Makes the children of nodes_[index] consecutively, then theirs. The
@@ -290,6 +346,9 @@ class Builder {
   const std::size_t maxNodes_;
   std::vector<NVNode> nodes_;
   std::vector<Pending> pending_;
+  // Counting: the nodes made so far, and one list of made nodes per depth.
+  std::size_t counted_ = 0;
+  std::vector<std::vector<Pending>> levels_;
 };
 
 }  // namespace
@@ -300,6 +359,18 @@ std::optional<std::vector<NVNode>> buildItemSubtree(const SymbolTable& symbols,
   Builder builder(symbols, itemType.size, maxNodes);
   if (!builder.build(itemType)) return std::nullopt;
   return builder.take();
+}
+
+std::optional<std::size_t> countItemSubtree(const SymbolTable& symbols, const TypeRecord& itemType,
+                                            std::size_t maxNodes) {
+  return Builder(symbols, itemType.size, maxNodes).count(itemType);
+}
+
+std::optional<std::size_t> TreeSizes::of(const SymbolTable& symbols, const TypeRecord& itemType) {
+  if (const auto found = sizes_.find(itemType.name); found != sizes_.end()) return found->second;
+  const auto count = countItemSubtree(symbols, itemType);
+  sizes_.emplace(itemType.name, count);
+  return count;
 }
 
 }  // namespace vx::nvdb

@@ -27,6 +27,23 @@ inline constexpr uint8_t kDigitalFixed = 0xCC;
 inline constexpr uint8_t kModule = 0xCD;
 }  // namespace main_model
 
+// A broken or hostile UT's list item, after every other item: a list of
+// 65 535-byte arrays of characters (nv_huge_array_type), as large as an
+// element of an NV item can be.
+enum class HostileList : uint8_t {
+  None,
+  // NV_HUGE_INACTIVE_LIST_I: 50 elements, none of them holding a value.
+  InactiveElements,
+  // NV_HUGE_DIMENSION_LIST_I: the list dimension 65 535, every element
+  // holding zeros.
+  HugeDimension,
+};
+
+// The names the control language and utsim give them: none, inactive,
+// dimension.
+const char* hostileListName(HostileList list);
+bool parseHostileList(const std::string& name, HostileList& list);
+
 // The variants of UT software the host side must cope with.
 struct CatalogueVariant {
   uint8_t mainModel = main_model::kTrimodePortable;
@@ -43,6 +60,7 @@ struct CatalogueVariant {
   // The descriptor table ends early: the last kShortTableMissing names lose
   // their fields (the first of them keeps two of its four).
   bool shortDescriptorTable = false;
+  HostileList hostileList = HostileList::None;
 
   bool operator==(const CatalogueVariant&) const = default;
 };

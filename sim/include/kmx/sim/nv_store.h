@@ -38,7 +38,7 @@ class NvStore {
  private:
   struct Element {
     bool active = true;
-    std::vector<uint8_t> value;
+    std::vector<uint8_t> value;  // the bytes written, at most the item's size; the rest read as 0
   };
   struct Item {
     uint16_t size = 0;
