@@ -208,6 +208,11 @@ TEST_F(Liveness, SigtermEndsTheServerWithinASecondWhateverItIsDoing) {
   });
   const uint32_t before = sim->framesReceived(kmx::proto::ut_command::kNvRead);
   ASSERT_TRUE(eventually([&] { return sim->framesReceived(kmx::proto::ut_command::kNvRead) > before + 20; }, 20000));
+  {
+    Pinger pinger(bus->address());
+    std::this_thread::sleep_for(milliseconds(1500));
+    EXPECT_LT(pinger.stop(), milliseconds(100)) << "during the paced backup";
+  }
 
   const pid_t server = serverPid();
   ASSERT_EQ(::kill(server, SIGTERM), 0);
@@ -217,6 +222,24 @@ TEST_F(Liveness, SigtermEndsTheServerWithinASecondWhateverItIsDoing) {
   EXPECT_EQ(waiting.get(), "UTVEX.Error.H80004004") << "answered, not left to time out";
   EXPECT_NE(saving.get(), "") << "the cut backup failed";
   EXPECT_FALSE(std::ifstream(backup).good()) << "and left no file";
+}
+
+TEST_F(Liveness, AUtWithAHostileCatalogueIsRefusedWithItsReasonAndCostsTheServerLittle) {
+  kmx::sim::CatalogueVariant variant;
+  variant.hostileList = kmx::sim::HostileList::HugeDimension;
+  sim->setCatalogue(variant);
+  auto o = object(createObject());
+  const auto refused = failure([&] { connectUt1(*o); });
+  EXPECT_EQ(refused.first, "UTVEX.Error.H8004032D");
+  EXPECT_NE(refused.second.find("need more than 4194304 nodes"), std::string::npos) << refused.second;
+
+  // Fifty elements without a value of a 64 KiB type load, and stay small.
+  variant.hostileList = kmx::sim::HostileList::InactiveElements;
+  sim->setCatalogue(variant);
+  EXPECT_EQ(connectUt1(*o), 1);
+  const long kib = residentKiB(serverPid());
+  EXPECT_GT(kib, 0);
+  EXPECT_LT(kib, 100 * 1024) << "resident KiB after connecting to a hostile UT";
 }
 
 }  // namespace
