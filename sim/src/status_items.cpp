@@ -5,7 +5,7 @@ namespace kmx::sim {
 using namespace status_item;
 
 StatusItems::StatusItems() {
-  setEsn(4, 0xA5A5A5A59F3A5C21ULL);
+  setEsn(4, kDefaultEsn);
   items_[kServiceLock] = {0x00, 0x00};
   items_[kUtType] = {0x02};
   // Twenty SMID digits as nibbles; the last one is above 9 on purpose.

@@ -69,6 +69,7 @@ class UtSimulator::Impl {
               if (inLoader_ && loaderRate_ == 0) utRate_ = rate;  // the loader finds the host's rate
             }}) {
     pacing_ = options_.pacing;
+    model_.status.setEsn(4, options_.esn);
     if (!(options_.catalogue == CatalogueVariant{})) {
       std::string error;
       if (!installCatalogue(options_.catalogue, error)) trace("catalogue: " + error);

@@ -102,3 +102,43 @@ TEST(UtsimProgram, OptionsSelectTheCatalogueVariant) {
 
 }  // namespace
 }  // namespace kmx::sim::testing
+
+namespace kmx::sim::testing {
+namespace {
+
+TEST(UtsimProgram, ServesABenchOfPhonesEachWithItsOwnEsn) {
+  kmx::testing::RuntimeSandbox sandbox;
+  const std::string control = kmx::runtimeDir() + "/bench.ctl";
+  pid_t pid = kmx::startDetached(UTSIM_PATH, {"--port", "BENCH", "--count", "3", "--control", control});
+  ASSERT_GT(pid, 0);
+  kmx::ProcessWatch watch(pid);
+  std::string answer;
+  for (int i = 0; i < 200 && (answer = controlRoundTrip(control, "@BENCH2 nv-set 3 0 2a")) == "no connection"; ++i) {
+    usleep(20 * 1000);
+  }
+  EXPECT_EQ(answer, "ok");
+  EXPECT_EQ(controlRoundTrip(control, "@BENCH9 nv-set 3 0 2a"), "error: no phone on port BENCH9");
+  EXPECT_EQ(controlRoundTrip(control, "nv-set 4 0 01"), "BENCH1: ok") << "the first of every phone's answers";
+
+  std::vector<std::vector<uint8_t>> esns;
+  for (const char* port : {"BENCH1", "BENCH2", "BENCH3"}) {
+    SimHost host(port);
+    ASSERT_TRUE(host.ok()) << port;
+    Packet status;
+    ASSERT_TRUE(host.request(ut_command::kStatusData, le32(0x1D), status)) << port;
+    esns.push_back(status.payload);
+    Packet nv;
+    ASSERT_TRUE(host.request(ut_command::kNvRead, cat({le16(3), le16(0)}), nv));
+    EXPECT_EQ(nv.payload == std::vector<uint8_t>{0x2a}, std::string(port) == "BENCH2") << port;
+  }
+  EXPECT_NE(esns[0], esns[1]);
+  EXPECT_NE(esns[1], esns[2]);
+
+  controlRoundTrip(control, "quit");
+  for (int i = 0; i < 250 && !watch.hasEnded(); ++i) usleep(20 * 1000);
+  EXPECT_TRUE(watch.hasEnded());
+  if (!watch.hasEnded()) kill(pid, SIGKILL);
+}
+
+}  // namespace
+}  // namespace kmx::sim::testing

@@ -1,6 +1,7 @@
-// utsim: runs a simulated UT on a port in the port directory until it is told
-// to quit (the control command "quit", or SIGINT/SIGTERM). Control commands
-// come from standard input and, optionally, from a Unix stream socket.
+// utsim: runs simulated UTs, one per port in the port directory, until it is
+// told to quit (the control command "quit", or SIGINT/SIGTERM). Control
+// commands come from standard input and, optionally, from a Unix stream
+// socket; with several phones, "@PORT command" speaks to one of them.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,10 @@ const char kUsage[] =
     "Serves a simulated UT on a serial port in the port directory, for tests and demos.\n"
     "\n"
     "Options:\n"
-    "  --port NAME        name of the port entry (default UT1)\n"
+    "  --port NAME        name of the port entry (default UT1); repeat it for\n"
+    "                     more phones, each with the next ESN\n"
+    "  --count N          N phones on the ports <name>1 .. <name>N, <name> being\n"
+    "                     the --port name without its trailing digits (default UT)\n"
     "  --port-dir DIR     port directory (default $KMX_PORT_DIR, else <runtime>/ports)\n"
     "  --pty              serve a pty instead of a simulator socket\n"
     "  --pacing           deliver bytes at the wire speed\n"
@@ -51,13 +56,32 @@ const char kUsage[] =
     "Control commands are read line by line from standard input (and from the\n"
     "control socket); each is answered by one line, \"ok\", a value or \"error: ...\".\n"
     "\"quit\" ends the simulator; end of input on standard input does not.\n"
+    "With several phones a command goes to every phone, each answer led by its\n"
+    "port's name (\"UT2: ok\"), and \"@UT2 command\" goes to UT2 alone.\n"
     "\n";
 
 struct Args {
   kmx::sim::SimulatorOptions options;
+  std::vector<std::string> ports;
+  unsigned count = 0;
   std::string controlPath;
   std::vector<std::string> commands;
 };
+
+constexpr unsigned kMaxPhones = 256;
+
+bool validPortName(const std::string& name) { return !name.empty() && name.find('/') == std::string::npos; }
+
+// The ports to serve, in order: the --count series, or the --port names.
+std::vector<std::string> portNames(const Args& args) {
+  if (args.count == 0) return args.ports.empty() ? std::vector<std::string>{"UT1"} : args.ports;
+  std::string prefix = args.ports.empty() ? "UT" : args.ports.front();
+  while (!prefix.empty() && prefix.back() >= '0' && prefix.back() <= '9') prefix.pop_back();
+  if (prefix.empty()) prefix = "UT";
+  std::vector<std::string> names;
+  for (unsigned i = 1; i <= args.count; ++i) names.push_back(prefix + std::to_string(i));
+  return names;
+}
 
 bool parse(int argc, char** argv, Args& args) {
   for (int i = 1; i < argc; ++i) {
@@ -73,7 +97,14 @@ bool parse(int argc, char** argv, Args& args) {
       std::fputs(kmx::sim::UtSimulator::controlHelp(), stdout);
       std::exit(0);
     } else if (arg == "--port") {
-      if (!value(args.options.portName)) return false;
+      if (!value(text) || !validPortName(text)) return false;
+      args.ports.push_back(text);
+    } else if (arg == "--count") {
+      if (!value(text)) return false;
+      char* end = nullptr;
+      const unsigned long n = std::strtoul(text.c_str(), &end, 10);
+      if (end == text.c_str() || *end != '\0' || n == 0 || n > kMaxPhones) return false;
+      args.count = static_cast<unsigned>(n);
     } else if (arg == "--port-dir") {
       if (!value(text)) return false;
       setenv("KMX_PORT_DIR", text.c_str(), 1);
@@ -114,7 +145,7 @@ bool parse(int argc, char** argv, Args& args) {
       return false;
     }
   }
-  return !args.options.portName.empty() && args.options.portName.find('/') == std::string::npos;
+  return args.ports.size() <= kMaxPhones && (args.count == 0 || args.ports.size() <= 1);
 }
 
 int listenOn(const std::string& path) {
@@ -138,16 +169,44 @@ struct LineSource {
   std::string pending;
 };
 
+struct Phone {
+  std::string port;
+  std::unique_ptr<kmx::sim::UtSimulator> sim;
+};
+using Phones = std::vector<Phone>;
+
+// One control line's answer: from the one phone, or from the phone "@PORT"
+// names, or from every phone with its port's name before each answer.
+std::string answerLine(Phones& phones, const std::string& line) {
+  auto oneLine = [](std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text + "\n";
+  };
+  if (phones.size() == 1) return oneLine(phones.front().sim->control(line));
+  if (!line.empty() && line.front() == '@') {
+    const std::size_t space = line.find(' ');
+    const std::string port = line.substr(1, space == std::string::npos ? std::string::npos : space - 1);
+    for (auto& phone : phones) {
+      if (phone.port == port) {
+        return oneLine(phone.sim->control(space == std::string::npos ? std::string() : line.substr(space + 1)));
+      }
+    }
+    return "error: no phone on port " + port + "\n";
+  }
+  std::string answers;
+  for (auto& phone : phones) answers += phone.port + ": " + oneLine(phone.sim->control(line));
+  return answers;
+}
+
 // Returns false when the source asked to quit.
-bool runLines(kmx::sim::UtSimulator& sim, LineSource& source) {
+bool runLines(Phones& phones, LineSource& source) {
   std::size_t newline;
   while ((newline = source.pending.find('\n')) != std::string::npos) {
     std::string line = source.pending.substr(0, newline);
     source.pending.erase(0, newline + 1);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line == "quit") return false;
-    std::string answer = sim.control(line);
-    if (answer.empty() || answer.back() != '\n') answer += '\n';
+    const std::string answer = answerLine(phones, line);
     (void)!write(source.out, answer.data(), answer.size());
   }
   if (source.pending.size() > 65536) source.pending.clear();  // a line that never ends
@@ -170,16 +229,24 @@ int main(int argc, char** argv) {
   sigprocmask(SIG_BLOCK, &signals, nullptr);
   int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
 
-  kmx::sim::UtSimulator sim(args.options);
-  if (!sim.start()) {
-    std::fprintf(stderr, "utsim: %s\n", sim.lastError().c_str());
-    return 1;
-  }
-  for (const auto& command : args.commands) {
-    std::string answer = sim.control(command);
-    if (answer.rfind("error", 0) == 0) {
-      std::fprintf(stderr, "utsim: %s: %s\n", command.c_str(), answer.c_str());
-      return 2;
+  Phones phones;
+  uint64_t esn = args.options.esn;
+  for (const std::string& port : portNames(args)) {
+    kmx::sim::SimulatorOptions options = args.options;
+    options.portName = port;
+    options.esn = esn++;
+    phones.push_back(Phone{port, std::make_unique<kmx::sim::UtSimulator>(options)});
+    kmx::sim::UtSimulator& sim = *phones.back().sim;
+    if (!sim.start()) {
+      std::fprintf(stderr, "utsim: %s: %s\n", port.c_str(), sim.lastError().c_str());
+      return 1;
+    }
+    for (const auto& command : args.commands) {
+      std::string answer = sim.control(command);
+      if (answer.rfind("error", 0) == 0) {
+        std::fprintf(stderr, "utsim: %s: %s\n", command.c_str(), answer.c_str());
+        return 2;
+      }
     }
   }
   int controlFd = -1;
@@ -190,7 +257,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::printf("utsim: serving %s\n", sim.portPath().c_str());
+  for (auto& phone : phones) std::printf("utsim: serving %s\n", phone.sim->portPath().c_str());
   std::fflush(stdout);
 
   std::map<int, LineSource> sources;
@@ -218,11 +285,11 @@ int main(int argc, char** argv) {
           continue;
         }
         source.pending.append(buffer, static_cast<std::size_t>(n));
-        if (!runLines(sim, source)) running = false;
+        if (!runLines(phones, source)) running = false;
       }
     }
   }
-  sim.stop();
+  for (auto& phone : phones) phone.sim->stop();
   if (controlFd >= 0) unlink(args.controlPath.c_str());
   return 0;
 }

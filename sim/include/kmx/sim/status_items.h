@@ -25,6 +25,10 @@ inline constexpr uint16_t kDspFirmwareText = 0x3A;
 inline constexpr uint16_t kCalibrationNew = 0x42;
 }  // namespace status_item
 
+// The factory ESN; each further phone of a simulated bench gets the next
+// number.
+inline constexpr uint64_t kDefaultEsn = 0xA5A5A5A59F3A5C21ULL;
+
 class StatusItems {
  public:
   StatusItems();  // factory values for every item above

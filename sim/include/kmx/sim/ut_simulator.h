@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kmx/sim/nv_catalogue.h"
+#include "kmx/sim/status_items.h"
 
 namespace kmx::sim {
 
@@ -27,6 +28,7 @@ struct SimulatorOptions {
   std::function<void(const std::string&)> traceSink;  // default: standard error
   uint32_t seed = 1;             // for noise
   CatalogueVariant catalogue;    // the UT software's NV item catalogue
+  uint64_t esn = kDefaultEsn;    // the ESN status item's eight bytes, as a number
 };
 
 struct SimulatorCounters {
