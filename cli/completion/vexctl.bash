@@ -1,6 +1,7 @@
 # bash completion for vexctl: commands, options, member names of the script
 # object (asked once per shell from `vexctl list --names`), files for the
-# commands that take one, and ports for --port.
+# commands that take one, and ports for --port (from `vexctl ports`: the
+# machine's serial ports and the simulator's).
 _vexctl_members() {
   if [ -z "${_vexctl_member_cache:-}" ]; then
     _vexctl_member_cache=$("${1:-vexctl}" list --names 2>/dev/null | tr '\n' ' ')
@@ -16,13 +17,13 @@ _vexctl() {
     words=("${COMP_WORDS[@]}")
     cword=$COMP_CWORD
   }
-  local commands="info get set list call backup restore download reset state nv help"
+  local commands="info get set list call backup restore download reset state nv show diff check ports help"
   local options="--port --sim --baud --spc --json --timeout --help --version"
 
   case "$prev" in
     --port|-p)
       local ports
-      ports=$(ls /dev/serial/by-id/* /dev/ttyUSB* /dev/ttyACM* /dev/ttyS* 2>/dev/null)
+      ports=$("${words[0]:-vexctl}" ports 2>/dev/null | awk 'NR > 1 { print $1 }')
       COMPREPLY=($(compgen -W "$ports" -- "$cur"))
       return ;;
     --baud|-b) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
@@ -55,7 +56,8 @@ _vexctl() {
   case "$command" in
     "") COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
     get|set|call) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "$(_vexctl_members "${words[0]}")" -- "$cur")) ;;
-    backup|restore|download) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -f -- "$cur")) ;;
+    backup|restore|download|show|check) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -f -- "$cur")) ;;
+    diff) [ "$position" -le 2 ] && COMPREPLY=($(compgen -f -- "$cur")) ;;
     nv) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "items get set tree" -- "$cur")) ;;
     help) [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
   esac

@@ -20,6 +20,8 @@ constexpr std::array kCommands = {
     CommandShape{"list", 0, 0},     CommandShape{"call", 1, kAny},    CommandShape{"backup", 1, 1},
     CommandShape{"restore", 1, 1},  CommandShape{"download", 1, 1},   CommandShape{"reset", 0, 0},
     CommandShape{"state", 0, 0},    CommandShape{"nv", 1, 3},         CommandShape{"help", 0, 1},
+    CommandShape{"show", 1, 1},     CommandShape{"diff", 1, 2},       CommandShape{"check", 1, 1},
+    CommandShape{"ports", 0, 0},
 };
 
 constexpr std::array kNvCommands = {
@@ -176,12 +178,17 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
     throw UsageError("--no-safety-copy belongs to restore and download");
   }
   if (!inv.port.empty() && inv.sim) throw UsageError("--port and --sim exclude each other");
+  if (inv.command == "diff" && inv.words.size() == 2 && (!inv.port.empty() || inv.sim)) {
+    throw UsageError("diff: two files are compared with each other; diff FILE --port PORT compares one with the UT");
+  }
   if (needsUt(inv) && inv.port.empty() && !inv.sim) throw UsageError(inv.command + " needs --port PORT or --sim");
   return inv;
 }
 
 bool needsUt(const Invocation& invocation) {
-  return invocation.command != "list" && invocation.command != "help" && !invocation.help;
+  const std::string& c = invocation.command;
+  if (c == "show" || c == "check" || c == "ports" || (c == "diff" && invocation.words.size() == 2)) return false;
+  return c != "list" && c != "help" && !invocation.help;
 }
 
 const char* usageLine() {
@@ -220,8 +227,16 @@ const char* helpText() {
          "                              raw NV items by path\n"
          "  help [COMMAND]              the help of one command\n"
          "\n"
+         "Without a UT:\n"
+         "  show FILE                   a backup file's header, items and values\n"
+         "  diff A B | diff FILE (--port PORT | --sim)\n"
+         "                              the items and values two backups (or a backup and the UT) differ in\n"
+         "  check IMAGE                 whether a download would accept a software file\n"
+         "  ports                       the serial ports of this machine and the simulator's\n"
+         "\n"
          "Exit status: 0 success, 1 a UT or link failure, 2 bad usage, 124 --timeout expired,\n"
-         "128+N ended by signal N.\n";
+         "128+N ended by signal N; diff: 0 the same, 1 different, 2 trouble; check: 0 the file\n"
+         "would be accepted, 1 not.\n";
 }
 
 const char* commandHelp(const std::string& command) {
@@ -282,6 +297,28 @@ const char* commandHelp(const std::string& command) {
        "       vexctl (--port PORT | --sim) nv get PATH\n"
        "       vexctl (--port PORT | --sim) nv set PATH VALUE [--no-commit]\n"
        "Raw NV items by dotted path, for items that no setting covers.\n"},
+      {"show",
+       "usage: vexctl show FILE\n"
+       "A backup file's header (model, NV numbers, NV version) and every item with its\n"
+       "values, read as a restore reads it; a file it refuses is told with its line.\n"
+       "No UT is needed.\n"},
+      {"diff",
+       "usage: vexctl diff A B\n"
+       "       vexctl (--port PORT | --sim) diff FILE\n"
+       "The items that differ between two backup files: added, removed, and changed\n"
+       "with their old and new values. With a port, FILE is compared with what the UT\n"
+       "holds now, read into a temporary backup; nothing on the UT changes.\n"
+       "Exit status: 0 the same, 1 different, 2 trouble (a bad file, no UT).\n"},
+      {"check",
+       "usage: vexctl check IMAGE\n"
+       "Checks a software or boot-block file (S-records, plain or gzip) as a download\n"
+       "checks it: its kind, size, start address and the first refused record by its\n"
+       "line. No UT is needed. Exit status: 0 it would be accepted, 1 not.\n"},
+      {"ports",
+       "usage: vexctl ports\n"
+       "The serial ports of this machine (/dev/serial/by-id names first, then ttyS*,\n"
+       "ttyUSB*, ttyACM*) with the device, the driver and whether you may open it (or\n"
+       "the group that may), then the simulator's ports in the port directory.\n"},
       {"help",
        "usage: vexctl help [COMMAND]\n"
        "The help of vexctl, or of one command.\n"},

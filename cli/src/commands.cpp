@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include "backup_diff.h"
+#include "offline_commands.h"
 #include "progress.h"
 #include "software_file.h"
 
@@ -104,6 +106,7 @@ int Commands::run() {
   if (c == "reset") return reset();
   if (c == "state") return state();
   if (c == "nv") return nv();
+  if (c == "diff") return diffWithUt();
   throw UsageError("unknown command '" + c + "'");
 }
 
@@ -319,7 +322,7 @@ int Commands::list() {
     json.endObject();
   }
   json.endArray();
-  emit(table.text(), json);
+  emit(table.text(terminalWidth()), json);
   return 0;
 }
 
@@ -470,6 +473,29 @@ int Commands::download() {
            "\n" + safetyCopyLine(),
        json);
   return 0;
+}
+
+// The file against the UT as it is now: the UT's items saved to a
+// temporary backup (a save only reads the UT) and the two files compared.
+int Commands::diffWithUt() {
+  const BackupFile file = readBackupFile(absolutePath(inv_.words[0]));
+  connect();
+  std::string folder = (std::getenv("TMPDIR") != nullptr ? std::string(std::getenv("TMPDIR")) : "/tmp") +
+                       "/vexctl-diff-XXXXXX";
+  if (::mkdtemp(folder.data()) == nullptr) throw UtError(0, "cannot make a folder for the UT's items");
+  struct RemoveFolder {
+    std::string path;
+    ~RemoveFolder() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  } removeFolder{folder};
+  const std::string saved = folder + "/ut.vex";
+  withProgress(client_, "reading the NV items of the UT on " + port_, "save",
+               [&] { client_.call(kScriptInterface, "SaveSettings", {saved}, std::nullopt, kLongCall); });
+  BackupFile ut = readBackupFile(saved);
+  ut.name = "the UT on " + port_;
+  return printBackupDiff(inv_, file, ut);
 }
 
 int Commands::reset() {

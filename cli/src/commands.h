@@ -51,6 +51,7 @@ class Commands {
   int download();
   int reset();
   int state();
+  int diffWithUt();
   int nv();  // commands_nv.cpp
   int nvCommand();
   void explainNvRefusal(const std::string& path, const std::string& value);

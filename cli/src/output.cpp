@@ -1,6 +1,10 @@
 #include "output.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 
 namespace vx::cli {
 
@@ -106,24 +110,76 @@ void Table::row(std::vector<std::string> cells) {
   rows_.push_back(std::move(cells));
 }
 
-std::string Table::text() const {
+namespace {
+
+// A cell cut into lines of at most `width` characters, at the last space
+// that fits; a word longer than the width is cut.
+std::vector<std::string> wrapCell(std::string_view text, std::size_t width) {
+  std::vector<std::string> lines;
+  while (text.size() > width) {
+    std::size_t cut = text.rfind(' ', width);
+    std::size_t next = cut + 1;
+    if (cut == std::string_view::npos || cut == 0) next = cut = width;
+    lines.emplace_back(text.substr(0, cut));
+    text.remove_prefix(next);
+  }
+  lines.emplace_back(text);
+  return lines;
+}
+
+}  // namespace
+
+std::string Table::text(std::size_t width) const {
   std::vector<std::size_t> widths;
   for (const auto& cells : rows_) {
     if (widths.size() < cells.size()) widths.resize(cells.size(), 0);
     for (std::size_t i = 0; i < cells.size(); ++i) widths[i] = std::max(widths[i], cells[i].size());
   }
+  if (width > 0 && widths.size() > 1) {
+    // The widest cap on the later columns that lets a row fit (at least
+    // 8 characters: a narrower terminal gets long lines).
+    constexpr std::size_t kNarrowest = 8;
+    auto total = [&](std::size_t cap) {
+      std::size_t sum = widths[0] + 2 * (widths.size() - 1);
+      for (std::size_t i = 1; i < widths.size(); ++i) sum += std::min(widths[i], cap);
+      return sum;
+    };
+    std::size_t cap = *std::max_element(widths.begin() + 1, widths.end());
+    while (cap > kNarrowest && total(cap) > width) --cap;
+    for (std::size_t i = 1; i < widths.size(); ++i) widths[i] = std::min(widths[i], cap);
+  }
   std::string out;
   for (const auto& cells : rows_) {
-    std::string line;
+    std::vector<std::vector<std::string>> wrapped;
+    std::size_t height = 1;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-      line += cells[i];
-      if (i + 1 < cells.size()) line.append(widths[i] - cells[i].size() + 2, ' ');
+      wrapped.push_back(i == 0 || width == 0 ? std::vector<std::string>{cells[i]} : wrapCell(cells[i], widths[i]));
+      height = std::max(height, wrapped.back().size());
     }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line;
-    out += '\n';
+    for (std::size_t l = 0; l < height; ++l) {
+      std::string line;
+      for (std::size_t i = 0; i < cells.size(); ++i) {
+        const std::string& part = l < wrapped[i].size() ? wrapped[i][l] : std::string();
+        line += part;
+        if (i + 1 < cells.size()) line.append(std::max(widths[i], part.size()) - part.size() + 2, ' ');
+      }
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+      out += line;
+      out += '\n';
+    }
   }
   return out;
+}
+
+std::size_t terminalWidth() {
+  if (::isatty(STDOUT_FILENO) == 0) return 0;
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const long value = std::strtol(columns, nullptr, 10);
+    if (value > 0 && value < 10000) return static_cast<std::size_t>(value);
+  }
+  return 80;
 }
 
 }  // namespace vx::cli

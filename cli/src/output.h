@@ -39,13 +39,21 @@ class JsonWriter {
 std::string oneLine(std::string_view text);
 
 // Columns padded to their widest cell; the last column is not padded.
+// With a width (a terminal's columns), the columns after the first are
+// narrowed alike until a row fits, and their cells wrap at spaces onto
+// lines of their own; the first column (the names) is never wrapped.
 class Table {
  public:
   void row(std::vector<std::string> cells);
-  std::string text() const;
+  std::string text(std::size_t width = 0) const;
 
  private:
   std::vector<std::vector<std::string>> rows_;
 };
+
+// The columns of the terminal on standard output; 0 when standard output
+// is no terminal. A terminal that does not tell its size has $COLUMNS,
+// else 80.
+std::size_t terminalWidth();
 
 }  // namespace vx::cli

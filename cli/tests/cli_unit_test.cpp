@@ -1,6 +1,6 @@
 // vexctl's parts without a bus: the command line, values by member type,
-// the S0 header, the introspected member catalogue, JSON and tables, and
-// the progress line.
+// the S0 header, the introspected member catalogue, JSON and tables, the
+// progress line, and the differences between two backup files.
 #include <gtest/gtest.h>
 
 #include <zlib.h>
@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "arguments.h"
+#include "backup_diff.h"
 #include "member_catalogue.h"
 #include "output.h"
 #include "progress.h"
@@ -243,6 +244,60 @@ TEST(SoftwareFile, KindFromTheS0HeaderPlainOrCompressed) {
   EXPECT_EQ(good->startAddress, 0u);
   EXPECT_FALSE(inspectSoftwareFile(dir + "/does-not-exist", &error));
   EXPECT_NE(error.find("does-not-exist"), std::string::npos);
+}
+
+TEST(BackupDiff, ItemsAddedRemovedAndChangedWithTheirValues) {
+  const BackupFile before = parseBackupText(
+      "VEX\n1\n201\n7\n100\n[A]\nT_ULONG 1\n[B]\nx 1\ny 2\n[C]\nT_UCHAR 3\n[D]\n[L[0]]\nv -1\n[L[0]]\nv 5\n", "a.vex");
+  const BackupFile after = parseBackupText(
+      "VEX\n1\n201\n7\n101\n[A]\nT_ULONG 1\n[B]\nz 9\ny 2\nx 4\n[D]\n[L[0]]\nv 4294967295\n[L[0]]\nv 6\n[E]\nq 8\n",
+      "b.vex");
+  EXPECT_TRUE(diffBackups(before, before).same());
+  const BackupDiff diff = diffBackups(before, after);
+  ASSERT_EQ(diff.header.size(), 1u);
+  EXPECT_EQ(diff.header[0].field, "version");
+  EXPECT_EQ(diff.header[0].before + ">" + diff.header[0].after, "100>101");
+  // "-1" and "4294967295" restore the same; the second L[0] is matched to the second.
+  std::string shown;
+  for (const ItemDifference& item : diff.items) {
+    shown += std::string(changeName(item.change)) + " " + item.item + ":";
+    for (const ValueDifference& v : item.values) {
+      shown += " " + v.path + "=" + v.before.value_or("_") + ">" + v.after.value_or("_");
+    }
+    shown += "\n";
+  }
+  EXPECT_EQ(shown,
+            "changed B: B.x=1>4 B.z=_>9\n"
+            "removed C: C.T_UCHAR=3>_\n"
+            "changed L[0]: L[0].v=5>6\n"
+            "added E: E.q=_>8\n");
+  EXPECT_EQ(diff.count(ItemChange::Changed), 2u);
+
+  // A file the reader refuses is told with its name and line.
+  auto refusal = [](const std::string& text) {
+    try {
+      parseBackupText(text, "bad.vex");
+    } catch (const BackupFileError& error) {
+      return std::string(error.what());
+    }
+    return std::string("taken");
+  };
+  EXPECT_EQ(refusal("VEX\n1\n201\n7\n100\n[A]\nT_ULONG 1\nT_ULONG 42abc\n"), "bad.vex: line 8: not a number: 42abc");
+  EXPECT_EQ(refusal("[A]\nT_ULONG 1\n").rfind("bad.vex: line 1: not an NV backup file", 0), 0u);
+}
+
+TEST(Output, TablesWrapTheirLaterColumnsToAWidth) {
+  Table table;
+  table.row({"NAME", "KIND", "LIMITS"});
+  table.row({"OB_Set_SPList_Entry", "method", "sPosition:short, bsMCC:text, bsMNC:text, bsMCCName:text"});
+  EXPECT_EQ(table.text(0).find('\n'), table.text().find('\n')) << "no width: one line a row";
+  const std::string narrow = table.text(50);
+  EXPECT_EQ(narrow,
+            "NAME                 KIND    LIMITS\n"
+            "OB_Set_SPList_Entry  method  sPosition:short,\n"
+            "                             bsMCC:text,\n"
+            "                             bsMNC:text,\n"
+            "                             bsMCCName:text\n");
 }
 
 }  // namespace

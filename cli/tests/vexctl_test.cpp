@@ -453,6 +453,89 @@ TEST_F(Vexctl, StateAndErrorsSayWhatIsWrongAndWhatToDo) {
       << damaged.err;
 }
 
+// Backup files and software files are shown, compared and checked without
+// a UT; a file is compared with the UT without changing it.
+TEST_F(Vexctl, BackupsAndImagesWithoutAUtAndAFileAgainstTheUt) {
+  const std::string a = file("a.vex"), b = file("b.vex");
+  ok({"set", "NoServiceTimeUntilSleep", "5"});
+  ok({"backup", a});
+  ok({"set", "NoServiceTimeUntilSleep", "10"});
+  ok({"backup", b});
+  const Json shown = JsonReader::parse(vexctl({"--json", "show", a}).out);
+  EXPECT_FALSE(shown["model"].text.empty());
+  bool sleepSeen = false;
+  for (const Json& item : shown["items"].items) {
+    if (item["name"].text != "NV_TIME_TILL_SLEEP") continue;
+    sleepSeen = true;
+    EXPECT_EQ(item["values"].items.at(0)["value"].number, 300);
+  }
+  EXPECT_TRUE(sleepSeen);
+
+  // diff's status is diff(1)'s: 0 the same, 1 different, 2 trouble.
+  EXPECT_EQ(vexctl({"diff", a, a}).status, 0);
+  const Outcome differ = vexctl({"diff", a, b});
+  EXPECT_EQ(differ.status, 1) << differ.err;
+  EXPECT_NE(differ.out.find("~ NV_TIME_TILL_SLEEP.T_ULONG: 300 -> 600\n"), std::string::npos) << differ.out;
+  // A commit also stamps the service programming date.
+  const Json changed = JsonReader::parse(vexctl({"--json", "diff", a, b}).out);
+  EXPECT_EQ(changed["changed"].number, 2) << differ.out;
+  EXPECT_EQ(changed["items"].items.at(1)["name"].text, "NV_TIME_TILL_SLEEP");
+  EXPECT_EQ(changed["items"].items.at(1)["values"].items.at(0)["new"].number, 600);
+  // Against the UT, which holds b's values; it stays as it was.
+  EXPECT_EQ(vexctl({"--port", "UT1", "diff", b}).status, 0);
+  const Outcome withUt = vexctl({"--port", "UT1", "--json", "diff", a});
+  EXPECT_EQ(withUt.status, 1) << withUt.err;
+  EXPECT_EQ(JsonReader::parse(withUt.out)["after"].text, "the UT on UT1");
+  EXPECT_EQ(nv(kSleep), 600);
+
+  // A damaged value is told with its line; diff calls that trouble.
+  std::string text = readFile(a);
+  const std::size_t at = text.find("[NV_TIME_TILL_SLEEP]\nT_ULONG 300\n");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at + 29, 3, "3x0");
+  const std::string line = std::to_string(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n') + 2);
+  const std::string bad = file("bad.vex");
+  std::ofstream(bad, std::ios::binary) << text;
+  const Outcome refused = vexctl({"show", bad});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("bad.vex: line " + line + ": not a number: 3x0"), std::string::npos) << refused.err;
+  EXPECT_EQ(vexctl({"diff", a, bad}).status, 2);
+  EXPECT_EQ(vexctl({"diff", a, file("absent.vex")}).status, 2);
+
+  // check: 0 for a file a download takes, 1 with the refused line.
+  const std::string good = makeImage(sandbox.runtimeDir(), "ok.srec", randomBytes(3000), "UT 9.4 check");
+  ASSERT_FALSE(good.empty()) << "srec_cat failed";
+  const Json accepted = JsonReader::parse(vexctl({"--json", "check", good}).out);
+  EXPECT_TRUE(accepted["accepted"].boolean);
+  EXPECT_EQ(accepted["header"].text, "UT 9.4 check");
+  std::string image = readFile(good);
+  const std::size_t third = image.find('\n', image.find('\n') + 1) + 1;
+  image[third + 10] = image[third + 10] == '0' ? '1' : '0';
+  const std::string broken = file("broken.srec");
+  std::ofstream(broken, std::ios::binary) << image;
+  const Outcome rejected = vexctl({"check", broken});
+  EXPECT_EQ(rejected.status, 1);
+  EXPECT_NE(rejected.out.find("refused: line 3: the checksum does not match"), std::string::npos) << rejected.out;
+
+  // The simulator's port is listed as such.
+  bool simulatorListed = false;
+  for (const Json& port : JsonReader::parse(vexctl({"--json", "ports"}).out).items) {
+    simulatorListed |= port["name"].text == "UT1" && port["simulated"].boolean;
+  }
+  EXPECT_TRUE(simulatorListed);
+  // list fits a terminal of 80 columns; to a file its rows stay whole.
+  const Outcome narrow = onTerminal({"list"});
+  std::size_t widest = 0;
+  for (std::size_t from = 0, to; (to = narrow.out.find('\n', from)) != std::string::npos; from = to + 1) {
+    widest = std::max(widest, to - from - (to > from && narrow.out[to - 1] == '\r' ? 1 : 0));
+  }
+  EXPECT_LE(widest, 80u);
+  EXPECT_NE(narrow.out.find("OB_Set_SPList_Entry"), std::string::npos);
+  const std::string full = vexctl({"list"}).out;
+  const std::size_t row = full.find("OB_Set_SPList_Entry");
+  EXPECT_LT(full.find("bProhibited:long", row), full.find('\n', row)) << "one line a row";
+}
+
 // Processes whose environment holds `marker`: what one vexctl run started.
 std::vector<pid_t> processesMarked(const std::string& marker) {
   std::vector<pid_t> found;
@@ -565,6 +648,8 @@ TEST_F(Vexctl, BashCompletionOffersCommandsOptionsAndMemberNames) {
   EXPECT_EQ(complete({"vexctl", "--sim", "nv", ""}), "items\nget\nset\ntree\n");
   // Member names come from the program itself (list --names).
   EXPECT_EQ(complete({VEXCTL_PROGRAM, "--port", "UT1", "get", "NoServiceTime"}), "NoServiceTimeUntilSleep\n");
+  // Ports from the program too: the simulator's among them.
+  EXPECT_EQ(complete({VEXCTL_PROGRAM, "--port", "U"}), "UT1\n");
 }
 
 }  // namespace
