@@ -1,5 +1,5 @@
-// The settings sheet: one tab per page, chosen by the UT's main model. Form
-// pages edit the settings their table lists; the phone book and service
+// The settings sheet: its pages, chosen by the UT's main model, are listed
+// beside the page shown. Form pages edit the settings their table lists; the phone book and service
 // provider pages show a list whose entries are edited one at a time (Enter
 // on the list edits the selected entry). OK stages the changed values in
 // the connection object's item cache; Write Changes sends them to the UT.
