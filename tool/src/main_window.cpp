@@ -117,6 +117,7 @@ MainWindow::MainWindow(const Texts& texts, std::unique_ptr<QSettings> store, Pro
   setCentralWidget(central);
 
   status_ = new QLabel;
+  status_->setObjectName(QStringLiteral("status"));
   statusBar()->addWidget(status_, 1);
 
   // Placed from the screen size unless a stored place fits.
@@ -136,7 +137,7 @@ MainWindow::MainWindow(const Texts& texts, std::unique_ptr<QSettings> store, Pro
   linkTimer->setInterval(kLinkCheckMs);
   connect(linkTimer, &QTimer::timeout, this, &MainWindow::checkLink);
   linkTimer->start();
-  setConnected(false, {});
+  setConnected({});
 }
 
 MainWindow::~MainWindow() {
@@ -235,19 +236,18 @@ void MainWindow::updateState() {
   action(Command::ConnectionSettings)->setEnabled(idle && !connected_);
 }
 
-void MainWindow::setConnected(bool connected, const QString& utText) {
-  connected_ = connected;
+void MainWindow::setConnected(const UtState& state) {
+  shown_ = state;
+  connected_ = state.connected;
   // The browser shows one connection's tree; it goes with it.
-  if (!connected && browser_) browser_->close();
-  if (connected) {
-    const QStringList parts = utText.split(QLatin1Char('|'));
-    const QString model = parts.value(0), esn = parts.value(1), software = parts.value(2);
-    utLabel_->setText(texts_.format(text::kUtText, {model, esn, software}));
-    const QStringList values{settings_.portName, QString::number(settings_.baudRate), model, esn, software,
-                             parts.value(3)};
+  if (!connected_ && browser_) browser_->close();
+  if (connected_) {
+    utLabel_->setText(texts_.format(text::kUtText, {state.model, state.esn, state.software}));
+    const QStringList values{state.port,     QString::number(state.baudRate), state.model, state.esn,
+                             state.software, state.warrantyDateCode};
     for (std::size_t i = 0; i < details_.size(); ++i) details_[i]->setText(values.value(static_cast<qsizetype>(i)));
-    status_->setText(texts_.format(61394, {settings_.portName}));
-    setWindowTitle(QStringLiteral("%1 - %2").arg(texts_.text(130), settings_.portName));
+    status_->setText(texts_.format(61394, {state.port}));
+    setWindowTitle(QStringLiteral("%1 - %2").arg(texts_.text(130), state.port));
   } else {
     utLabel_->setText(texts_.text(61395));
     for (QLabel* detail : details_) detail->clear();
@@ -333,8 +333,6 @@ void MainWindow::connectionSettings() {
 
 void MainWindow::connectTo(const QString& port, int baudRate, const QString& spc) {
   if (busy() || connected_) return;
-  settings_.portName = port;
-  settings_.baudRate = baudRate;
   ConnectRequest request;
   request.port = port.toStdString();
   request.baudRate = baudRate;
@@ -345,16 +343,23 @@ void MainWindow::connectTo(const QString& port, int baudRate, const QString& spc
   work<ConnectResult>(
       texts_.format(text::kConnectingTo, {port}),
       [request, thread](Session& s) { return s.connect(request, thread->cancelFlag()); },
-      [this, port](ConnectResult result) {
+      [this, port, baudRate](ConnectResult result) {
         switch (result.outcome) {
           case ConnectOutcome::Connected:
-          case ConnectOutcome::AlreadyConnected: setConnected(true, result.utText); return;
+          case ConnectOutcome::AlreadyConnected:
+            // Only a port that connected is kept for the next start.
+            settings_.portName = port;
+            settings_.baudRate = baudRate;
+            setConnected(result.state);
+            return;
           case ConnectOutcome::PortInUse: prompter_.warn(this, texts_.format(text::kPortInUse, {port})); break;
           case ConnectOutcome::CreateFailed: prompter_.warn(this, texts_.text(61216)); break;
           case ConnectOutcome::PortNameFailed: prompter_.warn(this, texts_.text(61217)); break;
           case ConnectOutcome::SettingsFailed: prompter_.warn(this, texts_.text(61218)); break;
           case ConnectOutcome::StartFailed: prompter_.warn(this, texts_.text(61219)); break;
-          case ConnectOutcome::LinkServerFailed: prompter_.warn(this, texts_.text(61592)); break;
+          case ConnectOutcome::LinkServerFailed:
+            prompter_.warn(this, result.why.isEmpty() ? texts_.text(61592) : result.why);
+            break;
           case ConnectOutcome::NoAnswer: prompter_.warn(this, texts_.text(text::kConnectionTimedOut)); break;
           case ConnectOutcome::FinishFailed:
             prompter_.warn(this, result.hr == VEX_E_SPC_REJECTED ? texts_.text(61271)
@@ -363,32 +368,40 @@ void MainWindow::connectTo(const QString& port, int baudRate, const QString& spc
           case ConnectOutcome::AttachFailed: prompter_.warn(this, texts_.format(text::kConnectFailed, {hex8(result.hr)})); break;
           case ConnectOutcome::Cancelled: break;
         }
-        setConnected(false, {});
+        setConnected({});
       },
       true);
 }
 
 struct DirtyCheck {
-  bool alive = false;
+  uint32_t failureText = 0;  // with hr: why it is not known whether changes wait
+  HRESULT hr = S_OK;
   bool dirty = false;
 };
 
-void MainWindow::disconnectUt() {
-  if (busy()) return;
+void MainWindow::checkWaitingChanges(uint32_t question, std::function<void()> then) {
   work<DirtyCheck>(
       texts_.text(text::kWorking),
       [](Session& s) {
         DirtyCheck check;
-        check.alive = s.linkAlive();
         auto params = s.connectionAs<IVexParams1>();
+        if (!params) return DirtyCheck{61295, E_NOINTERFACE, false};
         UINT dirty = 0;
-        if (check.alive && params && SUCCEEDED(params->IsBrowserDirty(&dirty))) check.dirty = dirty != 0;
+        check.hr = params->IsBrowserDirty(&dirty);
+        if (FAILED(check.hr)) return DirtyCheck{61253, check.hr, false};
+        check.dirty = dirty != 0;
         return check;
       },
-      [this](DirtyCheck check) {
-        if (check.alive && check.dirty && !prompter_.ask(this, texts_.text(61486), false)) return;
-        disconnectNow(false);
+      [this, question, then = std::move(then)](DirtyCheck check) {
+        if (check.failureText != 0) prompter_.warn(this, texts_.format(check.failureText, {hex8(check.hr)}));
+        if ((check.dirty || check.failureText != 0) && !prompter_.ask(this, texts_.text(question), false)) return;
+        then();
       });
+}
+
+void MainWindow::disconnectUt() {
+  if (busy()) return;
+  checkWaitingChanges(61486, [this] { disconnectNow(false); });
 }
 
 void MainWindow::disconnectNow(bool keepLink, std::function<void()> then) {
@@ -399,7 +412,7 @@ void MainWindow::disconnectNow(bool keepLink, std::function<void()> then) {
         return true;
       },
       [this, then](bool) {
-        setConnected(false, {});
+        setConnected({});
         if (then) then();
       });
 }
@@ -408,8 +421,13 @@ void MainWindow::checkLink() {
   if (!connected_ || busy() || sheet_) return;
   session_->run<bool>(this, [](Session& s) { return s.linkAlive(); },
                       [this](bool alive) {
-                        if (!alive && connected_ && !busy()) status_->setText(texts_.text(61452));
+                        if (!alive && connected_ && !busy()) linkLost();
                       });
+}
+
+void MainWindow::linkLost() {
+  if (!connected_) return;
+  disconnectNow(false, [this] { status_->setText(texts_.text(61576)); });
 }
 
 // --- the settings sheet ----------------------------------------------------------------
@@ -440,6 +458,7 @@ void MainWindow::configureUt() {
         sheet->setAttribute(Qt::WA_DeleteOnClose);
         sheet->setWindowModality(Qt::WindowModal);
         sheet_ = sheet;
+        connect(sheet, &SettingsSheet::linkLost, this, &MainWindow::linkLost);
         sheet->open();
         emit sheetOpened();
       });
@@ -552,18 +571,7 @@ struct RestoreResult {
 
 void MainWindow::restoreSettings() {
   if (busy() || !connected_) return;
-  work<DirtyCheck>(
-      texts_.text(text::kWorking),
-      [](Session& s) {
-        DirtyCheck check;
-        check.alive = s.linkAlive();
-        auto params = s.connectionAs<IVexParams1>();
-        UINT dirty = 0;
-        if (params && SUCCEEDED(params->IsBrowserDirty(&dirty))) check.dirty = dirty != 0;
-        return check;
-      },
-      [this](DirtyCheck check) {
-        if (check.dirty && !prompter_.ask(this, texts_.text(61487), false)) return;
+  checkWaitingChanges(61487, [this] {
         const QString file = prompter_.openFile(this, texts_.text(61330), texts_.text(61331), settings_.settingsFolder);
         if (file.isEmpty()) return;
         settings_.settingsFolder = QFileInfo(file).absolutePath();
@@ -678,8 +686,8 @@ void MainWindow::swapPhone() {
           return;
         }
         ConnectRequest target;
-        target.port = settings_.portName.toStdString();
-        target.baudRate = settings_.baudRate;
+        target.port = shown_.port.toStdString();
+        target.baudRate = shown_.baudRate;
         target.timeoutSeconds = settings_.timeout;
         auto* wizard = new SwapWizard(texts_, *session_, prompter_, target, transfer.fileName(), report.fileName(),
                                       settings_.saveCopyOnSwap != 0, this);
@@ -692,10 +700,13 @@ void MainWindow::swapPhone() {
           QFile::remove(transferName);
           QFile::remove(reportName);
           // The wizard may have left the window on the new UT, or on none.
-          work<std::pair<bool, QString>>(
-              texts_.text(text::kWorking),
-              [](Session& s) { return std::make_pair(s.linkAlive(), s.describe()); },
-              [this](std::pair<bool, QString> state) { setConnected(state.first, state.second); });
+          work<UtState>(
+              texts_.text(text::kWorking), [](Session& s) { return s.state(); },
+              [this](UtState state) {
+                // The new UT's port is the one to connect to next time.
+                if (state.connected) settings_.portName = state.port;
+                setConnected(state);
+              });
         });
         wizard->open();
       });
@@ -740,7 +751,7 @@ void MainWindow::startDownload(DownloadKind kind) {
         dialog->setPauses(std::chrono::milliseconds(pauseAfterLoaderMs_), std::chrono::milliseconds(pauseAfterImageMs_));
         download_ = dialog;
         // The download takes the link: the window counts as disconnected.
-        setConnected(false, {});
+        setConnected({});
         action(Command::Connect)->setEnabled(false);
         action(Command::ConnectionSettings)->setEnabled(false);
         connect(dialog, &QDialog::finished, this, [this] { updateState(); });

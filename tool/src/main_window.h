@@ -87,7 +87,15 @@ class MainWindow : public QMainWindow {
  private:
   void buildActions();
   void updateState();
-  void setConnected(bool connected, const QString& utText);
+  // Shows what the session is on; `state` comes from the session only.
+  void setConnected(const UtState& state);
+  // The UT went away under the window (cable pulled, UT off): the session
+  // lets go of it and the window shows that nothing is connected.
+  void linkLost();
+  // Asks `question` when changes wait for Write Changes, or when that
+  // cannot be known (the failure is shown first); `then` runs unless the
+  // engineer says No.
+  void checkWaitingChanges(uint32_t question, std::function<void()> then);
   void disconnectNow(bool keepLink, std::function<void()> then = {});
   void saveTo(const QString& file, bool asNew, bool wasConnected);
   void checkLink();
@@ -120,6 +128,7 @@ class MainWindow : public QMainWindow {
   int pauseAfterImageMs_ = 500;
   int busyCount_ = 0;
   bool connected_ = false;
+  UtState shown_;  // what the window shows: the session's state at the last change
 };
 
 }  // namespace utvex

@@ -160,6 +160,24 @@ void NvBrowser::showItem(const QString& item) {
       });
 }
 
+std::optional<qlonglong> typedNumber(const QString& text) {
+  QStringView digits(text);
+  const bool negative = digits.startsWith(QLatin1Char('-'));
+  if (negative || digits.startsWith(QLatin1Char('+'))) digits = digits.mid(1);
+  int base = 10;
+  if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+    base = 16;
+    digits = digits.mid(2);
+  }
+  // QString's own parsing takes no sign here, so "0x-5" and "--5" stay names.
+  if (digits.isEmpty() || !digits.front().isLetterOrNumber()) return std::nullopt;
+  bool ok = false;
+  const qulonglong magnitude = digits.toULongLong(&ok, base);
+  if (!ok || magnitude > static_cast<qulonglong>(INT64_MAX)) return std::nullopt;
+  const qlonglong value = static_cast<qlonglong>(magnitude);
+  return negative ? -value : value;
+}
+
 void NvBrowser::writeValue() {
   const QString path = path_->text().trimmed();
   const QString value = value_->text().trimmed();
@@ -171,12 +189,11 @@ void NvBrowser::writeValue() {
         auto params = s.connectionAs<IVexParams1>();
         if (!params) return E_NOINTERFACE;
         const std::u16string p = path.toStdU16String();
-        bool number = false;
-        const qlonglong n = value.toLongLong(&number, 0);
         // A number is written as the leaf's 32-bit value (negative numbers
         // in two's complement); anything else as an enumeration name.
-        if (number && n >= INT32_MIN && n <= UINT32_MAX) {
-          return params->WriteNode32BitValue(p.c_str(), static_cast<UI4>(n));
+        const std::optional<qlonglong> n = typedNumber(value);
+        if (n && *n >= INT32_MIN && *n <= UINT32_MAX) {
+          return params->WriteNode32BitValue(p.c_str(), static_cast<UI4>(*n));
         }
         const std::u16string name = value.toStdU16String();
         return params->WriteNodeEnumString(p.c_str(), name.c_str());

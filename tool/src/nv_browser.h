@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <optional>
 
 class QLineEdit;
 class QListWidget;
@@ -15,6 +17,11 @@ namespace utvex {
 class Prompter;
 class SessionThread;
 class Texts;
+
+// A number as a person types it: decimal, with an optional sign and leading
+// zeros that change nothing; "0x" or "0X" makes it hexadecimal. Anything
+// else is no number (an enumeration name).
+std::optional<qlonglong> typedNumber(const QString& text);
 
 class NvBrowser : public QDialog {
   Q_OBJECT

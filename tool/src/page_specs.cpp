@@ -215,6 +215,11 @@ Field text(uint32_t label, HRESULT (I::*method)(GetSetType, LPWSTR, LPWSTR*)) {
     const HRESULT hr = (i.Get()->*method)(GET_PARAM, nullptr, &result);
     QString value = takeText(result);
     if (FAILED(hr)) return std::nullopt;
+    // The UT pads its text rows with spaces (or zeros) to their full width;
+    // the padding is no part of the text the engineer sees and edits.
+    qsizetype end = value.size();
+    while (end > 0 && (value[end - 1] == QLatin1Char(' ') || value[end - 1] == QChar(0))) --end;
+    value.truncate(end);
     return value;
   };
   f.write = [method](Session& s, const QString& value) -> HRESULT {
@@ -894,13 +899,16 @@ std::vector<ListRow> readPhoneBook(Session& session) {
   int32_t valid = 0;
   if (FAILED(ui->IsValidPB(&valid)) || valid == 0) return rows;
   for (int index = 1; index <= 99; ++index) {
+    // Every position is listed, the empty ones too, so that an entry can
+    // be added where there is none.
     phonebook_entry_unicode_type entry{};
-    if (FAILED(ui->PhoneBookEntryUnicode(GET_PARAM, index, &entry)) || entry.allocated == 0) continue;
-    const int used = std::clamp(entry.digits_index, 0, 32);
-    const QString number = QString::fromLatin1(reinterpret_cast<const char*>(entry.digits), used).trimmed();
-    const QString name = fromUnits(entry.unicode_alpha, 12).trimmed();
-    if (entry.valid == 0 && number.isEmpty() && name.isEmpty()) continue;
-    rows.push_back({index, {QString::number(index), name, number, entry.secret != 0 ? QStringLiteral("*") : QString()}});
+    if (FAILED(ui->PhoneBookEntryUnicode(GET_PARAM, index, &entry))) continue;
+    const bool used = entry.allocated != 0 && entry.valid != 0;
+    const int digits = used ? std::clamp(entry.digits_index, 0, 32) : 0;
+    const QString number = QString::fromLatin1(reinterpret_cast<const char*>(entry.digits), digits).trimmed();
+    const QString name = used ? fromUnits(entry.unicode_alpha, 12).trimmed() : QString();
+    rows.push_back(
+        {index, {QString::number(index), name, number, used && entry.secret != 0 ? QStringLiteral("*") : QString()}});
   }
   return rows;
 }
@@ -936,7 +944,9 @@ HRESULT writePhoneBookEntry(Session& session, int index, const QString& name, co
     entry.unicode_alpha[k] = k < alpha.size() ? static_cast<int16_t>(alpha[k]) : static_cast<int16_t>(' ');
   }
   entry.secret = secret ? 1 : 0;
-  entry.valid = 1;
+  // A position emptied of name and number holds no entry any more.
+  entry.allocated = 1;
+  entry.valid = digits.isEmpty() && name.trimmed().isEmpty() ? 0 : 1;
   entry.pb_position = index;
   return ui->PhoneBookEntryUnicode(SET_PARAM, index, &entry);
 }

@@ -13,6 +13,10 @@ class Texts;
 // port directory (by their names, as the serial driver resolves them).
 QStringList availablePorts();
 
+// The first serial device of availablePorts() (no simulator port); empty
+// when the computer has none.
+QString firstSerialPort();
+
 // Empty when the port opens (or is a simulator port); else a sentence that
 // says why not, naming the owning group when permission was refused.
 QString portProblem(const QString& port, const Texts& texts);

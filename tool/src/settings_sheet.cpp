@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QTabBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
@@ -18,6 +20,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <map>
 
 #include "prompter.h"
 #include "record_dialog.h"
@@ -30,6 +34,10 @@ namespace utvex {
 namespace {
 constexpr int kLinkCheckMs = 1000;
 bool isListPage(PageId id) { return id == PageId::PhoneBook || id == PageId::ServiceProviders; }
+// Settings that two pages show: the home service provider belongs with the
+// satellite NAM and with the service providers. Other labels repeat for
+// different values (each cellular NAM's own access overload class).
+bool isShared(uint32_t label) { return label == text::kHomeSp; }
 }  // namespace
 
 SheetData readSheet(Session& session) {
@@ -67,16 +75,38 @@ SettingsSheet::SettingsSheet(const Texts& texts, SessionThread& session, Prompte
     : QDialog(parent), texts_(texts), session_(session), prompter_(prompter) {
   setWindowTitle(texts_.text(61250));
   auto* layout = new QVBoxLayout(this);
+  // The pages are listed beside the page shown, as desktop settings dialogs
+  // do: every title is seen whole at a glance in every language, where a
+  // tab strip runs out of width after a few pages.
+  auto* row = new QHBoxLayout;
+  pageList_ = new QListWidget(this);
+  pageList_->setObjectName(QStringLiteral("pageList"));
+  pageList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   tabs_ = new QTabWidget(this);
-  tabs_->setUsesScrollButtons(true);
-  layout->addWidget(tabs_);
+  tabs_->tabBar()->hide();
+  tabs_->setDocumentMode(true);
+  row->addWidget(pageList_);
+  row->addWidget(tabs_, 1);
+  layout->addLayout(row, 1);
   pages_.reserve(sheetData.pages.size());
   for (const SheetPage& page : sheetData.pages) {
     pages_.push_back(PageUi{page.id, page.fields, {}, {}, nullptr});
     PageUi& ui = pages_.back();
     QWidget* widget = isListPage(page.id) ? makeListPage(ui, page) : makeFormPage(ui, page);
     tabs_->addTab(widget, texts_.text(pageTitle(page.id)));
+    pageList_->addItem(texts_.plain(pageTitle(page.id)));
   }
+  // The list is as wide as its longest title and as tall as all of them.
+  int widest = 0;
+  for (int i = 0; i < pageList_->count(); ++i) {
+    widest = std::max(widest, pageList_->fontMetrics().horizontalAdvance(pageList_->item(i)->text()));
+  }
+  pageList_->setFixedWidth(widest + 4 * pageList_->frameWidth() + 24);
+  pageList_->setMinimumHeight(pageList_->count() * (pageList_->sizeHintForRow(0) + 2) + 2 * pageList_->frameWidth());
+  connect(pageList_, &QListWidget::currentRowChanged, tabs_, &QTabWidget::setCurrentIndex);
+  connect(tabs_, &QTabWidget::currentChanged, pageList_, [this](int index) { pageList_->setCurrentRow(index); });
+  pageList_->setCurrentRow(0);
+  linkSharedFields();
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(texts_.text(text::kOk));
   buttons->button(QDialogButtonBox::Cancel)->setText(texts_.text(text::kCancel));
@@ -90,6 +120,29 @@ SettingsSheet::SettingsSheet(const Texts& texts, SessionThread& session, Prompte
   linkTimer_->setInterval(kLinkCheckMs);
   connect(linkTimer_, &QTimer::timeout, this, &SettingsSheet::checkConnection);
   linkTimer_->start();
+}
+
+void SettingsSheet::linkSharedFields() {
+  // A setting shown on two pages (the home service provider: the satellite
+  // NAM and the service providers) is one value: its editors follow each
+  // other, and OK stages it once.
+  std::map<uint32_t, std::vector<QLineEdit*>> byLabel;
+  for (PageUi& ui : pages_) {
+    for (std::size_t i = 0; i < ui.fields.size(); ++i) {
+      auto* edit = qobject_cast<QLineEdit*>(ui.widgets[i]);
+      if (edit != nullptr && isShared(ui.fields[i].label)) byLabel[ui.fields[i].label].push_back(edit);
+    }
+  }
+  for (auto& [label, edits] : byLabel) {
+    for (QLineEdit* from : edits) {
+      for (QLineEdit* to : edits) {
+        if (from == to) continue;
+        connect(from, &QLineEdit::textChanged, to, [to](const QString& text) {
+          if (to->text() != text) to->setText(text);
+        });
+      }
+    }
+  }
 }
 
 QWidget* SettingsSheet::makeFormPage(PageUi& ui, const SheetPage& page) {
@@ -317,32 +370,21 @@ void SettingsSheet::editEntry(PageId page) {
   form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return;
 
-  const QString a = first->text(), b = second->text();
-  const bool on = flag->isChecked();
-  const int pref = preference != nullptr ? preference->value() : 0;
-  busy_ = true;
-  session_.run<HRESULT>(
-      this,
-      [page, index, a, b, on, pref](Session& s) {
-        return page == PageId::PhoneBook ? writePhoneBookEntry(s, index, a, b, on)
-                                         : writeServiceProvider(s, index, a, b, pref, on);
-      },
-      [this, page, item, a, b, on, pref](HRESULT hr) {
-        busy_ = false;
-        if (FAILED(hr)) {
-          prompter_.warn(this, texts_.format(text::kEntryNotWritten, {hex8(hr)}));
-        } else if (page == PageId::PhoneBook) {
-          item->setText(1, a);
-          item->setText(2, b);
-          item->setText(3, on ? QStringLiteral("*") : QString());
-        } else {
-          item->setText(3, a);
-          item->setText(4, b);
-          item->setText(5, QString::number(pref));
-          item->setText(6, on ? QStringLiteral("*") : QString());
-        }
-        emit settled();
-      });
+  const EntryEdit edit{page, index, first->text(), second->text(),
+                       preference != nullptr ? preference->value() : 0, flag->isChecked()};
+  if (page == PageId::PhoneBook) {
+    item->setText(1, edit.first);
+    item->setText(2, edit.second);
+    item->setText(3, edit.flag ? QStringLiteral("*") : QString());
+  } else {
+    item->setText(3, edit.first);
+    item->setText(4, edit.second);
+    item->setText(5, QString::number(edit.preference));
+    item->setText(6, edit.flag ? QStringLiteral("*") : QString());
+  }
+  // A later edit of the same entry replaces the earlier one.
+  std::erase_if(entryEdits_, [&](const EntryEdit& e) { return e.page == page && e.index == index; });
+  entryEdits_.push_back(edit);
 }
 
 void SettingsSheet::accept() {
@@ -356,10 +398,13 @@ void SettingsSheet::accept() {
     for (std::size_t i = 0; i < ui.fields.size(); ++i) {
       if (!ui.fields[i].write || !ui.widgets[i]->isEnabled()) continue;
       const QString value = valueOf(ui, i);
-      if (value != ui.initial[i]) changes.push_back({ui.fields[i], value});
+      const bool staged = isShared(ui.fields[i].label) &&
+                          std::any_of(changes.begin(), changes.end(),
+                                      [&](const Change& c) { return c.field.label == ui.fields[i].label; });
+      if (value != ui.initial[i] && !staged) changes.push_back({ui.fields[i], value});
     }
   }
-  if (changes.empty()) {
+  if (changes.empty() && entryEdits_.empty()) {
     linkTimer_->stop();
     QDialog::accept();
     return;
@@ -373,11 +418,17 @@ void SettingsSheet::accept() {
   };
   session_.run<std::vector<Failure>>(
       this,
-      [changes](Session& s) {
+      [changes, edits = entryEdits_](Session& s) {
         std::vector<Failure> failures;
         for (const Change& change : changes) {
           const HRESULT hr = change.field.write(s, change.value);
           if (FAILED(hr)) failures.push_back({change.field.label, change.value, hr});
+        }
+        for (const EntryEdit& e : edits) {
+          const HRESULT hr = e.page == PageId::PhoneBook
+                                 ? writePhoneBookEntry(s, e.index, e.first, e.second, e.flag)
+                                 : writeServiceProvider(s, e.index, e.first, e.second, e.preference, e.flag);
+          if (FAILED(hr)) failures.push_back({0, {}, hr});
         }
         return failures;
       },
@@ -385,12 +436,14 @@ void SettingsSheet::accept() {
         busy_ = false;
         setEnabled(true);
         for (const Failure& failure : failures) {
-          const QString message = failure.hr == E_INVALIDARG
+          const QString message = failure.label == 0 ? texts_.format(text::kEntryNotWritten, {hex8(failure.hr)})
+                                  : failure.hr == E_INVALIDARG
                                       ? texts_.format(text::kValueNotAccepted,
                                                       {failure.value, texts_.text(failure.label)})
                                       : texts_.format(61253, {hex8(failure.hr)});
           prompter_.warn(this, message);
         }
+        // Entries are staged whole, again if need be: the next OK repeats them.
         emit settled();
         if (failures.empty()) {
           linkTimer_->stop();
@@ -406,6 +459,7 @@ void SettingsSheet::checkConnection() {
                        linkTimer_->stop();
                        prompter_.warn(this, texts_.text(61452));
                        reject();
+                       emit linkLost();
                      });
 }
 

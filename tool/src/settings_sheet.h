@@ -1,5 +1,5 @@
-// The settings sheet: one tab per page, chosen by the UT's main model. Form
-// pages edit the settings their table lists; the phone book and service
+// The settings sheet: its pages, chosen by the UT's main model, are listed
+// beside the page shown. Form pages edit the settings their table lists; the phone book and service
 // provider pages show a list whose entries are edited one at a time (Enter
 // on the list edits the selected entry). OK stages the changed values in
 // the connection object's item cache; Write Changes sends them to the UT.
@@ -11,6 +11,7 @@
 
 #include "page_specs.h"
 
+class QListWidget;
 class QTabWidget;
 class QTimer;
 class QTreeWidget;
@@ -44,7 +45,9 @@ class SettingsSheet : public QDialog {
  public:
   SettingsSheet(const Texts& texts, SessionThread& session, Prompter& prompter, SheetData data, QWidget* parent);
 
+  // The pages; the page list beside them chooses the one shown.
   QTabWidget* tabs() const { return tabs_; }
+  QListWidget* pageList() const { return pageList_; }
   // The field widget of a page (QComboBox, QLineEdit or QCheckBox). A
   // QComboBox shows the value list's texts; each entry's data is its name.
   QWidget* fieldWidget(PageId page, uint32_t label) const;
@@ -59,6 +62,8 @@ class SettingsSheet : public QDialog {
 
  signals:
   void settled();
+  // The link check found the UT gone; the sheet closes.
+  void linkLost();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -72,16 +77,29 @@ class SettingsSheet : public QDialog {
     QTreeWidget* list = nullptr;
   };
   QWidget* makeFormPage(PageUi& ui, const SheetPage& page);
+  void linkSharedFields();
   QWidget* makeListPage(PageUi& ui, const SheetPage& page);
   QString valueOf(const PageUi& ui, std::size_t field) const;
   // What a value list shows for an enumeration name.
   QString valueText(const QString& name) const;
   void checkConnection();
 
+  // An entry of a list page as edited in the sheet; it is staged with OK
+  // and forgotten with Cancel, like the form pages' values.
+  struct EntryEdit {
+    PageId page;
+    int index;
+    QString first, second;
+    int preference;
+    bool flag;
+  };
+
   const Texts& texts_;
   SessionThread& session_;
+  std::vector<EntryEdit> entryEdits_;
   Prompter& prompter_;
   QTabWidget* tabs_ = nullptr;
+  QListWidget* pageList_ = nullptr;
   QTimer* linkTimer_ = nullptr;
   std::vector<PageUi> pages_;
   bool busy_ = false;

@@ -23,7 +23,6 @@ struct StepResult {
   HRESULT hr = S_OK;
   bool alive = true;
   int failure = 0;
-  QString utText;
   ConnectOutcome connect = ConnectOutcome::Connected;
 };
 
@@ -102,6 +101,8 @@ SwapWizard::SwapWizard(const Texts& texts, SessionThread& session, Prompter& pro
 
 void SwapWizard::done(int result) {
   linkTimer_->stop();
+  // Cancel while the new UT is being connected stops the wait for its link.
+  if (busy_) session_.cancelConnect();
   QWizard::done(result);
 }
 
@@ -130,11 +131,12 @@ int SwapWizard::nextId() const {
   }
 }
 
-void SwapWizard::setBusy(bool on, const QString& message) {
+void SwapWizard::setBusy(bool on, const QString& message, bool cancellable) {
   busy_ = on;
-  for (QWizard::WizardButton b : {QWizard::NextButton, QWizard::BackButton, QWizard::FinishButton, QWizard::CancelButton}) {
+  for (QWizard::WizardButton b : {QWizard::NextButton, QWizard::BackButton, QWizard::FinishButton}) {
     if (button(b) != nullptr) button(b)->setEnabled(!on);
   }
+  if (button(QWizard::CancelButton) != nullptr) button(QWizard::CancelButton)->setEnabled(!on || cancellable);
   if (auto* page = qobject_cast<SwapPage*>(currentPage())) page->note()->setText(message);
   if (!on) emit settled();
 }
@@ -208,7 +210,9 @@ void SwapWizard::restoreNew(SwapPage* page) {
   request.port = targetPort_->currentText().trimmed().toStdString();
   const std::string transfer = QFile::encodeName(transferFile_).toStdString();
   const std::string report = QFile::encodeName(reportFile_).toStdString();
-  setBusy(true, texts_.text(61204));
+  // The wait for the new UT's link (up to 30 s) can be cancelled.
+  setBusy(true, texts_.text(61204), true);
+  session_.clearCancel();
   const std::atomic<bool>& cancel = session_.cancelFlag();
   session_.run<StepResult>(
       this,
@@ -235,12 +239,10 @@ void SwapWizard::restoreNew(SwapPage* page) {
           if (general) general->IncrementWDC();
           r.hr = params ? params->CommitChanges() : E_NOINTERFACE;
         }
-        r.utText = s.describe();
         return r;
       },
       [this, page](StepResult r) {
         setBusy(false);
-        utText_ = r.utText;
         if (r.connect == ConnectOutcome::PortInUse) {
           prompter_.warn(this, texts_.format(text::kPortInUse, {targetPort_->currentText()}));
           return;

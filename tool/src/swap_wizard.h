@@ -52,7 +52,6 @@ class SwapWizard : public QWizard {
   QComboBox* targetPort() const { return targetPort_; }
   // The outcome when the wizard ended early: 16 no IVexFile, 17 the save failed.
   int failure() const { return failure_; }
-  QString utText() const { return utText_; }
 
   int nextId() const override;
   void done(int result) override;
@@ -67,7 +66,7 @@ class SwapWizard : public QWizard {
   void saveOld(SwapPage* page);
   void saveCopy(SwapPage* page);
   void restoreNew(SwapPage* page);
-  void setBusy(bool on, const QString& message = {});
+  void setBusy(bool on, const QString& message = {}, bool cancellable = false);
   void checkOldUt();
 
   const Texts& texts_;
@@ -85,7 +84,6 @@ class SwapWizard : public QWizard {
   bool checking_ = false;
   bool busy_ = false;
   int failure_ = 0;
-  QString utText_;
 };
 
 }  // namespace utvex

@@ -1,5 +1,7 @@
 #include "tool_settings.h"
 
+#include "ports.h"
+
 #include <QSettings>
 
 #include "texts.h"
@@ -58,10 +60,17 @@ ToolSettings loadSettings(QSettings& store, const Texts& texts) {
   QString port;
   readText(store, name(kPortName), &port);
   if (port.isEmpty()) {
-    int number = 1;
+    // A port number of the older settings still chooses its COM name; with
+    // none, the first serial port of this computer (by-id names first) is
+    // the default, and COM1 only when there is no serial port at all.
+    int number = 0;
     readNumber(store, name(kPortNumber), &number);
-    if (number < 1 || number > 4) number = 1;
-    port = texts.text(kFirstPortText + static_cast<uint32_t>(number - 1));
+    if (number >= 1 && number <= 4) {
+      port = texts.text(kFirstPortText + static_cast<uint32_t>(number - 1));
+    } else {
+      port = firstSerialPort();
+      if (port.isEmpty()) port = texts.text(kFirstPortText);
+    }
   }
   s.portName = port;
   readNumber(store, name(kBaudRate), &s.baudRate);

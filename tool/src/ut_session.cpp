@@ -1,10 +1,12 @@
 #include "ut_session.h"
 
 #include <QSemaphore>
+#include <array>
 #include <chrono>
 #include <thread>
 
 #include "kmx/platform/named_mutex.h"
+#include "kmxclient.h"
 
 namespace utvex {
 
@@ -77,6 +79,7 @@ ConnectResult Session::connect(const ConnectRequest& request, const std::atomic<
   }
   portMutex_ = std::move(mutex);
   port_ = request.port;
+  baudRate_ = request.baudRate;
 
   auto fail = [&](ConnectOutcome outcome, HRESULT hr) {
     disconnect(false);
@@ -95,7 +98,18 @@ ConnectResult Session::connect(const ConnectRequest& request, const std::atomic<
   if (FAILED(hr)) return fail(ConnectOutcome::SettingsFailed, hr);
   if (auto reports = connectionAs<IVexProgress>()) reports->SetProgressSink(progressSink_.Get());
   hr = connection_->StartConnection();
-  if (hr == VEX_E_CREATE_CONNECTION) return fail(ConnectOutcome::LinkServerFailed, hr);
+  if (hr == VEX_E_CREATE_CONNECTION) {
+    // The client library refuses a port that does not exist or may not be
+    // opened at once and says why (error 44); that is the engineer's answer,
+    // not a 30 s wait for a UT that cannot answer.
+    if (KMXGetLastError() == 44) {
+      std::array<char, 512> text{};
+      uint16_t length = static_cast<uint16_t>(text.size());
+      KMXGetLastUTErrorInfo(text.data(), &length);
+      result.why = QString::fromUtf8(text.data()).trimmed();
+    }
+    return fail(ConnectOutcome::LinkServerFailed, hr);
+  }
   if (FAILED(hr)) return fail(ConnectOutcome::StartFailed, hr);
 
   // The link comes up on the client library's thread; wait for it here, off
@@ -114,13 +128,18 @@ ConnectResult Session::connect(const ConnectRequest& request, const std::atomic<
   if (SUCCEEDED(hr)) hr = attach_->AttachConnection(connection_.Get());
   if (FAILED(hr)) return fail(ConnectOutcome::AttachFailed, hr);
 
-  result.utText = describe();
+  result.state = state();
   return result;
 }
 
-QString Session::describe() const {
+UtState Session::state() const {
+  UtState state;
   auto version = connectionAs<IVexVersionExt>();
-  if (!version || !linkAlive()) return {};
+  state.linkState = linkState();
+  if (!version || !linkAlive()) return state;
+  state.connected = true;
+  state.port = QString::fromStdString(port_);
+  state.baudRate = baudRate_;
   // The version data is read from the UT once per connection.
   version->UpdateAllItems();
   LPWSTR model = nullptr, esn = nullptr, software = nullptr, wdc = nullptr;
@@ -128,9 +147,12 @@ QString Session::describe() const {
   version->GetESN(&esn);
   version->GetUTFirmwareRev(&software);
   version->GetWarrantyDateCode(&wdc);
-  QStringList parts{takeText(model), takeText(esn), takeText(software), takeText(wdc)};
-  for (QString& part : parts) part = part.simplified().remove(QLatin1Char('|'));
-  return parts.join(QLatin1Char('|'));
+  if (FAILED(version->GetUTMainModel(&state.mainModel))) state.mainModel = UTM_UNKNOWN;
+  state.model = takeText(model).simplified();
+  state.esn = takeText(esn).simplified();
+  state.software = takeText(software).simplified();
+  state.warrantyDateCode = takeText(wdc).simplified();
+  return state;
 }
 
 void Session::disconnect(bool keepLink) {
@@ -148,6 +170,7 @@ void Session::disconnect(bool keepLink) {
   if (portMutex_) portMutex_->unlock();
   portMutex_.reset();
   port_.clear();
+  baudRate_ = 0;
 }
 
 SessionThread::SessionThread() {

@@ -56,10 +56,23 @@ enum class ConnectOutcome {
   Cancelled,
 };
 
+// What the session is connected to, as the session itself knows it: the
+// window shows this and nothing else, so that it names the UT and port the
+// session is on whatever step brought it there (Connect, the swap wizard).
+struct UtState {
+  bool connected = false;
+  QString port;
+  int baudRate = 0;
+  UINT linkState = 0;
+  UTMainModel mainModel = UTM_UNKNOWN;
+  QString model, esn, software, warrantyDateCode;
+};
+
 struct ConnectResult {
   ConnectOutcome outcome = ConnectOutcome::Connected;
   HRESULT hr = S_OK;
-  QString utText;  // model, ESN and version, for the window
+  UtState state;  // the UT connected to, for the window
+  QString why;    // the client library's reason when the port was refused
 };
 
 // Lives on the session thread only.
@@ -92,9 +105,9 @@ class Session {
     return out;
   }
   const std::string& port() const { return port_; }
-  // "model|ESN|software|warranty date code" of the connected UT, for the
-  // window; empty when there is none.
-  QString describe() const;
+  // The connected UT and its port; `connected` is false when there is none
+  // or its link is down.
+  UtState state() const;
 
  private:
   vx::com::ComPtr<IVexConnectionExt> connection_;
@@ -102,6 +115,7 @@ class Session {
   vx::com::ComPtr<IUTConfigAttach> attach_;
   std::unique_ptr<kmx::NamedMutex> portMutex_;
   std::string port_;
+  int baudRate_ = 0;
   vx::com::ComPtr<IVexProgressSink> progressSink_;
 };
 

@@ -18,7 +18,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QElapsedTimer>
 #include <QtTest>
+#include <algorithm>
 
 #include "connect_dialog.h"
 #include "desktop_entry.h"
@@ -30,6 +32,7 @@
 #include "kmx/testing/runtime_sandbox.h"
 #include "main_window.h"
 #include "page_specs.h"
+#include "ports.h"
 #include "record_dialog.h"
 #include "settings_sheet.h"
 #include "startup_dialog.h"
@@ -93,6 +96,30 @@ class UtvexTest : public QObject {
     if (!QTest::qWaitFor([&] { return !window.busy(); }, kWaitMs)) return nullptr;
     return window.sheet();
   }
+
+  // How many items wait in the connection's cache for Write Changes.
+  static UINT stagedItems(MainWindow& window) {
+    UINT dirty = 0;
+    window.session().runAndWait([&](Session& s) {
+      if (auto params = s.connectionAs<IVexParams1>()) params->IsBrowserDirty(&dirty);
+    });
+    return dirty;
+  }
+
+  // Edits a list page's current entry in its entry dialog, as the engineer does.
+  static void editCurrentEntry(SettingsSheet* sheet, PageId page, const QString& first, const QString& second = {}) {
+    QTimer::singleShot(0, [first, second] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr);
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryFirst"))->setText(first);
+      if (!second.isEmpty()) dialog->findChild<QLineEdit*>(QStringLiteral("entrySecond"))->setText(second);
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    sheet->editEntry(page);
+    QVERIFY(QTest::qWaitFor([&] { return !sheet->busy(); }, kWaitMs));
+  }
+
+  QLabel* statusText(MainWindow& window) { return window.findChild<QLabel*>(QStringLiteral("status")); }
 
   QStringList tabTitles(SettingsSheet* sheet) {
     QStringList titles;
@@ -188,8 +215,10 @@ class UtvexTest : public QObject {
       const ToolSettings loaded = loadSettings(*store, *texts_);
       QCOMPARE(loaded.portName, QStringLiteral("COM3"));
       QCOMPARE(loaded.baudRate, 115200);
+      // Without a usable number, the first serial port of this computer.
       store->setValue(texts_->text(61307), 9);
-      QCOMPARE(loadSettings(*store, *texts_).portName, QStringLiteral("COM1"));
+      const QString first = firstSerialPort();
+      QCOMPARE(loadSettings(*store, *texts_).portName, first.isEmpty() ? QStringLiteral("COM1") : first);
     }
     {
       auto store = openSettings(*texts_);
@@ -295,6 +324,9 @@ class UtvexTest : public QObject {
       QVERIFY(!dialog.problemLabel()->text().isEmpty());
       QVERIFY(dialog.problemLabel()->text().contains(node));
     }
+    // A port that does not exist is said to be missing at once.
+    dialog.portBox()->setCurrentText(QStringLiteral("UT7"));
+    QVERIFY2(dialog.problemLabel()->text().contains(QStringLiteral("/dev/UT7")), qPrintable(dialog.problemLabel()->text()));
     dialog.portBox()->setCurrentText(QStringLiteral("UT1"));
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -479,8 +511,19 @@ class UtvexTest : public QObject {
       SettingsSheet* sheet = openSheet(*window);
       QVERIFY(sheet != nullptr);
       QVERIFY(QTest::qWaitForWindowExposed(sheet));
+      // Every page is in the list beside the pages, its whole title seen.
+      QListWidget* pages = sheet->pageList();
+      QVERIFY(pages != nullptr);
+      QCOMPARE(pages->count(), sheet->tabs()->count());
+      for (int i = 0; i < pages->count(); ++i) {
+        const QRect shown = pages->visualItemRect(pages->item(i));
+        QVERIFY2(pages->viewport()->rect().contains(shown), qPrintable(pages->item(i)->text()));
+        QVERIFY2(pages->fontMetrics().horizontalAdvance(pages->item(i)->text()) < shown.width(),
+                 qPrintable(pages->item(i)->text()));
+      }
       for (int i = 0; i < sheet->tabs()->count(); ++i) {
-        sheet->tabs()->setCurrentIndex(i);
+        pages->setCurrentRow(i);
+        QCOMPARE(sheet->tabs()->currentIndex(), i);
         screenshot(sheet, QStringLiteral("page-%1-%2").arg(QString::fromStdString(library_->language())).arg(i));
       }
       sheet->reject();
@@ -776,7 +819,10 @@ class UtvexTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return !sheet->busy(); }, kWaitMs));
     QVERIFY(sheet->isVisible());  // Enter ran the page's action, not the sheet's OK
     QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("Oceania"));
-    // Staged in the connection's items at once.
+    screenshot(sheet, QStringLiteral("service-providers"));
+    // Staged in the connection's items with the sheet's OK.
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
     QString staged;
     window->session().runAndWait([&](Session& s) {
       for (const ListRow& row : readServiceProviders(s)) {
@@ -784,8 +830,6 @@ class UtvexTest : public QObject {
       }
     });
     QCOMPARE(staged, QStringLiteral("Oceania"));
-    screenshot(sheet, QStringLiteral("service-providers"));
-    sheet->reject();
   }
 
   void lostConnectionClosesTheSheet() {
@@ -993,6 +1037,12 @@ class UtvexTest : public QObject {
     QVERIFY2(prompter_->lastText() == texts_->text(61435), qPrintable(prompter_->lastText()));
     QCOMPARE(prompter_->reports.size(), 1);
     QVERIFY(window->connected());
+    // The window names the port the session is on now, everywhere.
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("detail_%1").arg(text::kPort))->text(), QStringLiteral("UT2"));
+    QVERIFY(statusText(*window) != nullptr);
+    QCOMPARE(statusText(*window)->text(), texts_->format(61394, {QStringLiteral("UT2")}));
+    QCOMPARE(window->windowTitle(), texts_->text(130) + QStringLiteral(" - UT2"));
+    screenshot(window.get(), QStringLiteral("main-after-swap"));
     // The window is on the new UT, which now has the old UT's value.
     sheet = openSheet(*window);
     QVERIFY(sheet != nullptr);
@@ -1349,6 +1399,199 @@ class UtvexTest : public QObject {
     window->action(MainWindow::Command::Disconnect)->trigger();
     QVERIFY(QTest::qWaitFor([&] { return !window->busy() && !window->connected(); }, kWaitMs));
     QCOMPARE(prompter_->questions.size(), 2);
+  }
+
+  void pulledCableShowsTheDisconnectedState() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    QVERIFY(openSheet(*window) != nullptr);
+    sim_->setCts(false);
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61452));
+    // The window follows: no UT details, no UT commands, the port free.
+    QVERIFY(QTest::qWaitFor([&] { return !window->connected() && !window->busy(); }, kWaitMs));
+    QVERIFY(!window->action(MainWindow::Command::ConfigureUt)->isEnabled());
+    QVERIFY(!window->action(MainWindow::Command::WriteChanges)->isEnabled());
+    QVERIFY(window->action(MainWindow::Command::Connect)->isEnabled());
+    QCOMPARE(window->utLabel()->text(), texts_->text(61395));
+    QVERIFY(window->findChild<QLabel*>(QStringLiteral("detail_61238"))->text().isEmpty());
+    QVERIFY(statusText(*window) != nullptr);
+    QCOMPARE(statusText(*window)->text(), texts_->text(61576));
+    QCOMPARE(window->windowTitle(), texts_->text(130));
+    screenshot(window.get(), QStringLiteral("main-cable-pulled"));
+    sim_->setCts(true);
+    QVERIFY(connectWindow(*window));
+  }
+
+  void typedNumbersAreDecimal() {
+    QCOMPARE(typedNumber(QStringLiteral("0600")), std::optional<qlonglong>(600));
+    QCOMPARE(typedNumber(QStringLiteral("0900")), std::optional<qlonglong>(900));
+    QCOMPARE(typedNumber(QStringLiteral("-012")), std::optional<qlonglong>(-12));
+    QCOMPARE(typedNumber(QStringLiteral("0x1F")), std::optional<qlonglong>(31));
+    QCOMPARE(typedNumber(QStringLiteral("0X10")), std::optional<qlonglong>(16));
+    QCOMPARE(typedNumber(QStringLiteral("0b11")), std::nullopt);
+    QCOMPARE(typedNumber(QStringLiteral("12ab")), std::nullopt);
+    QCOMPARE(typedNumber(QStringLiteral("MODE_A")), std::nullopt);
+  }
+
+  void cancelUndoesListEditsAndEmptyPositionsCanBeFilled() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    std::vector<ListRow> bookBefore, providersBefore;
+    window->session().runAndWait([&](Session& s) {
+      bookBefore = readPhoneBook(s);
+      providersBefore = readServiceProviders(s);
+    });
+    auto rowsEqual = [](const std::vector<ListRow>& a, const std::vector<ListRow>& b) {
+      return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                        [](const ListRow& x, const ListRow& y) { return x.index == y.index && x.columns == y.columns; });
+    };
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QTreeWidget* book = sheet->listOf(PageId::PhoneBook);
+    QTreeWidget* providers = sheet->listOf(PageId::ServiceProviders);
+    QVERIFY(book != nullptr && providers != nullptr);
+    // Every position is listed; an empty one is filled as any other is edited.
+    QCOMPARE(book->topLevelItemCount(), 99);
+    QTreeWidgetItem* empty = nullptr;
+    for (int i = 0; i < book->topLevelItemCount() && empty == nullptr; ++i) {
+      if (book->topLevelItem(i)->text(2).isEmpty()) empty = book->topLevelItem(i);
+    }
+    QVERIFY(empty != nullptr);
+    const int freeIndex = empty->data(0, Qt::UserRole).toInt();
+    book->setCurrentItem(empty);
+    editCurrentEntry(sheet, PageId::PhoneBook, QStringLiteral("Added"), QStringLiteral("5551234"));
+    QCOMPARE(empty->text(1), QStringLiteral("Added"));
+    providers->setCurrentItem(providers->topLevelItem(0));
+    editCurrentEntry(sheet, PageId::ServiceProviders, QStringLiteral("Oceania"));
+    QCOMPARE(providers->topLevelItem(0)->text(3), QStringLiteral("Oceania"));
+    // Cancel: nothing of it waits for Write Changes.
+    sheet->reject();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QCOMPARE(stagedItems(*window), 0u);
+    window->session().runAndWait([&](Session& s) {
+      QVERIFY(rowsEqual(readPhoneBook(s), bookBefore));
+      QVERIFY(rowsEqual(readServiceProviders(s), providersBefore));
+    });
+    // OK stages the filled position.
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    book = sheet->listOf(PageId::PhoneBook);
+    for (int i = 0; i < book->topLevelItemCount(); ++i) {
+      if (book->topLevelItem(i)->data(0, Qt::UserRole).toInt() == freeIndex) book->setCurrentItem(book->topLevelItem(i));
+    }
+    editCurrentEntry(sheet, PageId::PhoneBook, QStringLiteral("Added"), QStringLiteral("5551234"));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY(stagedItems(*window) > 0);
+    window->session().runAndWait([&](Session& s) {
+      const std::vector<ListRow> rows = readPhoneBook(s);
+      QVERIFY(std::any_of(rows.begin(), rows.end(), [&](const ListRow& r) {
+        return r.index == freeIndex && r.columns.value(1) == QLatin1String("Added") &&
+               r.columns.value(2) == QLatin1String("5551234");
+      }));
+    });
+  }
+
+  void portIsKeptOnlyForAConnectionAndTextsLoseTheirPadding() {
+    startSimulator();
+    auto window = makeWindow();
+    const QString before = window->settings().portName;
+    QVERIFY(!connectWindow(*window, QStringLiteral("UT7")));
+    QCOMPARE(window->settings().portName, before);
+    // The client library's reason, naming the port, not a wait for an answer.
+    QVERIFY2(prompter_->lastText().contains(QStringLiteral("UT7")), qPrintable(prompter_->lastText()));
+    QVERIFY(connectWindow(*window));
+    QCOMPARE(window->settings().portName, QStringLiteral("UT1"));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* banner = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::Features, text::kBanner));
+    QVERIFY(banner != nullptr);
+    banner->setText(QStringLiteral("Hi"));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    banner = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::Features, text::kBanner));
+    QCOMPARE(banner->text(), QStringLiteral("Hi"));
+    sheet->reject();
+  }
+
+  void waitingChangesCheckThatFailsIsShown() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    // The connection ends under the window, before its link check sees it.
+    HRESULT hr = S_OK;
+    window->session().runAndWait([&](Session& s) {
+      s.connection()->CloseConnection();
+      UINT dirty = 0;
+      hr = s.connectionAs<IVexParams1>()->IsBrowserDirty(&dirty);
+    });
+    QVERIFY(FAILED(hr));
+    const QString failure = texts_->format(61253, {hex8(hr)});
+    for (auto [command, question] : {std::pair{MainWindow::Command::RestoreSettings, 61487u},
+                                     std::pair{MainWindow::Command::Disconnect, 61486u}}) {
+      prompter_->messages.clear();
+      prompter_->questions.clear();
+      prompter_->answers = {false};
+      window->action(command)->trigger();
+      QVERIFY(QTest::qWaitFor([&] { return !window->busy(); }, kWaitMs));
+      QVERIFY(!prompter_->messages.empty());
+      QCOMPARE(prompter_->messages.front().text, failure);
+      // Unknown is not "nothing waits": the engineer is asked.
+      QCOMPARE(prompter_->questions.value(0), texts_->text(question));
+    }
+  }
+
+  void swapCancelStopsTheConnectToTheNewUt() {
+    startSimulator();
+    kmx::sim::SimulatorOptions options;
+    options.portName = "UT2";
+    kmx::sim::UtSimulator newUt(options);
+    QVERIFY2(newUt.start(), newUt.lastError().c_str());
+    newUt.setSilent(true);
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::SwapPhone)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() != nullptr; }, kWaitMs));
+    SwapWizard* wizard = window->swapWizard();
+    wizard->next();
+    QVERIFY(QTest::qWaitFor([&] { return wizard->currentId() == SwapWizard::TargetPage; }, kWaitMs));
+    wizard->targetPort()->setCurrentText(QStringLiteral("UT2"));
+    wizard->button(QWizard::FinishButton)->click();
+    QVERIFY(wizard->busy());
+    QVERIFY(wizard->button(QWizard::CancelButton)->isEnabled());
+    QElapsedTimer waited;
+    waited.start();
+    wizard->button(QWizard::CancelButton)->click();
+    QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() == nullptr && !window->busy(); }, kWaitMs));
+    QVERIFY(waited.elapsed() < 10000);
+    QVERIFY(!window->connected());
+  }
+
+  void homeServiceProviderIsOneValueOnBothPages() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    auto* nam = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::OrbitnetNam, text::kHomeSp));
+    auto* providers = qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::ServiceProviders, text::kHomeSp));
+    QVERIFY(nam != nullptr && providers != nullptr);
+    providers->setText(QStringLiteral("310,410"));
+    QCOMPARE(nam->text(), QStringLiteral("310,410"));
+    nam->setText(QStringLiteral("311,411"));
+    QCOMPARE(providers->text(), QStringLiteral("311,411"));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QCOMPARE(qobject_cast<QLineEdit*>(sheet->fieldWidget(PageId::ServiceProviders, text::kHomeSp))->text(),
+             QStringLiteral("311,411"));
+    sheet->reject();
   }
 };
 

@@ -81,6 +81,16 @@ DnsChoice CDunConnection::dnsChoice() const {
 }
 
 bool CDunConnection::validatePage() {
+  // An octet typed as 256 or more shows as 255, and 255 in the first octet
+  // is a broadcast or reserved address, never a name server: the user is
+  // told before anything is written and stays on the page.
+  if (const DnsChoice dns = dnsChoice()) {
+    for (const Ipv4& address : {dns->primary, dns->secondary}) {
+      if (address[0] != 255) continue;
+      sheet().report(QMessageBox::Warning, text(Text::DnsUnusable).arg(QString::fromStdString(dottedQuad(address))));
+      return false;
+    }
+  }
   writeEntry();
   return true;  // the sheet ends with Finish whatever the outcome
 }

@@ -150,6 +150,9 @@ std::string peerFileText(const PeerSettings& settings) {
   out += "noauth\n";
   out += "defaultroute\n";
   out += "noipdefault\n";
+  // The UT's packet data service carries IP frames of at most 1006 bytes.
+  out += "mtu 1006\n";
+  out += "mru 1006\n";
   if (settings.dns)
     out += "# The name servers chosen in the wizard replace the server's: see "
            "/etc/ppp/ip-up.d/" + std::string(kDnsHookName) + ".\n";

@@ -250,6 +250,18 @@ constexpr Row kRows[] = {
      "Reinicie la computadora para usar la nueva conexión.",
      "Redémarrez l'ordinateur pour utiliser la nouvelle connexion.",
      "Reinicie o computador para usar a nova conexão."},
+    {Text::DnsUnusable,
+     "The name server %1 cannot be used: 255 in the first part is no server address. Correct "
+     "the address, or leave the fields empty to have the server assign the name servers.",
+     "El servidor de nombres %1 no se puede usar: 255 en la primera parte no es una dirección "
+     "de servidor. Corrija la dirección o deje los campos vacíos para que el servidor asigne "
+     "los servidores de nombres.",
+     "Le serveur de noms %1 est inutilisable : 255 dans la première partie n'est pas une "
+     "adresse de serveur. Corrigez l'adresse, ou laissez les champs vides pour que le serveur "
+     "attribue les serveurs de noms.",
+     "O servidor de nomes %1 não pode ser usado: 255 na primeira parte não é um endereço de "
+     "servidor. Corrija o endereço ou deixe os campos vazios para que o servidor atribua os "
+     "servidores de nomes."},
 };
 
 constexpr bool rowsInOrder() {

@@ -48,6 +48,7 @@ enum class Text {
   Written,          // %1 peer file
   Staged,           // %1 staging directory, %2 command
   RestartNeeded,
+  DnsUnusable,      // %1 address
   Count
 };
 

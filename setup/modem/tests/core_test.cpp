@@ -152,6 +152,8 @@ TEST(PeerFile, NamesPortSpeedChatAndNameServers) {
             std::string::npos);
   EXPECT_NE(text.find("\nusepeerdns\n"), std::string::npos);
   EXPECT_NE(text.find("\nipparam ob-packet-data\n"), std::string::npos);
+  // The UT's packet service carries IP frames of at most 1006 bytes.
+  EXPECT_NE(text.find("\nmtu 1006\nmru 1006\n"), std::string::npos);
   EXPECT_EQ(text.find("0000ob-packet-data-dns"), std::string::npos);
   // The user's name servers arrive through the hook the file points to.
   std::string own = peerFileText({"/dev/ttyUSB0", kDns, "/c"});

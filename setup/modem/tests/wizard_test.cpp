@@ -297,6 +297,29 @@ class WizardTest : public QObject {
     QVERIFY(record_.rebootFlag);
   }
 
+  void broadcastFirstOctetIsRefusedBeforeWriting() {
+    auto sheet = makeSheet();
+    QVERIFY(sheet);
+    toLastPage(*sheet);
+    const char* values[] = {"300", "8", "8", "8", "8", "8", "4", "4"};
+    for (int i = 0; i < 8; ++i)
+      QTest::keyClicks(sheet->currentPage()->findChild<QLineEdit*>(QString("octet%1").arg(i + 1)),
+                       values[i]);
+    click(*sheet, QWizard::FinishButton);
+    QCOMPARE(messages_.size(), std::size_t(1));
+    QCOMPARE(messages_[0].icon, QMessageBox::Warning);
+    QVERIFY2(messages_[0].text.contains("255.8.8.8"), qPrintable(messages_[0].text));
+    QVERIFY(sheet->isVisible());
+    QVERIFY(!QFile::exists(peerFile()));
+    QVERIFY(!QFile::exists(dnsHook()));
+    // Corrected, the same Finish writes.
+    auto* first = sheet->currentPage()->findChild<QLineEdit*>("octet1");
+    first->clear();
+    QTest::keyClicks(first, "8");
+    click(*sheet, QWizard::FinishButton);
+    QVERIFY(slurp(dnsHook()).contains("8.8.8.8 8.8.4.4 > /etc/ppp/resolv.conf"));
+  }
+
   void writeFailureClearsTheRebootFlag() {
     // A file of someone else's where the peer file belongs.
     QVERIFY(QDir().mkpath(root() + "/etc/ppp/peers"));
