@@ -13,18 +13,6 @@
 namespace vx::script {
 namespace {
 
-std::vector<std::string> split(const std::string& names) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start < names.size()) {
-    std::size_t comma = names.find(',', start);
-    if (comma == std::string::npos) comma = names.size();
-    out.push_back(names.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return out;
-}
-
 std::pair<int64_t, int64_t> typeRange(char type) {
   switch (type) {
     case 'y': return {0, 255};
@@ -134,7 +122,7 @@ class Prober {
 // takes: found in turns, since an index refused makes every value look bad.
 void probeRow(ScriptObject& object, const Member& row, std::vector<ArgumentLimits>& out,
               std::set<std::pair<std::string, std::string>>& seen) {
-  const std::vector<std::string> names = split(row.argNames);
+  const std::vector<std::string> names = argumentNames(row);
   if (names.size() != row.signature.size()) return;
   std::vector<Value> base;
   for (char type : row.signature) {

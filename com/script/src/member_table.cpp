@@ -71,4 +71,17 @@ std::u16string takeText(LPWSTR text) {
 }
 
 }  // namespace shapes
+std::vector<std::string> argumentNames(const Member& member) {
+  std::vector<std::string> names;
+  const std::string& all = member.argNames;
+  std::size_t start = 0;
+  while (start < all.size()) {
+    std::size_t comma = all.find(',', start);
+    if (comma == std::string::npos) comma = all.size();
+    names.push_back(all.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return names;
+}
+
 }  // namespace vx::script

@@ -49,6 +49,9 @@ struct Member {
 
 using MemberRows = std::vector<Member>;
 
+// The row's argument names, one per argument.
+std::vector<std::string> argumentNames(const Member& member);
+
 // A property as its accessor pair: get_<name>(index) -> type and
 // put_<name>(index, newVal). Either handler may be null (read-only or
 // write-only).

@@ -8,18 +8,6 @@ namespace {
 
 constexpr const char* kUnknownErrorText = "Unknown Error";
 
-std::vector<std::string> splitNames(const std::string& names) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start < names.size()) {
-    std::size_t comma = names.find(',', start);
-    if (comma == std::string::npos) comma = names.size();
-    out.push_back(names.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return out;
-}
-
 // Reads the arguments of a call by the row's signature. The bus has
 // already checked the message against that signature.
 Args readArgs(sdbus::MethodCall& call, const std::string& signature) {
@@ -141,14 +129,10 @@ bool ScriptService::shutDown(std::chrono::milliseconds patience) {
   shutDown_ = true;
   loop_.cancel(idleTimer_);
   loop_.cancel(sharedSweep_);
-  // The objects' threads can no longer reach the service.
-  mailbox_->close();
-  for (auto& [callId, pending] : pending_) {
-    pending.call.createErrorReply(sdbus::Error(errorName(E_ABORT), "the script server is ending")).send();
-  }
-  pending_.clear();
   const auto deadline = Clock::now() + patience;
   bool allEnded = true;
+  // A call under way may still end within the patience, and is answered
+  // with what it did; calls still queued behind it are not started.
   for (auto& [id, entry] : objects_) {
     // A download still running is cancelled, a link closed, a port given up.
     allEnded &= entry->loop->finish([object = std::move(entry->object)]() mutable {
@@ -158,6 +142,14 @@ bool ScriptService::shutDown(std::chrono::milliseconds patience) {
   }
   for (auto& loop : ending_) allEnded &= loop->finish({}, deadline);
   allEnded &= limits_->finish(deadline);
+  loop_.runPostedAfterEnd();
+  // The threads still in a call can no longer reach the service; their
+  // callers, and those whose calls never started, are told.
+  mailbox_->close();
+  for (auto& [callId, pending] : pending_) {
+    pending.call.createErrorReply(sdbus::Error(errorName(E_ABORT), "the script server is ending")).send();
+  }
+  pending_.clear();
   objects_.clear();
   ending_.clear();
   return allEnded;
@@ -223,7 +215,7 @@ void ScriptService::createObject(sdbus::MethodCall call, bool ownedByCaller) {
   for (const Member& member : scriptMembers()) {
     std::vector<std::string> outNames;
     if (!member.result.empty()) outNames.emplace_back("pVal");
-    entry->dbusObject->registerMethod(kObjectInterface, member.name, member.signature, splitNames(member.argNames),
+    entry->dbusObject->registerMethod(kObjectInterface, member.name, member.signature, argumentNames(member),
                                       member.result, outNames,
                                       [this, id, &member](sdbus::MethodCall c) { dispatch(id, member, std::move(c)); });
   }

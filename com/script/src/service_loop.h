@@ -31,6 +31,13 @@ class ServiceLoop final : public LoopScheduler {
   // Runs until quit() or a termination signal; false when the bus failed.
   bool run();
   void quit() { quit_ = true; }
+  // Runs what other threads posted, once the loop has ended (the replies of
+  // calls that finished while the server was ending).
+  void runPostedAfterEnd() {
+    quit_ = false;
+    runPosted();
+    quit_ = true;
+  }
 
  private:
   using Clock = std::chrono::steady_clock;

@@ -210,9 +210,12 @@ TEST_F(Liveness, SigtermEndsTheServerWithinASecondWhateverItIsDoing) {
   ASSERT_TRUE(eventually([&] { return sim->framesReceived(kmx::proto::ut_command::kNvRead) > before + 20; }, 20000));
   {
     Pinger pinger(bus->address());
-    std::this_thread::sleep_for(milliseconds(1500));
+    std::this_thread::sleep_for(milliseconds(600));
     EXPECT_LT(pinger.stop(), milliseconds(100)) << "during the paced backup";
   }
+  // The UT stops reading: the backup is in a call that cannot end soon.
+  sim->holdLine(true);
+  std::this_thread::sleep_for(milliseconds(100));
 
   const pid_t server = serverPid();
   ASSERT_EQ(::kill(server, SIGTERM), 0);
