@@ -425,6 +425,17 @@ constexpr StringRow kRows[] = {
     {61954, "Call waiting"},
     {61955, "Comfort"},
     {61956, "Message waiting"},
+    // The main window: the UT's model by its kind, and the link's state.
+    {61960, "Tri-mode portable"},
+    {61961, "Single-mode portable"},
+    {61962, "Digital fixed"},
+    {61963, "Analog fixed"},
+    {61964, "Module"},
+    {61965, "Unknown model"},
+    {61966, "Link"},
+    {61967, "Up"},
+    {61968, "Being established"},
+    {61969, "Down"},
 };
 static_assert(rowsUnique(kRows));
 

@@ -427,6 +427,17 @@ constexpr StringRow kRows[] = {
     {61954, "Llamada en espera"},
     {61955, "Confort"},
     {61956, "Mensaje en espera"},
+    // The main window: the UT's model by its kind, and the link's state.
+    {61960, "Portátil trimodo"},
+    {61961, "Portátil monomodo"},
+    {61962, "Fijo digital"},
+    {61963, "Fijo analógico"},
+    {61964, "Módulo"},
+    {61965, "Modelo desconocido"},
+    {61966, "Enlace"},
+    {61967, "Activo"},
+    {61968, "Estableciéndose"},
+    {61969, "Inactivo"},
 };
 static_assert(rowsUnique(kRows));
 

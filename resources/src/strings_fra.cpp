@@ -430,6 +430,17 @@ constexpr StringRow kRows[] = {
     {61954, "Appel en attente"},
     {61955, "Confort"},
     {61956, "Message en attente"},
+    // The main window: the UT's model by its kind, and the link's state.
+    {61960, "Portable tri-mode"},
+    {61961, "Portable mono-mode"},
+    {61962, "Fixe numérique"},
+    {61963, "Fixe analogique"},
+    {61964, "Module"},
+    {61965, "Modèle inconnu"},
+    {61966, "Liaison"},
+    {61967, "Établie"},
+    {61968, "En cours d'établissement"},
+    {61969, "Coupée"},
 };
 static_assert(rowsUnique(kRows));
 

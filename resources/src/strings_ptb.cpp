@@ -428,6 +428,17 @@ constexpr StringRow kRows[] = {
     {61954, "Chamada em espera"},
     {61955, "Conforto"},
     {61956, "Mensagem em espera"},
+    // The main window: the UT's model by its kind, and the link's state.
+    {61960, "Portátil trimodo"},
+    {61961, "Portátil monomodo"},
+    {61962, "Fixo digital"},
+    {61963, "Fixo analógico"},
+    {61964, "Módulo"},
+    {61965, "Modelo desconhecido"},
+    {61966, "Enlace"},
+    {61967, "Ativo"},
+    {61968, "Em estabelecimento"},
+    {61969, "Inativo"},
 };
 static_assert(rowsUnique(kRows));
 

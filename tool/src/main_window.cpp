@@ -97,7 +97,7 @@ MainWindow::MainWindow(const Texts& texts, std::unique_ptr<QSettings> store, Pro
   utLabel_->setFont(big);
   grid->addWidget(utLabel_, 0, 0, 1, 2);
   // The connected UT's details, one row each.
-  const uint32_t labels[] = {text::kPort, text::kBaudRateLabel, 61239, 61238, 61240, 61241};
+  const uint32_t labels[] = {text::kPort, text::kBaudRateLabel, text::kLinkLabel, 61239, 61238, 61240, 61241};
   int row = 1;
   for (uint32_t label : labels) {
     auto* name = new QLabel(texts_.text(label) + QLatin1Char(':'));
@@ -236,6 +236,22 @@ void MainWindow::updateState() {
   action(Command::ConnectionSettings)->setEnabled(idle && !connected_);
 }
 
+// The UT's kind in words, beside the model the UT names itself.
+QString MainWindow::modelKindText(UTMainModel model) const {
+  if (model >= UTM_TRIMODE_PORTABLE && model <= UTM_MODULE) {
+    return texts_.text(text::kFirstModelKind + static_cast<uint32_t>(model - UTM_TRIMODE_PORTABLE));
+  }
+  return texts_.text(text::kUnknownModelKind);
+}
+
+QString MainWindow::linkStateText(UINT linkState) const {
+  switch (linkState) {
+    case kLinkUp: return texts_.text(text::kLinkUp);
+    case kLinkEstablishing: return texts_.text(text::kLinkEstablishing);
+    default: return texts_.text(text::kLinkDown);
+  }
+}
+
 void MainWindow::setConnected(const UtState& state) {
   shown_ = state;
   connected_ = state.connected;
@@ -243,8 +259,13 @@ void MainWindow::setConnected(const UtState& state) {
   if (!connected_ && browser_) browser_->close();
   if (connected_) {
     utLabel_->setText(texts_.format(text::kUtText, {state.model, state.esn, state.software}));
-    const QStringList values{state.port,     QString::number(state.baudRate), state.model, state.esn,
-                             state.software, state.warrantyDateCode};
+    const QStringList values{state.port,
+                             QString::number(state.baudRate),
+                             linkStateText(state.linkState),
+                             QStringLiteral("%1 (%2)").arg(state.model, modelKindText(state.mainModel)),
+                             state.esn,
+                             state.software,
+                             state.warrantyDateCode};
     for (std::size_t i = 0; i < details_.size(); ++i) details_[i]->setText(values.value(static_cast<qsizetype>(i)));
     status_->setText(texts_.format(61394, {state.port}));
     setWindowTitle(QStringLiteral("%1 - %2").arg(texts_.text(130), state.port));

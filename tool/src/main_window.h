@@ -89,6 +89,8 @@ class MainWindow : public QMainWindow {
   void updateState();
   // Shows what the session is on; `state` comes from the session only.
   void setConnected(const UtState& state);
+  QString modelKindText(UTMainModel model) const;
+  QString linkStateText(UINT linkState) const;
   // The UT went away under the window (cable pulled, UT off): the session
   // lets go of it and the window shows that nothing is connected.
   void linkLost();

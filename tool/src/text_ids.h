@@ -173,5 +173,13 @@ inline constexpr uint32_t kDtmfLowN = 61942;
 inline constexpr uint32_t kEditParts = 61943;
 // The names of the fixed unit's tones, in the order of AFUTToneIDs.
 inline constexpr uint32_t kFirstToneName = 61944;
+// The kinds of UT, in the order of UTMainModel from UTM_TRIMODE_PORTABLE,
+// then "Unknown model".
+inline constexpr uint32_t kFirstModelKind = 61960;
+inline constexpr uint32_t kUnknownModelKind = 61965;
+inline constexpr uint32_t kLinkLabel = 61966;
+inline constexpr uint32_t kLinkUp = 61967;
+inline constexpr uint32_t kLinkEstablishing = 61968;
+inline constexpr uint32_t kLinkDown = 61969;
 
 }  // namespace utvex::text

@@ -350,6 +350,11 @@ class UtvexTest : public QObject {
     QVERIFY(window->utLabel()->text().contains(QStringLiteral("ESN")));
     // The ESN the simulated UT reports is shown.
     QVERIFY(window->findChild<QLabel*>(QStringLiteral("detail_61238"))->text().startsWith(QStringLiteral("0x")));
+    // The first screen says what is attached: the model with its kind, the link.
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("detail_%1").arg(text::kLinkLabel))->text(),
+             texts_->text(text::kLinkUp));
+    const QString model = window->findChild<QLabel*>(QStringLiteral("detail_61239"))->text();
+    QVERIFY2(model.endsWith(QLatin1Char(')')) && !model.contains(texts_->text(text::kUnknownModelKind)), qPrintable(model));
     QVERIFY(window->action(MainWindow::Command::ConfigureUt)->isEnabled());
     QVERIFY(!window->action(MainWindow::Command::Connect)->isEnabled());
     screenshot(window.get(), QStringLiteral("main-connected"));
