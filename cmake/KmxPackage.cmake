@@ -11,12 +11,11 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME utvex)
 set(CPACK_PACKAGE_VENDOR "KMX service suite")
-set(CPACK_PACKAGE_CONTACT "KMX service suite maintainers <maintainers@localhost>")
+set(CPACK_PACKAGE_CONTACT "KMX service suite maintainers <maintainers@kmx-suite.example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service and maintenance tools for a UT on a serial port")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY /usr)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL link dev cli gui)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -40,7 +39,6 @@ set(CPACK_COMPONENT_LINK_DESCRIPTION
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME utvex-link-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "utvex-link (= ${_kmx_version})")
-set(CPACK_DEBIAN_DEV_PACKAGE_ARCHITECTURE all)
 set(CPACK_COMPONENT_DEV_DESCRIPTION
   "UT link client library: development files
  The header kmxclient.h, the pkg-config file kmxclient.pc and the CMake
@@ -49,7 +47,7 @@ set(CPACK_COMPONENT_DEV_DESCRIPTION
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME utvex-cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS
-  "utvex-link (= ${_kmx_version}), ${_kmx_runtime}, zlib1g, libsdbus-c++1 (>= 1.2.0), gzip, dbus-daemon")
+  "utvex-link (= ${_kmx_version}), ${_kmx_runtime}, zlib1g, libsdbus-c++1 (>= 1.2.0), gzip (>= 1.6), dbus-daemon")
 set(CPACK_COMPONENT_CLI_DESCRIPTION
   "UT command line and script server
  vexctl does every job of the suite from a shell: the UT's identity, any
@@ -66,5 +64,25 @@ set(CPACK_COMPONENT_GUI_DESCRIPTION
  Utvex views and changes a UT's settings page by page, backs them up,
  restores them, moves them to another UT and downloads software.
  obnetmodem sets the UT up as a packet data modem for pppd.")
+
+# The packages that hold shared libraries tell ldconfig when they come and go.
+set(_kmx_triggers ${PROJECT_SOURCE_DIR}/cmake/package/share/triggers)
+set(CPACK_DEBIAN_LINK_PACKAGE_CONTROL_EXTRA ${_kmx_triggers})
+set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA ${_kmx_triggers})
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+# Every package carries the copyright notice and the changelog, compressed
+# as Debian keeps it.
+set(_kmx_changelog ${PROJECT_BINARY_DIR}/package/changelog.gz)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/package/share/changelog.in ${PROJECT_BINARY_DIR}/package/changelog @ONLY)
+add_custom_command(OUTPUT ${_kmx_changelog}
+  COMMAND gzip -9 -n -c ${PROJECT_BINARY_DIR}/package/changelog > ${_kmx_changelog}
+  DEPENDS ${PROJECT_BINARY_DIR}/package/changelog VERBATIM)
+add_custom_target(package_changelog ALL DEPENDS ${_kmx_changelog})
+foreach(component IN ITEMS link dev cli gui)
+  string(TOUPPER ${component} upper)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/package/share/copyright ${_kmx_changelog}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME} COMPONENT ${component})
+endforeach()
 
 include(CPack)
