@@ -1,7 +1,8 @@
 # bash completion for vexctl: commands, options, member names of the script
 # object (asked once per shell from `vexctl list --names`), files for the
 # commands that take one, and ports for --port (from `vexctl ports`: the
-# machine's serial ports and the simulator's).
+# machine's serial ports and the simulator's; --port may be repeated, and
+# --all-ports takes them all).
 _vexctl_members() {
   if [ -z "${_vexctl_member_cache:-}" ]; then
     _vexctl_member_cache=$("${1:-vexctl}" list --names 2>/dev/null | tr '\n' ' ')
@@ -18,7 +19,7 @@ _vexctl() {
     cword=$COMP_CWORD
   }
   local commands="info get set list call backup restore download reset state nv show diff check ports help"
-  local options="--port --sim --baud --spc --json --timeout --help --version"
+  local options="--port --all-ports --sim --baud --spc --json --timeout --help --version"
 
   case "$prev" in
     --port|-p)

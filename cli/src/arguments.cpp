@@ -98,8 +98,15 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
       target = true;
     };
     if (word == "--port" || word == "-p") {
-      inv.port = value();
-      if (inv.port.empty()) throw UsageError("--port needs a port name");
+      const std::string port = value();
+      if (port.empty()) throw UsageError("--port needs a port name");
+      if (std::find(inv.ports.begin(), inv.ports.end(), port) != inv.ports.end()) {
+        throw UsageError("--port " + port + " given twice");
+      }
+      if (inv.ports.empty()) inv.port = port;
+      inv.ports.push_back(port);
+    } else if (word == "--all-ports") {
+      flag(inv.allPorts);
     } else if (word == "--baud" || word == "-b") {
       inv.baud = parseBaud(value());
     } else if (word == "--spc") {
@@ -178,10 +185,16 @@ Invocation parseArguments(const std::vector<std::string>& argv) {
     throw UsageError("--no-safety-copy belongs to restore and download");
   }
   if (!inv.port.empty() && inv.sim) throw UsageError("--port and --sim exclude each other");
+  if (inv.allPorts && (inv.sim || !inv.port.empty())) throw UsageError("--all-ports excludes --port and --sim");
+  if ((inv.allPorts || inv.ports.size() > 1) && !needsUt(inv)) {
+    throw UsageError(inv.command + " serves one phone at a time: several ports are for UT commands");
+  }
   if (inv.command == "diff" && inv.words.size() == 2 && (!inv.port.empty() || inv.sim)) {
     throw UsageError("diff: two files are compared with each other; diff FILE --port PORT compares one with the UT");
   }
-  if (needsUt(inv) && inv.port.empty() && !inv.sim) throw UsageError(inv.command + " needs --port PORT or --sim");
+  if (needsUt(inv) && inv.port.empty() && !inv.sim && !inv.allPorts) {
+    throw UsageError(inv.command + " needs --port PORT or --sim");
+  }
   return inv;
 }
 
@@ -192,15 +205,17 @@ bool needsUt(const Invocation& invocation) {
 }
 
 const char* usageLine() {
-  return "usage: vexctl (--port PORT | --sim) [--baud B] [--spc CODE] [--json] [--timeout S] COMMAND ...";
+  return "usage: vexctl (--port PORT... | --all-ports | --sim) [--baud B] [--spc CODE] [--json] [--timeout S] COMMAND ...";
 }
 
 const char* helpText() {
-  return "usage: vexctl (--port PORT | --sim) [--baud B] [--spc CODE] [--json] [--timeout S] COMMAND ...\n"
+  return "usage: vexctl (--port PORT... | --all-ports | --sim) [--baud B] [--spc CODE] [--json] [--timeout S] COMMAND ...\n"
          "Services a UT through the script server (D-Bus service UTVEX.Script).\n"
          "\n"
          "Options:\n"
          "  --port PORT        the UT's serial port (ttyUSB0, /dev/ttyS0, or a simulator port)\n"
+         "                     repeated: the same command on each phone at once\n"
+         "  --all-ports        the command on every port `vexctl ports` lists, at once\n"
          "  --sim              start a simulated UT for this run and use it\n"
          "  --baud B           link rate: 9600, 19200, 38400, 57600 or 115200 (default)\n"
          "  --spc CODE         service programming code (default 000000)\n"
@@ -234,9 +249,14 @@ const char* helpText() {
          "  check IMAGE                 whether a download would accept a software file\n"
          "  ports                       the serial ports of this machine and the simulator's\n"
          "\n"
-         "Exit status: 0 success, 1 a UT or link failure, 2 bad usage, 124 --timeout expired,\n"
-         "128+N ended by signal N; diff: 0 the same, 1 different, 2 trouble; check: 0 the file\n"
-         "would be accepted, 1 not.\n";
+         "Several phones: {port} and {esn} in file names are replaced per phone; two phones\n"
+         "writing one file are refused before anything starts; on a terminal restore needs\n"
+         "--yes and a boot block is asked about once; the result is a table (PORT, ESN,\n"
+         "RESULT, TIME) or with --json an array of one record per phone.\n"
+         "\n"
+         "Exit status: 0 success, 1 a UT or link failure (with several phones: any phone's),\n"
+         "2 bad usage, 124 --timeout expired, 128+N ended by signal N; diff: 0 the same,\n"
+         "1 different, 2 trouble; check: 0 the file would be accepted, 1 not.\n";
 }
 
 const char* commandHelp(const std::string& command) {

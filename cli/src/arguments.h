@@ -17,7 +17,9 @@ class UsageError : public std::runtime_error {
 };
 
 struct Invocation {
-  std::string port;          // --port
+  std::string port;          // --port: the first one given (the phone's, once per phone)
+  std::vector<std::string> ports;  // every --port, in order
+  bool allPorts = false;     // --all-ports: every port `vexctl ports` lists
   bool sim = false;          // --sim
   int32_t baud = 115200;     // --baud
   std::string spc = "000000";  // --spc

@@ -70,6 +70,7 @@ void BusSession::open() {
   if (!address.empty() && worthTrying(address)) {
     try {
       connection_ = sdbus::createSessionBusConnectionWithAddress(address);
+      address_ = address;
     } catch (const sdbus::Error&) {
       connection_.reset();
     }
@@ -87,6 +88,10 @@ void BusSession::open() {
 }
 
 BusSession::~BusSession() { stop(); }
+
+std::unique_ptr<sdbus::IConnection> BusSession::newConnection() const {
+  return sdbus::createSessionBusConnectionWithAddress(address_);
+}
 
 void BusSession::startPrivateBus() {
   char pattern[] = "/tmp/vexctl-bus-XXXXXX";
@@ -133,6 +138,7 @@ void BusSession::startPrivateBus() {
   const std::string address = line.substr(0, end);
   try {
     connection_ = sdbus::createSessionBusConnectionWithAddress(address);
+    address_ = address;
   } catch (const sdbus::Error&) {
     // The constructor fails: the destructor will not stop the daemon.
     stop();

@@ -33,6 +33,8 @@ class BusSession {
   BusSession& operator=(const BusSession&) = delete;
 
   sdbus::IConnection& connection() { return *connection_; }
+  // Another connection to the same bus, for a thread of its own.
+  std::unique_ptr<sdbus::IConnection> newConnection() const;
   bool privateBus() const { return daemonPid_ > 0; }
   // Stops what this session started; also run by the destructor.
   void stop();
@@ -52,6 +54,7 @@ class BusSession {
 
   std::string programDir_;
   std::string workDir_;     // the private bus's files
+  std::string address_;     // the bus's address
   // Atomic: the signal watcher reads them while the main thread runs.
   std::atomic<pid_t> daemonPid_{-1};    // the private dbus-daemon
   std::atomic<pid_t> serverChild_{-1};  // a vxscript started by us on the session bus

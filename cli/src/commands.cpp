@@ -90,8 +90,18 @@ std::string absolutePath(const std::string& path) {
   return ec ? path : absolute.lexically_normal().string();
 }
 
-Commands::Commands(const Invocation& invocation, ScriptClient& client, std::string port)
-    : inv_(invocation), client_(client), port_(std::move(port)) {}
+Commands::Commands(const Invocation& invocation, ScriptClient& client, std::string port, PhoneOutput* phone)
+    : inv_(invocation), client_(client), port_(std::move(port)), phone_(phone) {}
+
+template <class Work>
+auto Commands::progress(const std::string& label, const std::string& operation, Work&& work) {
+  return withProgress(client_, label, operation, std::forward<Work>(work), phone_ != nullptr ? phone_->progress : nullptr);
+}
+
+std::string Commands::esn() {
+  connect();
+  return std::get<std::string>(*client_.call(kScriptInterface, "get_ESN", {}, 's'));
+}
 
 int Commands::run() {
   const std::string& c = inv_.command;
@@ -148,12 +158,15 @@ std::optional<BusValue> Commands::accessor(const std::string& prefix, const Prop
   }
 }
 
+// Once for the run: the ESN of a phone of several is read before its command.
 void Commands::connect() {
-  const auto state = withProgress(client_, "connecting to " + port_ + " and loading the NV database", "connect", [&] {
+  if (connected_) return;
+  const auto state = progress("connecting to " + port_ + " and loading the NV database", "connect", [&] {
     return client_.call(kScriptInterface, "Connect", {port_, inv_.baud, int32_t{-1}, inv_.spc}, 'n', kLongCall);
   });
   const auto value = std::get<int16_t>(*state);
   if (value != 1) throw UtError(0, "the UT on " + port_ + " does not answer (" + stateText(value) + ")");
+  connected_ = true;
 }
 
 std::vector<std::string> Commands::missingItems(const std::string& file) {
@@ -172,7 +185,11 @@ std::vector<std::string> Commands::missingItems(const std::string& file) {
                               " of the UT's items (" + names +
                               "): the restore leaves them as they are, and deletes the entries of the lists among "
                               "them; the file may be cut short\n";
-  std::fputs(("vexctl: " + warning).c_str(), stderr);
+  if (phone_ != nullptr) {
+    phone_->note(warning);
+  } else {
+    std::fputs(("vexctl: " + warning).c_str(), stderr);
+  }
   if (!confirmed("Restore it anyway?")) throw UtError(0, "restore not started: nothing was written");
   return missing;
 }
@@ -202,8 +219,15 @@ bool Commands::stillConnected() {
 
 void Commands::commit() { client_.call(kScriptInterface, "CommitChanges", {}, std::nullopt, kLongCall); }
 
-void Commands::emit(const std::string& plain, const JsonWriter& json) {
-  const std::string& text = inv_.json ? json.text() + "\n" : plain;
+void Commands::emit(const std::string& plain, const JsonWriter& json) { emitText(plain, json.text()); }
+
+void Commands::emitText(const std::string& plain, const std::string& json) {
+  if (phone_ != nullptr) {
+    phone_->plain += plain;
+    phone_->json = json;
+    return;
+  }
+  const std::string& text = inv_.json ? json + "\n" : plain;
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
@@ -362,7 +386,7 @@ int Commands::backup() {
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) throw UtError(0, folder.string() + ": no such directory");
   connect();
-  withProgress(client_, "saving the NV items to " + inv_.words[0], "save",
+  progress("saving the NV items to " + inv_.words[0], "save",
                [&] { client_.call(kScriptInterface, "SaveSettings", {file}, std::nullopt, kLongCall); });
   JsonWriter json;
   json.beginObject().key("file").string(file).endObject();
@@ -396,8 +420,7 @@ int Commands::restore() {
   const std::vector<std::string> missing = inv_.dryRun ? std::vector<std::string>{} : missingItems(file);
   safetyCopyChoice();
   try {
-    withProgress(client_,
-                 std::string(inv_.dryRun ? "comparing the UT with " : "restoring the NV items of ") + inv_.words[0],
+    progress(std::string(inv_.dryRun ? "comparing the UT with " : "restoring the NV items of ") + inv_.words[0],
                  "restore", [&] {
                    client_.call(kScriptInterface, "RestoreSettings", {file, report, write}, std::nullopt, kLongCall);
                  });
@@ -432,7 +455,7 @@ int Commands::restore() {
 // Whether the user at a terminal says yes (No by default); true without
 // a question when --yes was given or nobody is there to ask.
 bool Commands::confirmed(const std::string& question) {
-  if (inv_.yes || ::isatty(STDIN_FILENO) == 0 || ::isatty(STDERR_FILENO) == 0) return true;
+  if (inv_.yes || phone_ != nullptr || ::isatty(STDIN_FILENO) == 0 || ::isatty(STDERR_FILENO) == 0) return true;
   std::fputs((question + " [y/N] ").c_str(), stderr);
   std::string answer;
   for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) answer += static_cast<char>(c);
@@ -461,7 +484,7 @@ int Commands::download() {
   connect();
   const std::string method = bootBlock ? "BootblockUpgrade" : "SoftwareUpgrade";
   safetyCopyChoice();
-  withProgress(client_, std::string("downloading ") + (bootBlock ? "the boot block " : "software ") + inv_.words[0],
+  progress(std::string("downloading ") + (bootBlock ? "the boot block " : "software ") + inv_.words[0],
                "download",
                [&] { client_.call(kScriptInterface, method, {file}, std::nullopt, kDownloadCall); });
   JsonWriter json;
@@ -491,11 +514,13 @@ int Commands::diffWithUt() {
     }
   } removeFolder{folder};
   const std::string saved = folder + "/ut.vex";
-  withProgress(client_, "reading the NV items of the UT on " + port_, "save",
+  progress("reading the NV items of the UT on " + port_, "save",
                [&] { client_.call(kScriptInterface, "SaveSettings", {saved}, std::nullopt, kLongCall); });
   BackupFile ut = readBackupFile(saved);
   ut.name = "the UT on " + port_;
-  return printBackupDiff(inv_, file, ut);
+  const DiffReport report = backupDiffReport(file, ut);
+  emitText(report.plain, report.json);
+  return report.status;
 }
 
 int Commands::reset() {
@@ -509,14 +534,14 @@ int Commands::reset() {
 
 int Commands::state() {
   // Timeout 0: the link state at once, without waiting for the session.
-  const auto state = withProgress(client_, "connecting to " + port_, "connect", [&] {
+  const auto state = progress("connecting to " + port_, "connect", [&] {
     return client_.call(kScriptInterface, "Connect", {port_, inv_.baud, int32_t{0}, inv_.spc}, 'n', kLongCall);
   });
   int value = std::get<int16_t>(*state);
   // With the link up the object finishes the session on its own (the NV
   // database load): the state is told once that has ended either way.
   if (value == 2) {
-    value = withProgress(client_, "waiting for the session on " + port_, "connect", [&] {
+    value = progress("waiting for the session on " + port_, "connect", [&] {
       int16_t now = 2;
       while (now == 2) {
         now = std::get<int16_t>(*client_.call(kScriptInterface, "get_ConnectionState", {}, 'n', kLongCall));

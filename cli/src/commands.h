@@ -2,6 +2,7 @@
 // (a table or JSON) on standard output and throws UsageError or UtError.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,13 +14,28 @@
 
 namespace vx::cli {
 
+class ProgressSink;
+
+// One phone of several: what its command says is kept for the run's summary
+// rather than printed, its progress goes to its line of the display, and
+// its warnings to `note`. Its questions were settled before the start.
+struct PhoneOutput {
+  ProgressSink* progress = nullptr;
+  std::function<void(const std::string&)> note;
+  std::string plain;  // what the command would have printed
+  std::string json;   // its JSON document
+};
+
 class Commands {
  public:
-  // `port` is the UT's port (the simulator's for --sim).
-  Commands(const Invocation& invocation, ScriptClient& client, std::string port);
+  // `port` is the UT's port (the simulator's for --sim); `phone` is given
+  // when the command runs on several phones at once.
+  Commands(const Invocation& invocation, ScriptClient& client, std::string port, PhoneOutput* phone = nullptr);
 
   // Runs the invocation's command; the exit status.
   int run();
+  // Connects (once for the run) and reads the UT's ESN.
+  std::string esn();
 
  private:
   const MemberCatalogue& catalogue();
@@ -40,6 +56,9 @@ class Commands {
   const std::string& safetyCopy();
   std::string safetyCopyLine();
   void emit(const std::string& plain, const JsonWriter& json);
+  void emitText(const std::string& plain, const std::string& json);
+  template <class Work>
+  auto progress(const std::string& label, const std::string& operation, Work&& work);
 
   int info();
   int get();
@@ -59,6 +78,8 @@ class Commands {
   const Invocation& inv_;
   ScriptClient& client_;
   std::string port_;
+  PhoneOutput* phone_;
+  bool connected_ = false;
   std::optional<MemberCatalogue> catalogue_;
   std::optional<MemberLimits> limits_;
   std::optional<std::string> safetyCopy_;

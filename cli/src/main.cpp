@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "arguments.h"
+#include "bench.h"
 #include "bus_session.h"
 #include "child_process.h"
 #include "commands.h"
@@ -151,7 +152,11 @@ int main(int argc, char** argv) {
     bus = std::make_unique<BusSession>(programDir);
     gBus = bus.get();
     bus->open();
-    {
+    if (severalPhones(inv)) {
+      status = runOnPhones(inv, *bus, [] {
+        if (gEnding) leaveToWatcher();
+      });
+    } else {
       ScriptClient client(bus->connection());
       bus->noteServer();
       Commands commands(inv, client, port);

@@ -154,6 +154,14 @@ int runOffline(const Invocation& inv) {
 }
 
 int printBackupDiff(const Invocation& inv, const BackupFile& before, const BackupFile& after) {
+  const DiffReport report = backupDiffReport(before, after);
+  const std::string& text = inv.json ? report.json + "\n" : report.plain;
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return report.status;
+}
+
+DiffReport backupDiffReport(const BackupFile& before, const BackupFile& after) {
   const BackupDiff diff = diffBackups(before, after);
   std::string plain;
   JsonWriter json;
@@ -193,8 +201,7 @@ int printBackupDiff(const Invocation& inv, const BackupFile& before, const Backu
              " added, " + std::to_string(diff.count(ItemChange::Removed)) + " removed, " +
              std::to_string(diff.count(ItemChange::Changed)) + " changed\n";
   }
-  emit(inv, plain, json);
-  return diff.same() ? 0 : kDiffDiffers;
+  return DiffReport{plain, json.text(), diff.same() ? 0 : kDiffDiffers};
 }
 
 }  // namespace vx::cli

@@ -19,6 +19,13 @@ int runOffline(const Invocation& invocation);
 // Prints the differences of `before` and `after`: 0 when there are none, 1
 // when there are (as diff(1) has it).
 int printBackupDiff(const Invocation& invocation, const BackupFile& before, const BackupFile& after);
+// What printBackupDiff prints, as text and as a JSON document, and its status.
+struct DiffReport {
+  std::string plain;
+  std::string json;
+  int status = 0;
+};
+DiffReport backupDiffReport(const BackupFile& before, const BackupFile& after);
 
 // The exit statuses of diff: the files differ, or there was trouble.
 inline constexpr int kDiffDiffers = 1;

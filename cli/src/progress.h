@@ -9,8 +9,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "script_client.h"
 
@@ -42,11 +44,19 @@ std::string clockText(double seconds);
 // What a person reads for a step name of the server.
 std::string stepText(const std::string& step);
 
+// Where a display draws instead of standard error: one phone's line of a
+// bench's display.
+class ProgressSink {
+ public:
+  virtual ~ProgressSink() = default;
+  virtual void show(const std::string& line) = 0;
+};
+
 class Progress {
  public:
   // Hears the server's reports of `operation` only: reports of an earlier
-  // call that arrive late are not this one's.
-  Progress(std::string label, std::string operation, bool enabled);
+  // call that arrive late are not this one's. With a sink, the lines go to it.
+  Progress(std::string label, std::string operation, bool enabled, ProgressSink* sink = nullptr);
   ~Progress();
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -61,6 +71,7 @@ class Progress {
   std::string label_;
   std::string operation_;
   bool enabled_;
+  ProgressSink* sink_;
   bool finished_ = false;
   unsigned frame_ = 0;
   Clock::time_point start_ = Clock::now();
@@ -71,12 +82,50 @@ class Progress {
 // Whether standard error is a terminal.
 bool progressWanted();
 
+// The progress of several phones at once on standard error: a line per
+// phone (its port, then what its Progress draws), redrawn in place from
+// any phone's thread. Messages of a phone are printed above the lines.
+// Without a terminal nothing is drawn, and messages are plain lines.
+class ProgressBoard {
+ public:
+  ProgressBoard(const std::vector<std::string>& ports, bool enabled);
+  ProgressBoard(const ProgressBoard&) = delete;
+  ProgressBoard& operator=(const ProgressBoard&) = delete;
+
+  ProgressSink& row(std::size_t index) { return rows_[index]; }
+  // "vexctl: PORT: text" on standard error.
+  void note(std::size_t index, const std::string& text);
+  // The last drawing of every line; nothing is drawn afterwards.
+  void close();
+
+ private:
+  struct Row : ProgressSink {
+    ProgressBoard* board = nullptr;
+    std::size_t index = 0;
+    void show(const std::string& line) override { board->show(index, line); }
+  };
+  void show(std::size_t index, const std::string& line);
+  void drawLocked(bool force);
+
+  using Clock = std::chrono::steady_clock;
+  std::mutex mutex_;
+  std::vector<std::string> ports_;
+  std::vector<std::string> lines_;
+  std::vector<Row> rows_;
+  bool enabled_;
+  bool drawn_ = false;
+  bool closed_ = false;
+  std::size_t portWidth_ = 0;
+  Clock::time_point lastDraw_{};
+};
+
 // Runs `work` (calls on `client`) with the progress of `operation` drawn
-// meanwhile, and answers its result (or rethrows its exception).
+// meanwhile (on `sink` when given, else on a terminal's standard error),
+// and answers its result (or rethrows its exception).
 template <class Work>
-auto withProgress(ScriptClient& client, const std::string& label, const std::string& operation, Work&& work)
-    -> decltype(work()) {
-  Progress progress(label, operation, progressWanted());
+auto withProgress(ScriptClient& client, const std::string& label, const std::string& operation, Work&& work,
+                  ProgressSink* sink = nullptr) -> decltype(work()) {
+  Progress progress(label, operation, sink != nullptr || progressWanted(), sink);
   client.setProgressHandlers([&](const ProgressSignal& signal) { progress.report(signal); },
                              [&] { progress.draw(); });
   struct Unhook {

@@ -10,6 +10,7 @@
 
 #include "arguments.h"
 #include "backup_diff.h"
+#include "bench.h"
 #include "member_catalogue.h"
 #include "output.h"
 #include "progress.h"
@@ -73,6 +74,10 @@ TEST(Arguments, BadUsageIsRefusedWithAReason) {
       {{"--sim", "--timeout", "5s", "info"}, "--timeout"},
       {{"--sim", "info", "--boot-block"}, "belongs to download"},
       {{"help", "frob"}, "unknown command"},
+      {{"--port", "A", "--port", "A", "info"}, "given twice"},
+      {{"--all-ports", "--sim", "info"}, "exclude"},
+      {{"--all-ports", "--port", "A", "info"}, "exclude"},
+      {{"--port", "A", "--port", "B", "list"}, "one phone at a time"},
   };
   for (const auto& [words, reason] : bad) {
     try {
@@ -82,6 +87,33 @@ TEST(Arguments, BadUsageIsRefusedWithAReason) {
       EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
     }
   }
+}
+
+// Several ports: one command on each phone, with file names made per phone;
+// a name two phones would both write is found before anything starts.
+TEST(Bench, PortsNamesPerPhoneAndFilesWrittenTwice) {
+  auto inv = parse({"--port", "A", "backup", "x.vex", "--port", "/dev/serial/by-id/usb-UT-port0"});
+  EXPECT_EQ(inv.ports, (std::vector<std::string>{"A", "/dev/serial/by-id/usb-UT-port0"}));
+  EXPECT_TRUE(severalPhones(inv));
+  EXPECT_FALSE(severalPhones(parse({"--port", "A", "info"})));
+  EXPECT_EQ(parse({"--port", "A", "info"}).port, "A");
+  EXPECT_TRUE(severalPhones(parse({"--all-ports", "info"})));
+
+  EXPECT_EQ(portFilePart("/dev/serial/by-id/usb-UT-port0"), "usb-UT-port0");
+  EXPECT_EQ(portFilePart("/dev/ttyUSB0/"), "ttyUSB0");
+  EXPECT_EQ(expandNames("bench/{esn}-{port}.vex", "/dev/ttyS0", "0x1234"), "bench/0x1234-ttyS0.vex");
+
+  // Each phone's invocation: its words and report expanded, the files it writes.
+  const Invocation phone = forPhone(parse({"--all-ports", "restore", "{esn}.vex", "--report", "/r/{port}"}), "UT2", "0x7");
+  EXPECT_EQ(phone.port, "UT2");
+  EXPECT_EQ(phone.words.front(), "0x7.vex");
+  EXPECT_EQ(filesWritten(phone), (std::vector<std::string>{"/r/UT2"}));
+  EXPECT_TRUE(filesWritten(forPhone(parse({"--all-ports", "info"}), "UT2", "0x7")).empty());
+
+  const auto backups = parse({"--all-ports", "backup", "/b/{esn}.vex"});
+  EXPECT_FALSE(sharedWrite({forPhone(backups, "UT1", "0x1"), forPhone(backups, "UT2", "0x2")}).has_value());
+  EXPECT_EQ(sharedWrite({forPhone(backups, "UT1", "0x1"), forPhone(backups, "UT2", "0x2"), forPhone(backups, "UT3", "0x1")}),
+            "UT1 and UT3 would both write /b/0x1.vex");
 }
 
 TEST(Values, IntegersByTypeWithRangeChecks) {

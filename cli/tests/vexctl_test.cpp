@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -631,6 +632,78 @@ TEST_F(Vexctl, InterruptsAndTimeoutsLeaveNothingRunning) {
   ::close(silent);
 }
 
+// A bench of three phones served by one utsim: the same command on each at
+// once, a file per phone by its ESN or port, one record per phone; a port
+// that is not there fails alone and makes the exit status 1; two phones
+// writing one file are refused before anything starts.
+TEST_F(Vexctl, ABenchOfPhonesAtOnceEachWithItsOwnFileAndRecord) {
+  int control[2], served[2];
+  ASSERT_EQ(::pipe(control), 0);
+  ASSERT_EQ(::pipe(served), 0);
+  const pid_t utsim = ::fork();
+  if (utsim == 0) {
+    ::dup2(control[0], 0);
+    ::dup2(served[1], 1);
+    ::execl(UTSIM_PROGRAM, UTSIM_PROGRAM, "--port", "BENCH", "--count", "3", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(control[0]);
+  ::close(served[1]);
+  std::string serving;
+  char buffer[512];
+  for (ssize_t n; serving.find("BENCH3") == std::string::npos && (n = ::read(served[0], buffer, sizeof buffer)) > 0;) {
+    serving.append(buffer, static_cast<std::size_t>(n));
+  }
+  ASSERT_NE(serving.find("BENCH3"), std::string::npos) << serving;
+  const std::string dir = file("bench");
+  std::filesystem::create_directories(dir);
+
+  const Outcome all = vexctl({"--port", "BENCH1", "--port", "BENCH2", "--port", "BENCH3", "--json", "backup",
+                              dir + "/{esn}.vex"});
+  EXPECT_EQ(all.status, 0) << all.err;
+  const Json records = JsonReader::parse(all.out);
+  ASSERT_EQ(records.items.size(), 3u) << all.out;
+  std::set<std::string> files;
+  for (std::size_t i = 0; i < records.items.size(); ++i) {
+    const Json& record = records.items[i];
+    EXPECT_EQ(record["port"].text, "BENCH" + std::to_string(i + 1));
+    EXPECT_TRUE(record["ok"].boolean) << all.out;
+    EXPECT_EQ(record["seconds"].kind, Json::Kind::Number);
+    const std::string saved = record["result"]["file"].text;
+    EXPECT_EQ(saved, dir + "/" + record["esn"].text + ".vex");
+    EXPECT_TRUE(std::filesystem::exists(saved)) << saved;
+    files.insert(saved);
+  }
+  EXPECT_EQ(files.size(), 3u) << "each phone has an ESN of its own";
+
+  const Outcome partly = vexctl({"--port", "BENCH1", "--port", "ttyNOPE", "--port", "BENCH3", "backup",
+                                 dir + "/{port}.vex"});
+  EXPECT_EQ(partly.status, 1) << partly.err;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/BENCH1.vex") && std::filesystem::exists(dir + "/BENCH3.vex"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/ttyNOPE.vex"));
+  EXPECT_NE(partly.out.find("BENCH1: settings saved to " + dir + "/BENCH1.vex\n"), std::string::npos) << partly.out;
+  EXPECT_NE(partly.out.find("PORT     ESN"), std::string::npos) << partly.out;
+  EXPECT_NE(partly.err.find("vexctl: ttyNOPE: The link to the UT could not be started. (ttyNOPE: no such serial port)"),
+            std::string::npos) << partly.err;
+  EXPECT_EQ(partly.err.find("\033["), std::string::npos) << "no progress without a terminal";
+
+  const Outcome clash = vexctl({"--port", "BENCH1", "--port", "BENCH2", "backup", dir + "/one.vex"});
+  EXPECT_EQ(clash.status, 2);
+  EXPECT_NE(clash.err.find("BENCH1 and BENCH2 would both write " + dir + "/one.vex"), std::string::npos) << clash.err;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/one.vex"));
+
+  // On a terminal: a line per phone redrawn in place, then the table.
+  const Outcome shown = onTerminal({"--port", "BENCH2", "info"});
+  EXPECT_EQ(shown.status, 0) << shown.out;
+  EXPECT_NE(shown.out.find("\033[2A\r\033[KUT1     connecting"), std::string::npos) << "two lines redrawn";
+  EXPECT_NE(shown.out.find("BENCH2  0x"), std::string::npos) << shown.out;
+
+  EXPECT_EQ(::write(control[1], "quit\n", 5), 5);
+  ::close(control[1]);
+  ::close(served[0]);
+  ::waitpid(utsim, nullptr, 0);
+}
+
 TEST_F(Vexctl, BashCompletionOffersCommandsOptionsAndMemberNames) {
   // The words as bash splits them; the last is the one being completed.
   auto complete = [&](const std::vector<std::string>& words) {
@@ -650,6 +723,7 @@ TEST_F(Vexctl, BashCompletionOffersCommandsOptionsAndMemberNames) {
   EXPECT_EQ(complete({VEXCTL_PROGRAM, "--port", "UT1", "get", "NoServiceTime"}), "NoServiceTimeUntilSleep\n");
   // Ports from the program too: the simulator's among them.
   EXPECT_EQ(complete({VEXCTL_PROGRAM, "--port", "U"}), "UT1\n");
+  EXPECT_EQ(complete({"vexctl", "--all"}), "--all-ports\n");
 }
 
 }  // namespace
