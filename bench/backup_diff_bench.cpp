@@ -12,6 +12,7 @@
 
 #include "backup_diff.h"
 #include "kmx/sim/nv_catalogue.h"
+#include "thread_cpu.h"
 
 namespace {
 
@@ -38,11 +39,7 @@ std::string backupText(const kmx::sim::NvCatalogue& catalogue, std::size_t scale
   return text;
 }
 
-double threadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
+using kmx::bench::threadCpuSeconds;
 
 double gPerItem[11] = {};
 

@@ -16,6 +16,7 @@
 #include "nv_file_reader.h"
 #include "nv_restore.h"
 #include "symbol_parser.h"
+#include "thread_cpu.h"
 
 namespace {
 
@@ -70,11 +71,7 @@ std::unique_ptr<NvDatabase> makeDatabase(std::size_t count) {
   return std::make_unique<NvDatabase>(std::move(*parsed.table), std::move(items));
 }
 
-double threadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
+using kmx::bench::threadCpuSeconds;
 
 // CPU seconds per item of a restore at each scale, for the ratio line.
 double gPerItem[11] = {};
