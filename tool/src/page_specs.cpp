@@ -3,8 +3,10 @@
 #include <QHash>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "text_ids.h"
+#include "ut_charset.h"
 #include "ut_session.h"
 #include "vxutconfig.h"
 
@@ -83,10 +85,26 @@ bool toChars(const QString& text, char* chars, std::size_t size) {
   std::memcpy(chars, bytes.constData(), static_cast<std::size_t>(bytes.size()));
   return true;
 }
-QString fromUnits(const int16_t* units, std::size_t size) {
-  QString text;
-  for (std::size_t i = 0; i < size && units[i] != 0; ++i) text += QChar(static_cast<char16_t>(units[i]));
-  return text;
+// A name field as the UT keeps it: Unicode units, or on a UT without
+// Unicode names one code of its own character set per unit.
+QString fromUnits(const int16_t* units, std::size_t size, bool unicode) {
+  std::u16string codes;
+  for (std::size_t i = 0; i < size && units[i] != 0; ++i) codes.push_back(static_cast<char16_t>(units[i]));
+  return QString::fromStdU16String(vx::utconfig::decodeUtText(codes, unicode));
+}
+// The units of a name for the UT; nothing when it has a character the UT's
+// set lacks or is longer than the field.
+std::optional<std::u16string> toUnits(const QString& name, std::size_t size, bool unicode) {
+  std::optional<std::u16string> codes = vx::utconfig::encodeUtText(name.toStdU16String(), unicode);
+  if (!codes || codes->size() > size) return std::nullopt;
+  return codes;
+}
+// Whether the UT keeps names in Unicode. A UT that cannot say is taken for
+// one with its 8-bit set, as every UT before Unicode names was.
+bool unicodeNames(Session& session) {
+  auto ui = session.configAs<IUISettings_1_3>();
+  int32_t unicode = 0;
+  return ui && SUCCEEDED(ui->IsPhoneUnicode(&unicode)) && unicode != 0;
 }
 // Comma- or space-separated parts of a record field's text.
 QStringList parts(const QString& text, QChar separator = QLatin1Char(',')) {
@@ -898,6 +916,7 @@ std::vector<ListRow> readPhoneBook(Session& session) {
   if (!ui) return rows;
   int32_t valid = 0;
   if (FAILED(ui->IsValidPB(&valid)) || valid == 0) return rows;
+  const bool unicode = unicodeNames(session);
   for (int index = 1; index <= 99; ++index) {
     // Every position is listed, the empty ones too, so that an entry can
     // be added where there is none.
@@ -906,7 +925,7 @@ std::vector<ListRow> readPhoneBook(Session& session) {
     const bool used = entry.allocated != 0 && entry.valid != 0;
     const int digits = used ? std::clamp(entry.digits_index, 0, 32) : 0;
     const QString number = QString::fromLatin1(reinterpret_cast<const char*>(entry.digits), digits).trimmed();
-    const QString name = used ? fromUnits(entry.unicode_alpha, 12).trimmed() : QString();
+    const QString name = used ? fromUnits(entry.unicode_alpha, 12, unicode).trimmed() : QString();
     rows.push_back(
         {index, {QString::number(index), name, number, used && entry.secret != 0 ? QStringLiteral("*") : QString()}});
   }
@@ -917,12 +936,13 @@ std::vector<ListRow> readServiceProviders(Session& session) {
   std::vector<ListRow> rows;
   auto general = session.configAs<IGeneralSettings_1_3>();
   if (!general) return rows;
+  const bool unicode = unicodeNames(session);
   for (int index = 0; index <= 66; ++index) {
     knownsp_entry_unicode_type entry{};
     if (FAILED(general->KnownSPEntryUnicode(GET_PARAM, index, &entry)) || entry.valid == 0) continue;
     rows.push_back({index,
                     {QString::number(index), fromChars(entry.mcc, 3), fromChars(entry.mnc, 3),
-                     fromUnits(entry.u_mcc_name, 12).trimmed(), fromUnits(entry.u_mnc_name, 12).trimmed(),
+                     fromUnits(entry.u_mcc_name, 12, unicode).trimmed(), fromUnits(entry.u_mnc_name, 12, unicode).trimmed(),
                      QString::number(entry.pos_in_pref_list), entry.is_prohibited != 0 ? QStringLiteral("*") : QString()}});
   }
   return rows;
@@ -935,8 +955,9 @@ HRESULT writePhoneBookEntry(Session& session, int index, const QString& name, co
   HRESULT hr = ui->PhoneBookEntryUnicode(GET_PARAM, index, &entry);
   if (FAILED(hr)) return hr;
   const QByteArray digits = number.trimmed().toLatin1();
-  const std::u16string alpha = name.toStdU16String();
-  if (digits.size() > 32 || alpha.size() > 12) return E_INVALIDARG;
+  const std::optional<std::u16string> units = toUnits(name, 12, unicodeNames(session));
+  if (digits.size() > 32 || !units) return E_INVALIDARG;
+  const std::u16string& alpha = *units;
   std::memset(entry.digits, ' ', sizeof entry.digits);
   std::memcpy(entry.digits, digits.constData(), static_cast<std::size_t>(digits.size()));
   entry.digits_index = static_cast<int32_t>(digits.size());
@@ -958,9 +979,12 @@ HRESULT writeServiceProvider(Session& session, int index, const QString& country
   knownsp_entry_unicode_type entry{};
   HRESULT hr = general->KnownSPEntryUnicode(GET_PARAM, index, &entry);
   if (FAILED(hr)) return hr;
-  const std::u16string country = countryName.toStdU16String();
-  const std::u16string network = networkName.toStdU16String();
-  if (country.size() > 12 || network.size() > 12 || preference < 0 || preference > 255) return E_INVALIDARG;
+  const bool unicode = unicodeNames(session);
+  const std::optional<std::u16string> countryUnits = toUnits(countryName, 12, unicode);
+  const std::optional<std::u16string> networkUnits = toUnits(networkName, 12, unicode);
+  if (!countryUnits || !networkUnits || preference < 0 || preference > 255) return E_INVALIDARG;
+  const std::u16string& country = *countryUnits;
+  const std::u16string& network = *networkUnits;
   for (std::size_t k = 0; k < 12; ++k) {
     entry.u_mcc_name[k] = k < country.size() ? static_cast<int16_t>(country[k]) : 0;
     entry.u_mnc_name[k] = k < network.size() ? static_cast<int16_t>(network[k]) : 0;

@@ -1429,6 +1429,31 @@ class UtvexTest : public QObject {
     QVERIFY(connectWindow(*window));
   }
 
+  // A UT without Unicode names keeps each name character as one code of its
+  // own character set; the lists read and write names through it.
+  void listNamesTravelInTheUtCharacterSet() {
+    startSimulator();
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->session().runAndWait([&](Session& s) {
+      QCOMPARE(writePhoneBookEntry(s, 7, QStringLiteral("Ni\u00F1o"), QStringLiteral("555"), false), S_OK);
+      auto ui = s.configAs<IUISettings_1_3>();
+      QVERIFY(ui);
+      int32_t unicode = 1;
+      QVERIFY(SUCCEEDED(ui->IsPhoneUnicode(&unicode)));
+      QCOMPARE(unicode, 0);
+      phonebook_entry_unicode_type entry{};
+      QVERIFY(SUCCEEDED(ui->PhoneBookEntryUnicode(GET_PARAM, 7, &entry)));
+      QCOMPARE(static_cast<uint16_t>(entry.unicode_alpha[2]), uint16_t{0xBC});  // the UT's code of the tilde n
+      const std::vector<ListRow> rows = readPhoneBook(s);
+      QVERIFY(std::any_of(rows.begin(), rows.end(), [](const ListRow& r) {
+        return r.index == 7 && r.columns.value(1) == QStringLiteral("Ni\u00F1o");
+      }));
+      // No euro sign in the UT's character set.
+      QCOMPARE(writePhoneBookEntry(s, 8, QStringLiteral("5 \u20AC"), QStringLiteral("1"), false), E_INVALIDARG);
+    });
+  }
+
   void typedNumbersAreDecimal() {
     QCOMPARE(typedNumber(QStringLiteral("0600")), std::optional<qlonglong>(600));
     QCOMPARE(typedNumber(QStringLiteral("0900")), std::optional<qlonglong>(900));

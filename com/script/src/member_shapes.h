@@ -11,6 +11,12 @@
 #include "member_table.h"
 #include "ut_charset.h"
 
+namespace vx::script {
+// Names travel in the UT's character set (shared with the service tool).
+using vx::utconfig::decodeUtText;
+using vx::utconfig::encodeUtText;
+}  // namespace vx::script
+
 namespace vx::script::shapes {
 
 // Whether a member refuses a module UT.

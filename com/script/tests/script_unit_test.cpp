@@ -12,6 +12,8 @@
 namespace vx::script {
 namespace {
 
+using namespace vx::utconfig;
+
 TEST(UtCharset, TheCodePageBothWays) {
   EXPECT_EQ(encodeUtChar(u'\u00C0'), 0x8F) << "A with grave has a code of its own";
   EXPECT_EQ(decodeUtChar(0x8F), u'?');

@@ -1,6 +1,7 @@
 // The 8-bit character set of UTs without Unicode names: ASCII below 0x7F,
 // then Cyrillic and the accented Latin letters of the UT's own code page.
-// On UTs with Unicode names both directions pass characters through.
+// On UTs with Unicode names both directions pass characters through. The
+// script server and the service tool both read and write names with it.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace vx::script {
+namespace vx::utconfig {
 
 // The encoder's answer for a character the code page does not hold.
 inline constexpr uint16_t kUnmappable = 0xFFFE;
@@ -24,4 +25,4 @@ uint16_t encodeUtChar(char16_t ch);
 std::u16string decodeUtText(std::u16string_view codes, bool unicodeUt);
 std::optional<std::u16string> encodeUtText(std::u16string_view text, bool unicodeUt);
 
-}  // namespace vx::script
+}  // namespace vx::utconfig

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace vx::script {
+namespace vx::utconfig {
 namespace {
 
 // Decoding of the codes 0x7F..0xFF; '?' marks a code without a character.
@@ -70,4 +70,4 @@ std::optional<std::u16string> encodeUtText(std::u16string_view text, bool unicod
   return codes;
 }
 
-}  // namespace vx::script
+}  // namespace vx::utconfig
