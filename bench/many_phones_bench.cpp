@@ -61,14 +61,6 @@ double cpuSecondsOf(pid_t pid) {
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-long residentKiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return 0;
-}
-
 // The suite's processes outside this one that serve this benchmark: the
 // script server and every link server started in its runtime directory.
 std::vector<pid_t> suiteProcesses(const std::string& runtimeDir) {
@@ -100,16 +92,6 @@ double selfCpuSeconds() {
   getrusage(RUSAGE_SELF, &usage);
   auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-pid_t serverPid(sdbus::IConnection& connection) {
-  auto daemon = sdbus::createProxy(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
-  uint32_t pid = 0;
-  daemon->callMethod("GetConnectionUnixProcessID")
-      .onInterface("org.freedesktop.DBus")
-      .withArguments(std::string(kService))
-      .storeResultsTo(pid);
-  return static_cast<pid_t>(pid);
 }
 
 // One phone of the bench and its caller.
@@ -160,7 +142,7 @@ void BM_BackUpPhonesAtOnce(benchmark::State& state) {
     state.SkipWithError((error.getName() + ": " + error.getMessage()).c_str());
     return;
   }
-  const pid_t server = serverPid(*stations.front().connection);
+  const pid_t server = vx::script::testing::scriptServerPid(*stations.front().connection);
 
   for (auto _ : state) {
     const std::vector<pid_t> processes = suiteProcesses(dir);
@@ -197,10 +179,10 @@ void BM_BackUpPhonesAtOnce(benchmark::State& state) {
     figures.wallSeconds = wall;
     figures.cpuSecondsPerPhone = (cpuAfter - cpuBefore) / phones;
     figures.simulatorSecondsPerPhone = (selfAfter - selfBefore) / phones;
-    figures.serverKiBPerPhone = static_cast<double>(residentKiB(server)) / phones;
+    figures.serverKiBPerPhone = static_cast<double>(vx::script::testing::residentKiB(server)) / phones;
     state.counters["cpu_ms_per_phone"] = figures.cpuSecondsPerPhone * 1e3;
     state.counters["sim_ms_per_phone"] = figures.simulatorSecondsPerPhone * 1e3;
-    state.counters["server_MiB"] = static_cast<double>(residentKiB(server)) / 1024.0;
+    state.counters["server_MiB"] = static_cast<double>(vx::script::testing::residentKiB(server)) / 1024.0;
   }
   for (Station& s : stations) {
     try {

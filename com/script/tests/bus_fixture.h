@@ -67,15 +67,7 @@ class ScriptBusTest : public ::testing::Test {
   }
 
   // The server's process, as the bus knows it.
-  pid_t serverPid() {
-    auto daemon = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
-    uint32_t pid = 0;
-    daemon->callMethod("GetConnectionUnixProcessID")
-        .onInterface("org.freedesktop.DBus")
-        .withArguments(std::string(kService))
-        .storeResultsTo(pid);
-    return static_cast<pid_t>(pid);
-  }
+  pid_t serverPid() { return scriptServerPid(*connection); }
 
   // Runs `call` and answers the D-Bus error it failed with ("" for none).
   template <class Call>

@@ -93,14 +93,6 @@ class Liveness : public ScriptBusTest {
     return state;
   }
 
-  static long residentKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-      if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return -1;
-  }
-
   std::unique_ptr<kmx::sim::UtSimulator> silent;
 };
 

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sdbus-c++/sdbus-c++.h>
+
 namespace vx::script::testing {
 
 PrivateBus::PrivateBus(const std::string& directory, const std::string& serviceDirectory) {
@@ -61,6 +63,24 @@ bool processRuns(pid_t pid) {
   // The state follows the command name in parentheses.
   auto close = text.rfind(')');
   return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+pid_t scriptServerPid(sdbus::IConnection& connection) {
+  auto daemon = sdbus::createProxy(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+  uint32_t pid = 0;
+  daemon->callMethod("GetConnectionUnixProcessID")
+      .onInterface("org.freedesktop.DBus")
+      .withArguments(std::string("UTVEX.Script"))
+      .storeResultsTo(pid);
+  return static_cast<pid_t>(pid);
+}
+
+long residentKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
 }
 
 }  // namespace vx::script::testing

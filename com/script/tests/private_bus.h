@@ -7,6 +7,10 @@
 
 #include <string>
 
+namespace sdbus {
+class IConnection;
+}
+
 namespace vx::script::testing {
 
 class PrivateBus {
@@ -27,5 +31,11 @@ class PrivateBus {
 
 // Whether process `pid` still runs (a zombie counts as ended).
 bool processRuns(pid_t pid);
+
+// The process that holds the script server's bus name, as the bus knows it.
+pid_t scriptServerPid(sdbus::IConnection& connection);
+
+// The resident memory of process `pid` in KiB; -1 when it cannot be read.
+long residentKiB(pid_t pid);
 
 }  // namespace vx::script::testing
