@@ -1,5 +1,7 @@
 #include "backup_diff.h"
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -8,27 +10,94 @@ namespace {
 
 using vx::backup::NVFileSection;
 
-// An item's name with its occurrence in the file, so that an item named
-// twice pairs with the same occurrence in the other file.
-struct ItemKey {
-  std::string_view name;
-  std::size_t occurrence;
-  bool operator==(const ItemKey&) const = default;
-};
-
-struct ItemKeyHash {
-  std::size_t operator()(const ItemKey& key) const {
-    return std::hash<std::string_view>()(key.name) ^ (key.occurrence * 0x9e3779b97f4a7c15ull);
+// The second file's sections by name, for pairing the first file's with
+// them: an item named twice pairs occurrence by occurrence, in file order.
+// One open-addressed table of names (no allocation per item, and small
+// enough to stay in cache however long the files are) and a chain through
+// the sections that share a name.
+class SectionIndex {
+ public:
+  explicit SectionIndex(const std::vector<NVFileSection>& sections)
+      : sections_(sections), nextSameName_(sections.size(), kNone) {
+    std::size_t capacity = 16;
+    while (capacity < 2 * sections.size()) capacity *= 2;
+    slots_.assign(capacity, Slot{});
+    std::vector<uint32_t> lastOfName(capacity, kNone);
+    for (std::size_t k = 0; k < sections.size(); ++k) {
+      const std::size_t at = find(sections[k].name);
+      if (slots_[at].first == kNone) {
+        slots_[at].first = static_cast<uint32_t>(k);
+      } else {
+        nextSameName_[lastOfName[at]] = static_cast<uint32_t>(k);
+      }
+      lastOfName[at] = static_cast<uint32_t>(k);
+    }
   }
+
+  // The section that pairs with the next occurrence of `name` in the other
+  // file, or none when this file has no more of that name.
+  std::optional<std::size_t> take(std::string_view name) {
+    Slot& slot = slots_[find(name)];
+    uint32_t at = slot.first;
+    for (uint32_t skip = slot.taken++; at != kNone && skip > 0; --skip) at = nextSameName_[at];
+    if (at == kNone) return std::nullopt;
+    return at;
+  }
+
+ private:
+  static constexpr uint32_t kNone = UINT32_MAX;
+  struct Slot {
+    uint64_t hash = 0;
+    uint32_t first = kNone;  // the name's first section
+    uint32_t taken = 0;      // occurrences already paired
+  };
+
+  // The slot that holds `name`, or the free slot where it would go.
+  std::size_t find(std::string_view name) {
+    const uint64_t hash = std::hash<std::string_view>()(name);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+      Slot& slot = slots_[at];
+      if (slot.first == kNone) {
+        slot.hash = hash;
+        return at;
+      }
+      if (slot.hash == hash && sections_[slot.first].name == name) return at;
+    }
+  }
+
+  const std::vector<NVFileSection>& sections_;
+  std::vector<Slot> slots_;
+  std::vector<uint32_t> nextSameName_;
 };
 
-std::vector<ItemKey> keysOf(const std::vector<NVFileSection>& sections) {
-  std::unordered_map<std::string_view, std::size_t> seen;
-  seen.reserve(sections.size());
-  std::vector<ItemKey> keys;
-  keys.reserve(sections.size());
-  for (const NVFileSection& section : sections) keys.push_back({section.name, seen[section.name]++});
-  return keys;
+// The value lines of each section: from the line after its [name] to the
+// next section's line. The reader takes a line that starts with '[' as a
+// section, and nothing else, so the spans pair with its sections in order.
+std::vector<TextSpan> sectionBodies(std::string_view text) {
+  std::vector<TextSpan> bodies;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (text[at] == '[') {
+      if (!bodies.empty()) bodies.back().length = at - bodies.back().begin;
+      bodies.push_back({next, 0});
+    }
+    at = next;
+  }
+  if (!bodies.empty()) bodies.back().length = text.size() - bodies.back().begin;
+  return bodies;
+}
+
+std::string_view bodyOf(const BackupFile& file, std::size_t section) {
+  return std::string_view(file.text).substr(file.bodies[section].begin, file.bodies[section].length);
+}
+
+// Items of one name whose value lines are the same bytes hold the same
+// values; only the others are compared value by value.
+bool sameBytes(const BackupFile& a, std::size_t k, const BackupFile& b, std::size_t j) {
+  if (a.bodies.size() != a.sections.size() || b.bodies.size() != b.sections.size()) return false;
+  return bodyOf(a, k) == bodyOf(b, j);
 }
 
 bool sameValue(const std::string& a, const std::string& b) {
@@ -90,6 +159,9 @@ BackupFile parseBackupText(std::string_view text, const std::string& name) {
   } catch (const vx::backup::CNVFileParsingException& error) {
     throw BackupFileError(name + ": " + error.description());
   }
+  file.text = text;
+  file.bodies = sectionBodies(file.text);
+  if (file.bodies.size() != file.sections.size()) file.bodies.clear();
   return file;
 }
 
@@ -118,24 +190,21 @@ BackupDiff diffBackups(const BackupFile& before, const BackupFile& after) {
   header("nrVersion", std::to_string(before.info.nrVersion), std::to_string(after.info.nrVersion));
   header("version", std::to_string(before.info.version), std::to_string(after.info.version));
 
-  const std::vector<ItemKey> keysA = keysOf(before.sections);
-  const std::vector<ItemKey> keysB = keysOf(after.sections);
-  std::unordered_map<ItemKey, std::size_t, ItemKeyHash> inB;
-  inB.reserve(keysB.size());
-  for (std::size_t k = 0; k < keysB.size(); ++k) inB.emplace(keysB[k], k);
-  std::vector<bool> matched(keysB.size(), false);
-  for (std::size_t k = 0; k < keysA.size(); ++k) {
+  SectionIndex inB(after.sections);
+  std::vector<bool> matched(after.sections.size(), false);
+  for (std::size_t k = 0; k < before.sections.size(); ++k) {
     const NVFileSection& a = before.sections[k];
-    auto it = inB.find(keysA[k]);
-    if (it == inB.end()) {
+    const std::optional<std::size_t> j = inB.take(a.name);
+    if (!j) {
       diff.items.push_back(wholeItem(a, ItemChange::Removed));
       continue;
     }
-    matched[it->second] = true;
-    auto values = valueDifferences(a, after.sections[it->second]);
+    matched[*j] = true;
+    if (sameBytes(before, k, after, *j)) continue;
+    auto values = valueDifferences(a, after.sections[*j]);
     if (!values.empty()) diff.items.push_back({a.name, ItemChange::Changed, std::move(values)});
   }
-  for (std::size_t k = 0; k < keysB.size(); ++k) {
+  for (std::size_t k = 0; k < after.sections.size(); ++k) {
     if (!matched[k]) diff.items.push_back(wholeItem(after.sections[k], ItemChange::Added));
   }
   return diff;
