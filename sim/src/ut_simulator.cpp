@@ -69,6 +69,8 @@ class UtSimulator::Impl {
               if (inLoader_ && loaderRate_ == 0) utRate_ = rate;  // the loader finds the host's rate
             }}) {
     pacing_ = options_.pacing;
+    toHost_.setFifo(options_.uartFifoBytes, false);
+    toUt_.setFifo(options_.uartFifoBytes, true);
     model_.status.setEsn(4, options_.esn);
     if (!(options_.catalogue == CatalogueVariant{})) {
       std::string error;

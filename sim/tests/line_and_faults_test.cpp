@@ -4,6 +4,7 @@
 
 #include "kmx/sim/ut_commands.h"
 #include "kmx/sim/ut_model.h"
+#include "paced_queue.h"
 #include "sim_fixture.h"
 
 namespace kmx::sim::testing {
@@ -90,6 +91,30 @@ TEST_F(Line, PacingDeliversAtTheWireSpeed) {
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(version.payload.size(), 83u);
   EXPECT_GE(elapsed, std::chrono::milliseconds(90)) << "faster than the wire";
+}
+
+// Through a receive FIFO the bytes come in batches: at the trigger level,
+// after four quiet character times, and on the UT's side at a frame flag.
+TEST(PacedFifo, HandsBytesOverAtItsTriggerAFlagOrItsTimeOut) {
+  constexpr uint32_t kRate = 115200;
+  constexpr int64_t kByteUs = 86;
+  PacedQueue host;
+  host.setFifo(8, false);
+  host.push(std::vector<uint8_t>(12, 0x41), 0);
+  EXPECT_EQ(host.nextReadyUs(true, kRate), 8 * kByteUs);
+  EXPECT_TRUE(host.take(7 * kByteUs, true, kRate).empty());
+  EXPECT_EQ(host.take(8 * kByteUs, true, kRate).size(), 8u);
+  EXPECT_EQ(host.nextReadyUs(true, kRate), 16 * kByteUs) << "the last byte's arrival and four quiet ones";
+  EXPECT_TRUE(host.take(15 * kByteUs, true, kRate).empty());
+  EXPECT_EQ(host.take(16 * kByteUs, true, kRate).size(), 4u);
+  EXPECT_EQ(host.nextReadyUs(true, kRate), -1);
+
+  PacedQueue ut;
+  ut.setFifo(8, true);
+  ut.push(std::vector<uint8_t>{0x1E, 1, 2, 3, 0x1E}, 0);
+  EXPECT_EQ(ut.take(kByteUs, true, kRate).size(), 1u) << "the opening flag";
+  EXPECT_EQ(ut.nextReadyUs(true, kRate), 5 * kByteUs);
+  EXPECT_EQ(ut.take(5 * kByteUs, true, kRate).size(), 4u) << "up to the closing flag, at once";
 }
 
 // A host that stops reading: what its port cannot hold is counted as an

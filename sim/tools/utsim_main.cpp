@@ -34,6 +34,9 @@ const char kUsage[] =
     "  --port-dir DIR     port directory (default $KMX_PORT_DIR, else <runtime>/ports)\n"
     "  --pty              serve a pty instead of a simulator socket\n"
     "  --pacing           deliver bytes at the wire speed\n"
+    "  --uart-fifo N      with --pacing, hand received bytes over as a UART with an\n"
+    "                     N-byte receive FIFO does (N at a time, the rest after four\n"
+    "                     quiet character times), not one at a time (1..64)\n"
     "  --trace            log every packet received and sent on standard error\n"
     "  --control PATH     also take control commands on a Unix stream socket at PATH\n"
     "  -c COMMAND         run a control command at start (may be repeated)\n"
@@ -112,6 +115,12 @@ bool parse(int argc, char** argv, Args& args) {
       args.options.pty = true;
     } else if (arg == "--pacing") {
       args.options.pacing = true;
+    } else if (arg == "--uart-fifo") {
+      if (!value(text)) return false;
+      char* end = nullptr;
+      const unsigned long n = std::strtoul(text.c_str(), &end, 10);
+      if (end == text.c_str() || *end != '\0' || n == 0 || n > 64) return false;
+      args.options.uartFifoBytes = static_cast<uint32_t>(n);
     } else if (arg == "--trace") {
       args.options.trace = true;
     } else if (arg == "--control") {

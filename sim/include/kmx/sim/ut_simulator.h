@@ -24,6 +24,11 @@ struct SimulatorOptions {
   std::string portName = "UT1";  // entry in the port directory
   bool pty = false;              // serve a pty (no modem lines, no rate model)
   bool pacing = false;           // deliver bytes at the wire speed (10 bits a byte)
+  // With pacing, how each end's UART hands received bytes over: 0 or 1,
+  // each byte as it arrives; N, through an N-byte receive FIFO, as a PC's
+  // serial port does (N bytes at a time, the rest after four quiet
+  // character times; the UT also takes a frame at its closing flag).
+  uint32_t uartFifoBytes = 0;
   bool trace = false;            // log what is received and sent
   std::function<void(const std::string&)> traceSink;  // default: standard error
   uint32_t seed = 1;             // for noise
