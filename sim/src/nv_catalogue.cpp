@@ -3,6 +3,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <sstream>
 
 #include "catalogue_model.h"
@@ -100,6 +102,18 @@ bool parseHostileList(const std::string& name, HostileList& list) {
   return false;
 }
 
+bool parseItemFlags(const std::string& text, std::map<std::string, int32_t>& itemFlags) {
+  const auto equals = text.find('=');
+  if (equals == 0 || equals == std::string::npos || equals + 1 == text.size()) return false;
+  const std::string digits = text.substr(equals + 1);
+  char* end = nullptr;
+  errno = 0;
+  const long long flags = std::strtoll(digits.c_str(), &end, 0);
+  if (errno != 0 || *end != '\0' || flags < INT32_MIN || flags > INT32_MAX) return false;
+  itemFlags[text.substr(0, equals)] = static_cast<int32_t>(flags);
+  return true;
+}
+
 NvCatalogue::NvCatalogue(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 NvCatalogue::~NvCatalogue() = default;
 
@@ -113,6 +127,15 @@ std::shared_ptr<const NvCatalogue> NvCatalogue::build(const CatalogueVariant& va
   if (model->items.size() > 0xFFFF) {
     error = "more items than item numbers";
     return nullptr;
+  }
+  for (const auto& [name, flags] : variant.itemFlags) {
+    auto found = std::find_if(model->items.begin(), model->items.end(),
+                              [&](const catalogue::Item& item) { return item.name == name; });
+    if (found == model->items.end()) {
+      error = "no item " + name + " to give flags";
+      return nullptr;
+    }
+    found->flags = flags;
   }
   auto impl = std::make_unique<Impl>();
   impl->variant = variant;

@@ -42,15 +42,19 @@ std::string hex(const std::vector<uint8_t>& bytes) {
 std::string describe(const CatalogueVariant& v) {
   char model[8];
   std::snprintf(model, sizeof model, "0x%02x", v.mainModel);
+  std::string itemFlags;
+  for (const auto& [name, flags] : v.itemFlags) itemFlags += " item-flags " + name + "=" + std::to_string(flags);
   return std::string("model ") + model + " unicode " + (v.unicodePhoneBookNames ? "on" : "off") +
          " name-length " + std::to_string(v.nameArrayLength) + " sms " + (v.oldSmsLayout ? "old" : "new") + " directory " + (v.oldDirectoryNumber ? "old" : "new") +
          " symbols " + (v.emptySymbolInformation ? "none" : "full") + " descriptors " +
-         (v.shortDescriptorTable ? "short" : "full") + " hostile-list " + hostileListName(v.hostileList);
+         (v.shortDescriptorTable ? "short" : "full") + " hostile-list " + hostileListName(v.hostileList) +
+         itemFlags;
 }
 
 // "catalogue [default] [model B] [unicode on|off] [name-length N] [sms old|new]
 // [directory old|new] [symbols none|full] [descriptors short|full]
-// [hostile-list none|inactive|dimension]": changes the current variant.
+// [hostile-list none|inactive|dimension] [item-flags NAME=FLAGS]...": changes
+// the current variant.
 std::string catalogueCommand(UtSimulator& sim, const std::vector<std::string>& w) {
   CatalogueVariant variant = sim.catalogue()->variant();
   if (w.size() == 1) return describe(variant);
@@ -78,6 +82,7 @@ std::string catalogueCommand(UtSimulator& sim, const std::vector<std::string>& w
     } else if (key == "descriptors" && (value == "short" || value == "full")) {
       variant.shortDescriptorTable = value == "short";
     } else if (key == "hostile-list" && parseHostileList(value, variant.hostileList)) {
+    } else if (key == "item-flags" && parseItemFlags(value, variant.itemFlags)) {
     } else {
       return "error: bad catalogue setting: " + key + " " + value;
     }

@@ -154,6 +154,14 @@ TEST_F(CatalogueOnTheLine, VariantsSwitchWhileRunning) {
   EXPECT_NE(sim.control("nv item NV_HUGE_DIMENSION_LIST_I").find(" size 65535 dimension 65535 "), std::string::npos);
   EXPECT_EQ(sim.nvBytes(number("NV_HUGE_DIMENSION_LIST_I"), 65534), std::vector<uint8_t>(65535, 0));
 
+  // Flags the catalogue text never gives, in the descriptor table the host reads.
+  EXPECT_EQ(sim.control("catalogue item-flags NV_SCM_I=6 item-flags NV_TIME_TILL_SLEEP=0x1"), "ok");
+  EXPECT_NE(sim.control("nv item NV_SCM_I").find(" flags 6 described yes"), std::string::npos);
+  EXPECT_NE(sim.catalogue()->descriptorTable().find(",Station class mark,T_UCHAR,0,6,"), std::string::npos);
+  EXPECT_NE(sim.catalogue()->descriptorTable().find(",No service time until sleep,T_ULONG,0,1,"), std::string::npos);
+  EXPECT_EQ(sim.control("catalogue item-flags NV_NO_SUCH_I=6"), "error: no item NV_NO_SUCH_I to give flags");
+  EXPECT_EQ(sim.control("catalogue item-flags NV_SCM_I"), "error: bad catalogue setting: item-flags NV_SCM_I");
+
   EXPECT_EQ(sim.control("catalogue default sms old directory old descriptors short"), "ok");
   EXPECT_EQ(sim.control("catalogue"),
             "model 0xc9 unicode off name-length 12 sms old directory old symbols full descriptors short hostile-list none");

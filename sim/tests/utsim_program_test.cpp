@@ -73,14 +73,15 @@ TEST(UtsimProgram, OptionsSelectTheCatalogueVariant) {
   pid_t pid = kmx::startDetached(UTSIM_PATH, {"--port", "UT8", "--control", control, "--main-model", "0xcb",
                                               "--unicode-names", "--name-length", "33", "--old-sms",
                                               "--old-directory", "--no-symbols", "--short-descriptors",
-                                              "--hostile-list", "inactive", "-c", "nv set NV_UI_TIMEZONE.T_USHORT 0x1234"});
+                                              "--hostile-list", "inactive", "--item-flags", "NV_SCM_I=6", "-c",
+                                              "nv set NV_UI_TIMEZONE.T_USHORT 0x1234"});
   ASSERT_GT(pid, 0);
   kmx::ProcessWatch watch(pid);
   std::string answer;
   for (int i = 0; i < 200 && (answer = controlRoundTrip(control, "catalogue")) == "no connection"; ++i) usleep(20 * 1000);
   EXPECT_EQ(answer,
             "model 0xcb unicode on name-length 33 sms old directory old symbols none descriptors short "
-            "hostile-list inactive");
+            "hostile-list inactive item-flags NV_SCM_I=6");
   EXPECT_NE(controlRoundTrip(control, "nv item NV_HUGE_INACTIVE_LIST_I")
                 .find(" type nv_huge_array_type size 65535 dimension 50 "),
             std::string::npos);

@@ -54,6 +54,8 @@ const char kUsage[] =
     "                     65535-byte arrays: 50 elements without a value\n"
     "                     (NV_HUGE_INACTIVE_LIST_I), or the list dimension 65535\n"
     "                     (NV_HUGE_DIMENSION_LIST_I)\n"
+    "  --item-flags NAME=FLAGS  the descriptor table's flags of item NAME in place\n"
+    "                     of the catalogue's 0, 2 or 4 (may be repeated)\n"
     "  --help             show this text\n"
     "\n"
     "Control commands are read line by line from standard input (and from the\n"
@@ -146,6 +148,8 @@ bool parse(int argc, char** argv, Args& args) {
       args.options.catalogue.shortDescriptorTable = true;
     } else if (arg == "--hostile-list") {
       if (!value(text) || !kmx::sim::parseHostileList(text, args.options.catalogue.hostileList)) return false;
+    } else if (arg == "--item-flags") {
+      if (!value(text) || !kmx::sim::parseItemFlags(text, args.options.catalogue.itemFlags)) return false;
     } else if (arg == "-c") {
       if (!value(text)) return false;
       args.commands.push_back(text);

@@ -345,5 +345,40 @@ TEST_F(BackupTest, ARefusedRestoreLeavesTheCacheTrueAndNoValueWrapped) {
   EXPECT_EQ(utValue("NV_SLOT_CYCLE_INDEX_I.T_UCHAR"), 2);
 }
 
+// The flags field holds one value: 6 carries both the critical and the
+// ignored bit and is neither, nor is 1.
+TEST_F(BackupTest, FlagsThatAreNeitherFourNorTwoMakeAnItemNeitherCriticalNorIgnored) {
+  kmx::sim::CatalogueVariant variant;
+  variant.itemFlags = {{"NV_TIME_TILL_SLEEP", 6}, {"NV_SCM_I", 6}, {"NV_SLOT_CYCLE_INDEX_I", 1}};
+  ASSERT_TRUE(sim->setCatalogue(variant)) << sim->lastError();
+  const int64_t sleep = utValue("NV_TIME_TILL_SLEEP.T_ULONG");
+  connect();
+  ASSERT_EQ(file->WriteNVToFile(backupPath.c_str()), S_OK);
+  std::string text = slurp(backupPath);
+  const std::string scm = "[NV_SCM_I]\nT_UCHAR 42\n";
+  const std::size_t at = text.find(scm);
+  ASSERT_NE(at, std::string::npos) << text;
+  text.replace(at, scm.size(), "[NV_SCM_I]\nT_USHORT 42\n");
+  spit(backupPath, text);
+  ASSERT_TRUE(sim->setNvValue("NV_TIME_TILL_SLEEP.T_ULONG", sleep + 1));
+  ASSERT_TRUE(sim->setNvValue("NV_SLOT_CYCLE_INDEX_I.T_UCHAR", 7));
+  ASSERT_TRUE(sim->setNvValue("NV_SCM_I.T_UCHAR", 43));
+  ASSERT_EQ(connection->CloseConnection(), S_OK);
+  connect();
+
+  ASSERT_EQ(file->ReadNVFromFile(backupPath.c_str(), reportPath.c_str(), 1), S_OK);
+  const std::string lines = report();
+  const std::size_t skipped = lines.find("[Skipped Items]\n");
+  const std::size_t updated = lines.find("[Updated Items]\n");
+  const std::size_t changed = lines.find("\nNV_SCM_I has changed but is not critical.  Not updated.\n");
+  EXPECT_TRUE(skipped < changed && changed < updated) << lines;
+  EXPECT_EQ(lines.find("NV_SCM_I has changed format AND is critical"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("\nNV_TIME_TILL_SLEEP\n", updated), std::string::npos) << lines;
+  EXPECT_NE(lines.find("\nNV_SLOT_CYCLE_INDEX_I\n", updated), std::string::npos) << lines;
+  EXPECT_EQ(utValue("NV_TIME_TILL_SLEEP.T_ULONG"), sleep);
+  EXPECT_EQ(utValue("NV_SLOT_CYCLE_INDEX_I.T_UCHAR"), 2);
+  EXPECT_EQ(utValue("NV_SCM_I.T_UCHAR"), 43) << "the UT keeps what it holds";
+}
+
 }  // namespace
 }  // namespace vx::connect::testing

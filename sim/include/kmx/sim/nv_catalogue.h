@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -44,6 +45,10 @@ enum class HostileList : uint8_t {
 const char* hostileListName(HostileList list);
 bool parseHostileList(const std::string& name, HostileList& list);
 
+// "NAME=FLAGS" (FLAGS decimal or 0x hexadecimal), as the control language
+// and utsim give an item's flags: adds or replaces the item's entry.
+bool parseItemFlags(const std::string& text, std::map<std::string, int32_t>& itemFlags);
+
 // The variants of UT software the host side must cope with.
 struct CatalogueVariant {
   uint8_t mainModel = main_model::kTrimodePortable;
@@ -61,6 +66,10 @@ struct CatalogueVariant {
   // their fields (the first of them keeps two of its four).
   bool shortDescriptorTable = false;
   HostileList hostileList = HostileList::None;
+  // Descriptor table flags that chosen items carry in place of the
+  // catalogue's own, by item name: software that marks an item with another
+  // value than 0, 2 or 4 (6 holds both the critical and the ignored bit).
+  std::map<std::string, int32_t> itemFlags;
 
   bool operator==(const CatalogueVariant&) const = default;
 };
