@@ -1,6 +1,7 @@
 #include "page_specs.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -938,10 +939,17 @@ std::vector<ListRow> readServiceProviders(Session& session) {
   if (!general) return rows;
   const bool unicode = unicodeNames(session);
   for (int index = 0; index <= 66; ++index) {
+    // Every position is listed, the empty ones too, so that a provider can
+    // be added where there is none.
     knownsp_entry_unicode_type entry{};
-    if (FAILED(general->KnownSPEntryUnicode(GET_PARAM, index, &entry)) || entry.valid == 0) continue;
+    if (FAILED(general->KnownSPEntryUnicode(GET_PARAM, index, &entry))) continue;
+    if (entry.valid == 0) {
+      rows.push_back({index, {QString::number(index), {}, {}, {}, {}, {}, {}}});
+      continue;
+    }
+    // A two-digit code is kept with a filler digit, read as a space.
     rows.push_back({index,
-                    {QString::number(index), fromChars(entry.mcc, 3), fromChars(entry.mnc, 3),
+                    {QString::number(index), fromChars(entry.mcc, 3).trimmed(), fromChars(entry.mnc, 3).trimmed(),
                      fromUnits(entry.u_mcc_name, 12, unicode).trimmed(), fromUnits(entry.u_mnc_name, 12, unicode).trimmed(),
                      QString::number(entry.pos_in_pref_list), entry.is_prohibited != 0 ? QStringLiteral("*") : QString()}});
   }
@@ -972,22 +980,35 @@ HRESULT writePhoneBookEntry(Session& session, int index, const QString& name, co
   return ui->PhoneBookEntryUnicode(SET_PARAM, index, &entry);
 }
 
-HRESULT writeServiceProvider(Session& session, int index, const QString& countryName, const QString& networkName,
-                             int preference, bool prohibited) {
+HRESULT writeServiceProvider(Session& session, int index, const QString& mcc, const QString& mnc,
+                             const QString& countryName, const QString& networkName, int preference, bool prohibited) {
   auto general = session.configAs<IGeneralSettings_1_3>();
   if (!general) return E_NOINTERFACE;
   knownsp_entry_unicode_type entry{};
   HRESULT hr = general->KnownSPEntryUnicode(GET_PARAM, index, &entry);
   if (FAILED(hr)) return hr;
+  // A provider is its country and network codes (two or three digits
+  // each); a position emptied of both and of its names holds none any more.
+  const QString country = mcc.trimmed(), network = mnc.trimmed();
+  static const QRegularExpression code(QStringLiteral("^[0-9]{2,3}$"));
+  if (country.isEmpty() && network.isEmpty() && countryName.trimmed().isEmpty() && networkName.trimmed().isEmpty()) {
+    entry.valid = 0;
+    return general->KnownSPEntryUnicode(SET_PARAM, index, &entry);
+  }
+  if (!code.match(country).hasMatch() || !code.match(network).hasMatch()) return E_INVALIDARG;
+  entry.valid = 1;
+  // The code's unused last digit is the filler the UT reads as a space.
+  std::memset(entry.mcc, ' ', sizeof entry.mcc);
+  std::memset(entry.mnc, ' ', sizeof entry.mnc);
+  std::memcpy(entry.mcc, country.toLatin1().constData(), static_cast<std::size_t>(country.size()));
+  std::memcpy(entry.mnc, network.toLatin1().constData(), static_cast<std::size_t>(network.size()));
   const bool unicode = unicodeNames(session);
   const std::optional<std::u16string> countryUnits = toUnits(countryName, 12, unicode);
   const std::optional<std::u16string> networkUnits = toUnits(networkName, 12, unicode);
   if (!countryUnits || !networkUnits || preference < 0 || preference > 255) return E_INVALIDARG;
-  const std::u16string& country = *countryUnits;
-  const std::u16string& network = *networkUnits;
   for (std::size_t k = 0; k < 12; ++k) {
-    entry.u_mcc_name[k] = k < country.size() ? static_cast<int16_t>(country[k]) : 0;
-    entry.u_mnc_name[k] = k < network.size() ? static_cast<int16_t>(network[k]) : 0;
+    entry.u_mcc_name[k] = k < countryUnits->size() ? static_cast<int16_t>((*countryUnits)[k]) : 0;
+    entry.u_mnc_name[k] = k < networkUnits->size() ? static_cast<int16_t>((*networkUnits)[k]) : 0;
   }
   entry.pos_in_pref_list = static_cast<uint8_t>(preference);
   entry.is_prohibited = prohibited ? 1 : 0;

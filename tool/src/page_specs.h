@@ -129,13 +129,15 @@ struct ListRow {
 };
 
 // The phone book (positions 1 to 99) and the known service providers
-// (0 to 66): rows for the entries the UT holds.
+// (0 to 66): a row for every position, the empty ones with empty columns.
 std::vector<ListRow> readPhoneBook(Session& session);
 std::vector<ListRow> readServiceProviders(Session& session);
 // Stages one phone book entry: name, number and the secret flag.
 HRESULT writePhoneBookEntry(Session& session, int index, const QString& name, const QString& number, bool secret);
-// Stages one service provider entry's names, preference and prohibited flag.
-HRESULT writeServiceProvider(Session& session, int index, const QString& countryName, const QString& networkName,
-                             int preference, bool prohibited);
+// Stages one service provider entry: its country and network codes (two or
+// three digits each), names, preference and prohibited flag. An entry with
+// no codes and no names empties its position.
+HRESULT writeServiceProvider(Session& session, int index, const QString& mcc, const QString& mnc,
+                             const QString& countryName, const QString& networkName, int preference, bool prohibited);
 
 }  // namespace utvex

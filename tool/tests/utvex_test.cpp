@@ -579,6 +579,16 @@ class UtvexTest : public QObject {
         QCOMPARE(sheet->tabs()->currentIndex(), i);
         screenshot(sheet, QStringLiteral("page-%1-%2").arg(QString::fromStdString(library_->language())).arg(i));
       }
+      // The service provider entry, with its codes.
+      QTreeWidget* providers = sheet->listOf(PageId::ServiceProviders);
+      providers->setCurrentItem(providers->topLevelItem(0));
+      QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog != nullptr && dialog != sheet);
+        screenshot(dialog, QStringLiteral("service-provider-entry-") + QString::fromStdString(library_->language()));
+        QTest::keyClick(dialog, Qt::Key_Escape);
+      });
+      sheet->editEntry(PageId::ServiceProviders);
       sheet->reject();
       window.reset();
     }
@@ -883,6 +893,49 @@ class UtvexTest : public QObject {
       }
     });
     QCOMPARE(staged, QStringLiteral("Oceania"));
+  }
+
+  // An empty position of the service provider list takes a new provider,
+  // codes and all, and it reaches the UT with Write Changes.
+  void serviceProviderIsAddedAtAnEmptyPosition() {
+    startSimulator();
+    const std::string id = "NV_UI_SP_TABLE[40].ui_sp_table_entry_type.sp_id.";
+    QVERIFY(sim_->setNvValue(id + "mcc", 0xFFF) && sim_->setNvValue(id + "mnc", 0xFFF));
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QTreeWidget* providers = sheet->listOf(PageId::ServiceProviders);
+    QCOMPARE(providers->topLevelItemCount(), 67);
+    QTreeWidgetItem* empty = providers->topLevelItem(40);
+    QCOMPARE(empty->data(0, Qt::UserRole).toInt(), 40);
+    QVERIFY(empty->text(1).isEmpty() && empty->text(3).isEmpty());
+    providers->setCurrentItem(empty);
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr && dialog != sheet);
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryMcc"))->setText(QStringLiteral("310"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryMnc"))->setText(QStringLiteral("26"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryFirst"))->setText(QStringLiteral("Oceania"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("entrySecond"))->setText(QStringLiteral("Reef"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    sheet->editEntry(PageId::ServiceProviders);
+    QCOMPARE(empty->text(1), QStringLiteral("310"));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
+    // A two-digit network code keeps its filler digit.
+    QCOMPARE(sim_->nvValue(id + "mcc"), std::optional<int64_t>(0x310));
+    QCOMPARE(sim_->nvValue(id + "mnc"), std::optional<int64_t>(0x26F));
+    QVERIFY(connectWindow(*window));
+    QStringList added;
+    window->session().runAndWait([&](Session& s) {
+      for (const ListRow& row : readServiceProviders(s)) {
+        if (row.index == 40) added = row.columns.mid(1, 4);
+      }
+    });
+    QCOMPARE(added, (QStringList{"310", "26", "Oceania", "Reef"}));
   }
 
   void lostConnectionClosesTheSheet() {
