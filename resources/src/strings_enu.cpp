@@ -436,6 +436,11 @@ constexpr StringRow kRows[] = {
     {61967, "Up"},
     {61968, "Being established"},
     {61969, "Down"},
+    // Safety copies: the option, the refusal, where the copy is, the step.
+    {61971, "Save a safety copy of the UT's settings before writing to it"},
+    {61972, "The UT's settings could not be saved to a safety copy (%s). Nothing was written to the UT. To go on without a copy, turn safety copies off in Options."},
+    {61973, "The UT's earlier settings are saved in %s. This command puts them back:\n%s"},
+    {61974, "Saving the UT's settings to a safety copy. Please wait..."},
 };
 static_assert(rowsUnique(kRows));
 

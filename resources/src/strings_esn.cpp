@@ -438,6 +438,11 @@ constexpr StringRow kRows[] = {
     {61967, "Activo"},
     {61968, "Estableciéndose"},
     {61969, "Inactivo"},
+    // Safety copies: the option, the refusal, where the copy is, the step.
+    {61971, "Guardar una copia de seguridad de la UT antes de escribir en ella"},
+    {61972, "No se pudieron guardar los ajustes de la UT en una copia de seguridad (%s). No se escribió nada en la UT. Para continuar sin copia, desactive las copias de seguridad en Opciones."},
+    {61973, "Los ajustes anteriores de la UT están guardados en %s. Este comando los restablece:\n%s"},
+    {61974, "Guardando los ajustes de la UT en una copia de seguridad. Espere, por favor..."},
 };
 static_assert(rowsUnique(kRows));
 

@@ -441,6 +441,11 @@ constexpr StringRow kRows[] = {
     {61967, "Établie"},
     {61968, "En cours d'établissement"},
     {61969, "Coupée"},
+    // Safety copies: the option, the refusal, where the copy is, the step.
+    {61971, "Enregistrer une copie de sécurité de l'UT avant d'y écrire"},
+    {61972, "Les paramètres de l'UT n'ont pas pu être enregistrés dans une copie de sécurité (%s). Rien n'a été écrit dans l'UT. Pour continuer sans copie, désactivez les copies de sécurité dans Options."},
+    {61973, "Les paramètres précédents de l'UT sont enregistrés dans %s. Cette commande les rétablit :\n%s"},
+    {61974, "Enregistrement des paramètres de l'UT dans une copie de sécurité. Veuillez patienter..."},
 };
 static_assert(rowsUnique(kRows));
 

@@ -439,6 +439,11 @@ constexpr StringRow kRows[] = {
     {61967, "Ativo"},
     {61968, "Em estabelecimento"},
     {61969, "Inativo"},
+    // Safety copies: the option, the refusal, where the copy is, the step.
+    {61971, "Salvar uma cópia de segurança da UT antes de gravar nela"},
+    {61972, "Não foi possível salvar as configurações da UT em uma cópia de segurança (%s). Nada foi gravado na UT. Para continuar sem cópia, desative as cópias de segurança em Opções."},
+    {61973, "As configurações anteriores da UT estão salvas em %s. Este comando as restaura:\n%s"},
+    {61974, "Salvando as configurações da UT em uma cópia de segurança. Aguarde..."},
 };
 static_assert(rowsUnique(kRows));
 

@@ -25,6 +25,7 @@ constexpr StringRow kRows[] = {
     {61491, "ShowToolbar"},
     {61572, "DownloadFolder"},
     {61590, "PortName"},
+    {61970, "SafetyCopies"},
     // The data services baud rates, shown alike in every language
     {61850, "9600 bit/s"},
     {61851, "19200 bit/s"},

@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 
 #include "prompter.h"
 #include "text_ids.h"
@@ -33,6 +35,8 @@ class QueuedSink : public vx::download::ProgressSink {
 struct Outcome {
   HRESULT hr = S_OK;
   QString detail;
+  SafetyCopy copy;
+  bool copyRefused = false;  // no safety copy: nothing was sent
 };
 
 }  // namespace
@@ -100,10 +104,37 @@ void DownloadDialog::start() {
   auto resources = texts_.shared();
   QPointer<DownloadDialog> self(this);
   const DownloadKind kind = kind_;
+  const bool safetyCopy = safetyCopy_;
+  if (safetyCopy) {
+    // The copy's items fill the bar until the engine reports.
+    copying_ = true;
+    phase_->setText(texts_.text(text::kSavingSafetyCopy));
+    connect(&session_, &SessionThread::progress, this, [this](int, quint32 done, quint32 total) {
+      if (!copying_ || total == 0) return;
+      bar_->setRange(0, static_cast<int>(std::min<quint32>(total, INT_MAX)));
+      bar_->setValue(static_cast<int>(std::min(done, total)));
+    });
+  }
   session_.run<Outcome>(
       this,
-      [engine, path, resources, kind, this](Session& s) {
+      [engine, path, resources, kind, safetyCopy, this](Session& s) {
         Outcome outcome;
+        if (safetyCopy) {
+          // New software may not keep every setting, and a transfer cut
+          // short may leave the UT without its own: they are saved first,
+          // and without a copy nothing is sent.
+          outcome.copy = s.saveSafetyCopy();
+          if (!outcome.copy.saved) {
+            outcome.copyRefused = true;
+            return outcome;
+          }
+          QMetaObject::invokeMethod(this, [this, copy = outcome.copy.path] {
+            copying_ = false;
+            copyPath_ = copy;
+            bar_->setRange(0, 100);
+            bar_->setValue(0);
+          }, Qt::QueuedConnection);
+        }
         // The settings object goes; the link stays for the transfer.
         s.disconnect(true);
         void* link = nullptr;
@@ -122,7 +153,15 @@ void DownloadDialog::start() {
         s.disconnect(false);
         return outcome;
       },
-      [this](Outcome outcome) { finished(outcome.hr, outcome.detail); });
+      [this](Outcome outcome) {
+        copying_ = false;
+        copyPath_ = outcome.copy.path;
+        if (outcome.copyRefused) {
+          refuse(outcome.copy.error);
+          return;
+        }
+        finished(outcome.hr, outcome.detail);
+      });
 }
 
 void DownloadDialog::show(const vx::download::ProgressReport& report) {
@@ -163,11 +202,20 @@ void DownloadDialog::finished(HRESULT hr, const QString& detail) {
     accept();
     return;
   }
-  if (hr == DOWNLOAD_E_CANCELLED) {
-    prompter_.warn(this, texts_.text(text::kDownloadCancelled));
-  } else {
-    prompter_.warn(this, texts_.format(text::kDownloadFailed, {hex8(hr), detail}));
-  }
+  QString message = hr == DOWNLOAD_E_CANCELLED ? texts_.text(text::kDownloadCancelled)
+                                               : texts_.format(text::kDownloadFailed, {hex8(hr), detail});
+  // Whatever reached the UT, its settings from before are in the copy.
+  if (!copyPath_.empty()) message += QStringLiteral("\n\n") + safetyCopyNote(texts_, copyPath_);
+  prompter_.warn(this, message);
+  QDialog::reject();
+}
+
+void DownloadDialog::refuse(const std::string& why) {
+  // Nothing was sent and the UT keeps its connection.
+  running_ = false;
+  refused_ = true;
+  result_ = E_ABORT;
+  prompter_.warn(this, texts_.format(text::kSafetyCopyFailed, {QString::fromStdString(why)}));
   QDialog::reject();
 }
 

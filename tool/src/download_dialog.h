@@ -1,13 +1,16 @@
-// The download's progress dialog: sends the loader program and a software
-// or boot-block image, or a program for the UT's RAM alone, through the
-// shared download engine on the session thread, shows the phase, the bar,
-// the bytes and the time left as the engine reports them, and cancels on
-// request (after asking).
+// The download's progress dialog: saves the UT's settings to a safety copy
+// first (unless turned off; a copy that cannot be saved refuses the
+// download), then sends the loader program and a software or boot-block
+// image, or a program for the UT's RAM alone, through the shared download
+// engine on the session thread, shows the phase, the bar, the bytes and the
+// time left as the engine reports them, and cancels on request (after
+// asking). A download that does not end well names the safety copy.
 #pragma once
 
 #include <QDialog>
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "vx/download/download_engine.h"
 
@@ -35,6 +38,13 @@ class DownloadDialog : public QDialog {
   // outcome was shown.
   void start();
   void setPauses(std::chrono::milliseconds afterLoader, std::chrono::milliseconds afterImage);
+  // Whether the UT's settings are saved to a safety copy before anything is
+  // sent (on unless turned off before start()).
+  void setSafetyCopy(bool on) { safetyCopy_ = on; }
+  // The safety copy of this download; empty before it is saved or without one.
+  const std::string& safetyCopyPath() const { return copyPath_; }
+  // The download was refused for want of a safety copy: the UT is still connected.
+  bool refused() const { return refused_; }
   bool running() const { return running_; }
   HRESULT result() const { return result_; }
   QProgressBar* bar() const { return bar_; }
@@ -49,6 +59,7 @@ class DownloadDialog : public QDialog {
  private:
   void show(const vx::download::ProgressReport& report);
   void finished(HRESULT hr, const QString& detail);
+  void refuse(const std::string& why);
 
   const Texts& texts_;
   SessionThread& session_;
@@ -63,6 +74,10 @@ class DownloadDialog : public QDialog {
   QPushButton* cancel_ = nullptr;
   bool running_ = false;
   bool cancelling_ = false;
+  bool safetyCopy_ = true;
+  bool copying_ = false;
+  bool refused_ = false;
+  std::string copyPath_;
   HRESULT result_ = S_OK;
 };
 

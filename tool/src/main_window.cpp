@@ -711,7 +711,7 @@ void MainWindow::swapPhone() {
         target.baudRate = shown_.baudRate;
         target.timeoutSeconds = settings_.timeout;
         auto* wizard = new SwapWizard(texts_, *session_, prompter_, target, transfer.fileName(), report.fileName(),
-                                      settings_.saveCopyOnSwap != 0, this);
+                                      settings_.saveCopyOnSwap != 0, settings_.safetyCopies != 0, this);
         wizard->setAttribute(Qt::WA_DeleteOnClose);
         swap_ = wizard;
         const QString transferName = transfer.fileName(), reportName = report.fileName();
@@ -770,12 +770,22 @@ void MainWindow::startDownload(DownloadKind kind) {
         auto* dialog = new DownloadDialog(texts_, *session_, prompter_, file, this, kind);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setPauses(std::chrono::milliseconds(pauseAfterLoaderMs_), std::chrono::milliseconds(pauseAfterImageMs_));
+        dialog->setSafetyCopy(settings_.safetyCopies != 0);
         download_ = dialog;
         // The download takes the link: the window counts as disconnected.
         setConnected({});
         action(Command::Connect)->setEnabled(false);
         action(Command::ConnectionSettings)->setEnabled(false);
-        connect(dialog, &QDialog::finished, this, [this] { updateState(); });
+        connect(dialog, &QDialog::finished, this, [this, dialog] {
+          if (!dialog->refused()) {
+            updateState();
+            return;
+          }
+          // Refused before anything was sent: the window is on the UT again.
+          work<UtState>(
+              texts_.text(text::kWorking), [](Session& s) { return s.state(); },
+              [this](UtState state) { setConnected(state); });
+        });
         dialog->open();
         dialog->start();
       });

@@ -36,6 +36,10 @@ OptionsDialog::OptionsDialog(const Texts& texts, const ToolSettings& settings, Q
   copyOnSwap_->setObjectName(QStringLiteral("copyOnSwap"));
   copyOnSwap_->setChecked(settings.saveCopyOnSwap != 0);
   form->addRow(copyOnSwap_);
+  safetyCopies_ = new QCheckBox(texts.text(text::kSafetyCopiesOption));
+  safetyCopies_->setObjectName(QStringLiteral("safetyCopies"));
+  safetyCopies_->setChecked(settings.safetyCopies != 0);
+  form->addRow(safetyCopies_);
   showWelcome_ = new QCheckBox(texts.text(text::kShowWelcome));
   showWelcome_->setObjectName(QStringLiteral("showWelcome"));
   showWelcome_->setChecked(settings.showStartupDialog != 0);
@@ -53,6 +57,7 @@ void OptionsDialog::applyTo(ToolSettings& settings) const {
   settings.recordLogFile = logFile_->text().trimmed();
   settings.appendRecordAfterWrite = append_->isChecked() ? 1 : 0;
   settings.saveCopyOnSwap = copyOnSwap_->isChecked() ? 1 : 0;
+  settings.safetyCopies = safetyCopies_->isChecked() ? 1 : 0;
   settings.showStartupDialog = showWelcome_->isChecked() ? 1 : 0;
 }
 

@@ -1,6 +1,7 @@
 // The options: the record log's file, whether a UT record is appended after
-// writing changes, whether the swap wizard offers to save a copy, and
-// whether the welcome window shows at start-up.
+// writing changes, whether the swap wizard offers to save a copy, whether
+// the UT's settings are saved to a safety copy before the tool writes to
+// it, and whether the welcome window shows at start-up.
 #pragma once
 
 #include <QDialog>
@@ -24,6 +25,7 @@ class OptionsDialog : public QDialog {
   QLineEdit* logFile_ = nullptr;
   QCheckBox* append_ = nullptr;
   QCheckBox* copyOnSwap_ = nullptr;
+  QCheckBox* safetyCopies_ = nullptr;
   QCheckBox* showWelcome_ = nullptr;
 };
 

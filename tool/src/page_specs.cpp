@@ -1,6 +1,7 @@
 #include "page_specs.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -106,12 +107,6 @@ bool unicodeNames(Session& session) {
   int32_t unicode = 0;
   return ui && SUCCEEDED(ui->IsPhoneUnicode(&unicode)) && unicode != 0;
 }
-// Comma- or space-separated parts of a record field's text.
-QStringList parts(const QString& text, QChar separator = QLatin1Char(',')) {
-  QStringList out;
-  for (const QString& part : text.split(separator)) out << part.trimmed();
-  return out;
-}
 bool toNumber(const QString& text, int64_t minimum, int64_t maximum, int64_t* value) {
   bool ok = false;
   const qlonglong number = text.trimmed().toLongLong(&ok);
@@ -119,152 +114,180 @@ bool toNumber(const QString& text, int64_t minimum, int64_t maximum, int64_t* va
   *value = number;
   return true;
 }
+// `count` record values from `first` on, each a number within [minimum,
+// maximum]; false when one is not.
+template <class T>
+bool toNumbers(const RecordValues& values, qsizetype first, int count, int64_t minimum, int64_t maximum, T* out) {
+  for (int k = 0; k < count; ++k) {
+    int64_t value = 0;
+    if (!toNumber(values.value(first + k), minimum, maximum, &value)) return false;
+    out[k] = static_cast<T>(value);
+  }
+  return true;
+}
+template <class T>
+RecordValues numberValues(const T* values, int count) {
+  RecordValues out;
+  for (int k = 0; k < count; ++k) out << QString::number(values[k]);
+  return out;
+}
+
+// The one place a field asks for the configuration object's interface I:
+// without it a read gives nothing and a write is refused (E_NOINTERFACE).
+template <class I>
+std::function<Value(Session&)> reading(std::function<Value(I&)> read) {
+  return [read = std::move(read)](Session& s) -> Value {
+    auto i = s.configAs<I>();
+    return i ? read(*i.Get()) : std::nullopt;
+  };
+}
+template <class I>
+std::function<HRESULT(Session&, const QString&)> writing(std::function<HRESULT(I&, const QString&)> write) {
+  if (!write) return nullptr;  // shown, not written back
+  return [write = std::move(write)](Session& s, const QString& value) -> HRESULT {
+    auto i = s.configAs<I>();
+    return i ? write(*i.Get(), value) : E_NOINTERFACE;
+  };
+}
+
+template <class I>
+Field custom(uint32_t label, FieldKind kind, std::function<Value(I&)> read,
+             std::function<HRESULT(I&, const QString&)> write) {
+  Field f;
+  f.label = label;
+  f.kind = kind;
+  f.read = reading<I>(std::move(read));
+  f.write = writing<I>(std::move(write));
+  return f;
+}
+
+// A record-shaped setting: its reader gives the record's values and its
+// writer takes them, one per part of `shape`; the text the sheet shows is
+// the shape's (record_text), and a text that does not fit it is refused.
+template <class I>
+Field record(uint32_t label, RecordShape shape, std::function<std::optional<RecordValues>(I&)> read,
+             std::function<HRESULT(I&, const RecordValues&)> write) {
+  Field f = custom<I>(
+      label, FieldKind::Text,
+      [shape, read = std::move(read)](I& i) -> Value {
+        const std::optional<RecordValues> values = read(i);
+        if (!values) return std::nullopt;
+        return joinRecord(shape, *values);
+      },
+      [shape, write = std::move(write)](I& i, const QString& text) -> HRESULT {
+        const std::optional<RecordValues> values = splitRecord(shape, text);
+        return values ? write(i, *values) : E_INVALIDARG;
+      });
+  f.record = std::move(shape);
+  return f;
+}
 
 template <class I>
 Field choice(uint32_t label, QStringList values,
              HRESULT (I::*method)(GetSetType, LPWSTR, uint32_t, uint32_t*, LPWSTR*)) {
-  Field f;
-  f.label = label;
-  f.kind = FieldKind::Choice;
+  Field f = custom<I>(
+      label, FieldKind::Choice,
+      [method](I& i) -> Value {
+        uint32_t number = 0;
+        LPWSTR name = nullptr;
+        const HRESULT hr = (i.*method)(GET_PARAM, nullptr, 0, &number, &name);
+        QString text = takeText(name);
+        if (FAILED(hr)) return std::nullopt;
+        return text;
+      },
+      [method](I& i, const QString& value) -> HRESULT {
+        std::u16string name = value.toStdU16String();
+        uint32_t number = 0;
+        LPWSTR echoed = nullptr;
+        const HRESULT hr = (i.*method)(SET_PARAM, name.data(), 0, &number, &echoed);
+        takeText(echoed);
+        return hr;
+      });
   f.choices = std::move(values);
-  f.read = [method](Session& s) -> Value {
-    auto i = s.configAs<I>();
-    if (!i) return std::nullopt;
-    uint32_t number = 0;
-    LPWSTR name = nullptr;
-    const HRESULT hr = (i.Get()->*method)(GET_PARAM, nullptr, 0, &number, &name);
-    QString text = takeText(name);
-    if (FAILED(hr)) return std::nullopt;
-    return text;
-  };
-  f.write = [method](Session& s, const QString& value) -> HRESULT {
-    auto i = s.configAs<I>();
-    if (!i) return E_NOINTERFACE;
-    std::u16string name = value.toStdU16String();
-    uint32_t number = 0;
-    LPWSTR echoed = nullptr;
-    const HRESULT hr = (i.Get()->*method)(SET_PARAM, name.data(), 0, &number, &echoed);
-    takeText(echoed);
-    return hr;
-  };
   return f;
 }
 
 template <class I>
 Field flag(uint32_t label, HRESULT (I::*method)(GetSetType, int32_t, int32_t*)) {
-  Field f;
-  f.label = label;
-  f.kind = FieldKind::Flag;
-  f.read = [method](Session& s) -> Value {
-    auto i = s.configAs<I>();
-    int32_t on = 0;
-    if (!i || FAILED((i.Get()->*method)(GET_PARAM, 0, &on))) return std::nullopt;
-    return QString::number(on != 0 ? 1 : 0);
-  };
-  f.write = [method](Session& s, const QString& value) -> HRESULT {
-    auto i = s.configAs<I>();
-    if (!i) return E_NOINTERFACE;
-    int32_t unused = 0;
-    return (i.Get()->*method)(SET_PARAM, value == QLatin1String("1") ? 1 : 0, &unused);
-  };
-  return f;
+  return custom<I>(
+      label, FieldKind::Flag,
+      [method](I& i) -> Value {
+        int32_t on = 0;
+        if (FAILED((i.*method)(GET_PARAM, 0, &on))) return std::nullopt;
+        return QString::number(on != 0 ? 1 : 0);
+      },
+      [method](I& i, const QString& value) -> HRESULT {
+        int32_t unused = 0;
+        return (i.*method)(SET_PARAM, value == QLatin1String("1") ? 1 : 0, &unused);
+      });
 }
 
 template <class I, class T>
 Field number(uint32_t label, int64_t minimum, int64_t maximum, HRESULT (I::*method)(GetSetType, T, T*)) {
-  Field f;
-  f.label = label;
-  f.kind = FieldKind::Number;
+  Field f = custom<I>(
+      label, FieldKind::Number,
+      [method](I& i) -> Value {
+        T value{};
+        if (FAILED((i.*method)(GET_PARAM, T{}, &value))) return std::nullopt;
+        return QString::number(static_cast<qlonglong>(value));
+      },
+      [method, minimum, maximum](I& i, const QString& text) -> HRESULT {
+        int64_t value = 0;
+        if (!toNumber(text, minimum, maximum, &value)) return E_INVALIDARG;
+        T unused{};
+        return (i.*method)(SET_PARAM, static_cast<T>(value), &unused);
+      });
   f.minimum = minimum;
   f.maximum = maximum;
-  f.read = [method](Session& s) -> Value {
-    auto i = s.configAs<I>();
-    T value{};
-    if (!i || FAILED((i.Get()->*method)(GET_PARAM, T{}, &value))) return std::nullopt;
-    return QString::number(static_cast<qlonglong>(value));
-  };
-  f.write = [method, minimum, maximum](Session& s, const QString& text) -> HRESULT {
-    auto i = s.configAs<I>();
-    if (!i) return E_NOINTERFACE;
-    int64_t value = 0;
-    if (!toNumber(text, minimum, maximum, &value)) return E_INVALIDARG;
-    T unused{};
-    return (i.Get()->*method)(SET_PARAM, static_cast<T>(value), &unused);
-  };
   return f;
 }
 
 // A time kept in seconds, shown in minutes (15 when it cannot be read).
 template <class I>
 Field minutes(uint32_t label, HRESULT (I::*method)(GetSetType, uint32_t, uint32_t*)) {
-  Field f;
-  f.label = label;
-  f.kind = FieldKind::Number;
+  Field f = custom<I>(
+      label, FieldKind::Number,
+      [method](I& i) -> Value {
+        uint32_t seconds = 0;
+        if (FAILED((i.*method)(GET_PARAM, 0, &seconds))) return std::nullopt;
+        return QString::number(seconds / 60);
+      },
+      [method](I& i, const QString& text) -> HRESULT {
+        int64_t value = 0;
+        if (!toNumber(text, 0, 71582788, &value)) return E_INVALIDARG;
+        uint32_t unused = 0;
+        return (i.*method)(SET_PARAM, static_cast<uint32_t>(value * 60), &unused);
+      });
   f.minimum = 0;
   f.maximum = 71582788;  // minutes whose seconds fit 32 bits
   f.fallback = QStringLiteral("15");
   f.disableUnread = false;
-  f.read = [method](Session& s) -> Value {
-    auto i = s.configAs<I>();
-    uint32_t seconds = 0;
-    if (!i || FAILED((i.Get()->*method)(GET_PARAM, 0, &seconds))) return std::nullopt;
-    return QString::number(seconds / 60);
-  };
-  f.write = [method](Session& s, const QString& text) -> HRESULT {
-    auto i = s.configAs<I>();
-    if (!i) return E_NOINTERFACE;
-    int64_t value = 0;
-    if (!toNumber(text, 0, 71582788, &value)) return E_INVALIDARG;
-    uint32_t unused = 0;
-    return (i.Get()->*method)(SET_PARAM, static_cast<uint32_t>(value * 60), &unused);
-  };
   return f;
 }
 
 template <class I>
 Field text(uint32_t label, HRESULT (I::*method)(GetSetType, LPWSTR, LPWSTR*)) {
-  Field f;
-  f.label = label;
-  f.kind = FieldKind::Text;
-  f.read = [method](Session& s) -> Value {
-    auto i = s.configAs<I>();
-    if (!i) return std::nullopt;
-    LPWSTR result = nullptr;
-    const HRESULT hr = (i.Get()->*method)(GET_PARAM, nullptr, &result);
-    QString value = takeText(result);
-    if (FAILED(hr)) return std::nullopt;
-    // The UT pads its text rows with spaces (or zeros) to their full width;
-    // the padding is no part of the text the engineer sees and edits.
-    qsizetype end = value.size();
-    while (end > 0 && (value[end - 1] == QLatin1Char(' ') || value[end - 1] == QChar(0))) --end;
-    value.truncate(end);
-    return value;
-  };
-  f.write = [method](Session& s, const QString& value) -> HRESULT {
-    auto i = s.configAs<I>();
-    if (!i) return E_NOINTERFACE;
-    std::u16string wide = value.toStdU16String();
-    LPWSTR echoed = nullptr;
-    const HRESULT hr = (i.Get()->*method)(SET_PARAM, wide.data(), &echoed);
-    takeText(echoed);
-    return hr;
-  };
-  return f;
-}
-
-Field custom(uint32_t label, FieldKind kind, std::function<Value(Session&)> read,
-             std::function<HRESULT(Session&, const QString&)> write) {
-  Field f;
-  f.label = label;
-  f.kind = kind;
-  f.read = std::move(read);
-  f.write = std::move(write);
-  return f;
-}
-
-Field withRecord(Field field, RecordShape shape) {
-  field.record = std::move(shape);
-  return field;
+  return custom<I>(
+      label, FieldKind::Text,
+      [method](I& i) -> Value {
+        LPWSTR result = nullptr;
+        const HRESULT hr = (i.*method)(GET_PARAM, nullptr, &result);
+        QString value = takeText(result);
+        if (FAILED(hr)) return std::nullopt;
+        // The UT pads its text rows with spaces (or zeros) to their full width;
+        // the padding is no part of the text the engineer sees and edits.
+        qsizetype end = value.size();
+        while (end > 0 && (value[end - 1] == QLatin1Char(' ') || value[end - 1] == QChar(0))) --end;
+        value.truncate(end);
+        return value;
+      },
+      [method](I& i, const QString& value) -> HRESULT {
+        std::u16string wide = value.toStdU16String();
+        LPWSTR echoed = nullptr;
+        const HRESULT hr = (i.*method)(SET_PARAM, wide.data(), &echoed);
+        takeText(echoed);
+        return hr;
+      });
 }
 
 RecordPart digitsPart(uint32_t label, int digits, int group) {
@@ -292,128 +315,105 @@ RecordShape countryNetwork() {
 
 // The home service provider, "country,network".
 Field homeSp() {
-  return withRecord(custom(
-      text::kHomeSp, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IOrbitnetSettings>();
+  return record<IOrbitnetSettings>(
+      text::kHomeSp, countryNetwork(),
+      [](IOrbitnetSettings& i) -> std::optional<RecordValues> {
         last_sp_reg_type sp{};
-        if (!i || FAILED(i->HomeSP(GET_PARAM, &sp)) || sp.valid == 0) return std::nullopt;
-        return fromChars(sp.mcc, 3) + QLatin1Char(',') + fromChars(sp.mnc, 3);
+        if (FAILED(i.HomeSP(GET_PARAM, &sp)) || sp.valid == 0) return std::nullopt;
+        return RecordValues{fromChars(sp.mcc, 3), fromChars(sp.mnc, 3)};
       },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IOrbitnetSettings>();
-        if (!i) return E_NOINTERFACE;
-        const QStringList p = parts(value);
+      [](IOrbitnetSettings& i, const RecordValues& v) -> HRESULT {
         last_sp_reg_type sp{};
         sp.valid = 1;
-        if (p.size() != 2 || !toChars(p[0], sp.mcc, 3) || !toChars(p[1], sp.mnc, 3)) return E_INVALIDARG;
-        return i->HomeSP(SET_PARAM, &sp);
-      }),
-      countryNetwork());
+        if (!toChars(v[0], sp.mcc, 3) || !toChars(v[1], sp.mnc, 3)) return E_INVALIDARG;
+        return i.HomeSP(SET_PARAM, &sp);
+      });
 }
 
 Field packetDataMode(int nam) {
-  Field f;
-  f.label = text::kPacketDataMode;
-  f.kind = FieldKind::Choice;
+  Field f = custom<ITerrestrialSettings_1_5>(
+      text::kPacketDataMode, FieldKind::Choice,
+      [nam](ITerrestrialSettings_1_5& i) -> Value {
+        uint32_t number = 0;
+        LPWSTR name = nullptr;
+        const HRESULT hr = i.CDMA_PacketDataPreferredMode(GET_PARAM, nam, nullptr, 0, &number, &name);
+        QString value = takeText(name);
+        if (FAILED(hr)) return std::nullopt;
+        return value;
+      },
+      [nam](ITerrestrialSettings_1_5& i, const QString& value) -> HRESULT {
+        std::u16string name = value.toStdU16String();
+        uint32_t number = 0;
+        LPWSTR echoed = nullptr;
+        const HRESULT hr = i.CDMA_PacketDataPreferredMode(SET_PARAM, nam, name.data(), 0, &number, &echoed);
+        takeText(echoed);
+        return hr;
+      });
   f.choices = lists::kPacketDataModes;
-  f.read = [nam](Session& s) -> Value {
-    auto i = s.configAs<ITerrestrialSettings_1_5>();
-    if (!i) return std::nullopt;
-    uint32_t number = 0;
-    LPWSTR name = nullptr;
-    const HRESULT hr = i->CDMA_PacketDataPreferredMode(GET_PARAM, nam, nullptr, 0, &number, &name);
-    QString value = takeText(name);
-    if (FAILED(hr)) return std::nullopt;
-    return value;
-  };
-  f.write = [nam](Session& s, const QString& value) -> HRESULT {
-    auto i = s.configAs<ITerrestrialSettings_1_5>();
-    if (!i) return E_NOINTERFACE;
-    std::u16string name = value.toStdU16String();
-    uint32_t number = 0;
-    LPWSTR echoed = nullptr;
-    const HRESULT hr = i->CDMA_PacketDataPreferredMode(SET_PARAM, nam, name.data(), 0, &number, &echoed);
-    takeText(echoed);
-    return hr;
-  };
   return f;
 }
 
 std::vector<Field> cellularNam(int nam) {
   std::vector<Field> fields;
-  fields.push_back(withRecord(custom(
-      text::kCellularImsi, FieldKind::Text,
-      [nam](Session& s) -> Value {
-        auto i = s.configAs<ITerrestrialSettings>();
+  fields.push_back(record<ITerrestrialSettings>(
+      text::kCellularImsi,
+      {{digitsPart(text::kMcc, 3, 0), digitsPart(text::kImsiDigits11To12, 2, 1), digitsPart(text::kMinDigits, 10, 2)}},
+      [nam](ITerrestrialSettings& i) -> std::optional<RecordValues> {
         cellular_imsi_type imsi{};
-        if (!i || FAILED(i->CellularIMSI(GET_PARAM, nam, &imsi))) return std::nullopt;
-        return fromChars(imsi.mcc, 3) + QLatin1Char(',') + fromChars(imsi.i11_12, 2) + QLatin1Char(',') +
-               fromChars(imsi.min2, 3) + fromChars(imsi.min1, 7);
+        if (FAILED(i.CellularIMSI(GET_PARAM, nam, &imsi))) return std::nullopt;
+        return RecordValues{fromChars(imsi.mcc, 3), fromChars(imsi.i11_12, 2),
+                            fromChars(imsi.min2, 3) + fromChars(imsi.min1, 7)};
       },
-      [nam](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<ITerrestrialSettings>();
-        if (!i) return E_NOINTERFACE;
-        const QStringList p = parts(value);
+      [nam](ITerrestrialSettings& i, const RecordValues& v) -> HRESULT {
         cellular_imsi_type imsi{};
         imsi.valid = 1;
-        if (p.size() != 3 || p[2].size() != 10 || !toChars(p[0], imsi.mcc, 3) || !toChars(p[1], imsi.i11_12, 2) ||
-            !toChars(p[2].left(3), imsi.min2, 3) || !toChars(p[2].mid(3), imsi.min1, 7)) {
+        if (v[2].size() != 10 || !toChars(v[0], imsi.mcc, 3) || !toChars(v[1], imsi.i11_12, 2) ||
+            !toChars(v[2].left(3), imsi.min2, 3) || !toChars(v[2].mid(3), imsi.min1, 7)) {
           return E_INVALIDARG;
         }
-        return i->CellularIMSI(SET_PARAM, nam, &imsi);
-      }),
-      {{digitsPart(text::kMcc, 3, 0), digitsPart(text::kImsiDigits11To12, 2, 1), digitsPart(text::kMinDigits, 10, 2)}}));
-  fields.push_back(custom(
+        return i.CellularIMSI(SET_PARAM, nam, &imsi);
+      }));
+  fields.push_back(custom<ITerrestrialSettings>(
       text::kAmpsMin, FieldKind::Text,
-      [nam](Session& s) -> Value {
-        auto i = s.configAs<ITerrestrialSettings>();
+      [nam](ITerrestrialSettings& i) -> Value {
         amps_min_type min{};
-        if (!i || FAILED(i->AmpsMIN(GET_PARAM, nam, &min))) return std::nullopt;
+        if (FAILED(i.AmpsMIN(GET_PARAM, nam, &min))) return std::nullopt;
         return fromChars(min.min2, 3) + fromChars(min.min1, 7);
       },
-      [nam](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<ITerrestrialSettings>();
-        if (!i) return E_NOINTERFACE;
+      [nam](ITerrestrialSettings& i, const QString& value) -> HRESULT {
         const QString digits = value.trimmed();
         amps_min_type min{};
         min.valid = 1;
         if (digits.size() != 10 || !toChars(digits.left(3), min.min2, 3) || !toChars(digits.mid(3), min.min1, 7)) {
           return E_INVALIDARG;
         }
-        return i->AmpsMIN(SET_PARAM, nam, &min);
+        return i.AmpsMIN(SET_PARAM, nam, &min);
       }));
-  Field accolc = custom(
+  Field accolc = custom<ITerrestrialSettings>(
       text::kAccolc, FieldKind::Number,
-      [nam](Session& s) -> Value {
-        auto i = s.configAs<ITerrestrialSettings>();
+      [nam](ITerrestrialSettings& i) -> Value {
         uint8_t value = 0;
-        if (!i || FAILED(i->ACCOLC(GET_PARAM, nam, 1, 0, &value))) return std::nullopt;
+        if (FAILED(i.ACCOLC(GET_PARAM, nam, 1, 0, &value))) return std::nullopt;
         return QString::number(value);
       },
-      [nam](Session& s, const QString& text) -> HRESULT {
-        auto i = s.configAs<ITerrestrialSettings>();
-        if (!i) return E_NOINTERFACE;
+      [nam](ITerrestrialSettings& i, const QString& text) -> HRESULT {
         int64_t value = 0;
         if (!toNumber(text, 0, 15, &value)) return E_INVALIDARG;
         uint8_t unused = 0;
-        return i->ACCOLC(SET_PARAM, nam, 1, static_cast<uint8_t>(value), &unused);
+        return i.ACCOLC(SET_PARAM, nam, 1, static_cast<uint8_t>(value), &unused);
       });
   accolc.maximum = 15;
   fields.push_back(accolc);
-  fields.push_back(custom(
+  fields.push_back(custom<ITerrestrialSettings>(
       text::kSmsTimeStamp, FieldKind::Flag,
-      [nam](Session& s) -> Value {
-        auto i = s.configAs<ITerrestrialSettings>();
+      [nam](ITerrestrialSettings& i) -> Value {
         int32_t on = 0;
-        if (!i || FAILED(i->CDMA_SMSTimeStampAdjust(GET_PARAM, 0, nam, &on))) return std::nullopt;
+        if (FAILED(i.CDMA_SMSTimeStampAdjust(GET_PARAM, 0, nam, &on))) return std::nullopt;
         return QString::number(on != 0 ? 1 : 0);
       },
-      [nam](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<ITerrestrialSettings>();
-        if (!i) return E_NOINTERFACE;
+      [nam](ITerrestrialSettings& i, const QString& value) -> HRESULT {
         int32_t unused = 0;
-        return i->CDMA_SMSTimeStampAdjust(SET_PARAM, value == QLatin1String("1") ? 1 : 0, nam, &unused);
+        return i.CDMA_SMSTimeStampAdjust(SET_PARAM, value == QLatin1String("1") ? 1 : 0, nam, &unused);
       }));
   fields.push_back(packetDataMode(nam));
   return fields;
@@ -421,115 +421,85 @@ std::vector<Field> cellularNam(int nam) {
 
 std::vector<Field> orbitnetNam() {
   std::vector<Field> fields;
-  fields.push_back(custom(
+  fields.push_back(custom<IOrbitnetSettings>(
       text::kDirectoryNumber, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IOrbitnetSettings>();
-        if (!i) return std::nullopt;
+      [](IOrbitnetSettings& i) -> Value {
         LPWSTR number = nullptr;
-        const HRESULT hr = i->DirectoryNumber(GET_PARAM, -1, nullptr, &number);
+        const HRESULT hr = i.DirectoryNumber(GET_PARAM, -1, nullptr, &number);
         QString value = takeText(number);
         if (FAILED(hr)) return std::nullopt;
         return value;
       },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IOrbitnetSettings>();
-        if (!i) return E_NOINTERFACE;
+      [](IOrbitnetSettings& i, const QString& value) -> HRESULT {
         std::u16string wide = value.trimmed().toStdU16String();
         LPWSTR echoed = nullptr;
-        const HRESULT hr = i->DirectoryNumber(SET_PARAM, -1, wide.data(), &echoed);
+        const HRESULT hr = i.DirectoryNumber(SET_PARAM, -1, wide.data(), &echoed);
         takeText(echoed);
         return hr;
       }));
-  fields.push_back(withRecord(custom(
-      text::kSatImsi, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IOrbitnetSettings>();
+  fields.push_back(record<IOrbitnetSettings>(
+      text::kSatImsi,
+      {{digitsPart(text::kMcc, 3, 0), digitsPart(text::kMnc, 3, 1), digitsPart(text::kMsinDigits, 10, 2)}},
+      [](IOrbitnetSettings& i) -> std::optional<RecordValues> {
         orbitnet_imsi_type imsi{};
-        if (!i || FAILED(i->OBIMSI(GET_PARAM, &imsi))) return std::nullopt;
-        return fromChars(imsi.mcc, 3) + QLatin1Char(',') + fromChars(imsi.mnc, 3) + QLatin1Char(',') +
-               fromChars(imsi.msin, 10);
+        if (FAILED(i.OBIMSI(GET_PARAM, &imsi))) return std::nullopt;
+        return RecordValues{fromChars(imsi.mcc, 3), fromChars(imsi.mnc, 3), fromChars(imsi.msin, 10)};
       },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IOrbitnetSettings>();
-        if (!i) return E_NOINTERFACE;
-        const QStringList p = parts(value);
+      [](IOrbitnetSettings& i, const RecordValues& v) -> HRESULT {
         orbitnet_imsi_type imsi{};
         imsi.valid = 1;
         imsi.imsi_type = OB_TRUE_IMSI;
-        if (p.size() != 3 || !toChars(p[0], imsi.mcc, 3) || !toChars(p[1], imsi.mnc, 3) ||
-            !toChars(p[2], imsi.msin, 10)) {
+        if (!toChars(v[0], imsi.mcc, 3) || !toChars(v[1], imsi.mnc, 3) || !toChars(v[2], imsi.msin, 10)) {
           return E_INVALIDARG;
         }
-        return i->OBIMSI(SET_PARAM, &imsi);
-      }),
-      {{digitsPart(text::kMcc, 3, 0), digitsPart(text::kMnc, 3, 1), digitsPart(text::kMsinDigits, 10, 2)}}));
+        return i.OBIMSI(SET_PARAM, &imsi);
+      }));
   fields.push_back(number<IOrbitnetSettings, uint16_t>(text::kLossOfCoverage, 0, 65535,
                                                        &IOrbitnetSettings::LossOfCoverageTimer));
   fields.push_back(number<IOrbitnetSettings, uint32_t>(text::kLastGateway, 0, 4294967295LL,
                                                        &IOrbitnetSettings::LastGWRegistration));
-  Field lastSp = custom(
+  fields.push_back(custom<IOrbitnetSettings>(
       text::kLastSp, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IOrbitnetSettings>();
+      [](IOrbitnetSettings& i) -> Value {
         last_sp_reg_type sp{};
-        if (!i || FAILED(i->LastSPRegistration(GET_PARAM, &sp))) return std::nullopt;
+        if (FAILED(i.LastSPRegistration(GET_PARAM, &sp))) return std::nullopt;
         return fromChars(sp.mcc, 3) + QLatin1Char(',') + fromChars(sp.mnc, 3);
       },
-      nullptr);
-  fields.push_back(lastSp);
-  fields.push_back(withRecord(custom(
-      text::kHomeGateway, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IOrbitnetSettings>();
+      nullptr));
+  fields.push_back(record<IOrbitnetSettings>(
+      text::kHomeGateway,
+      {{numberPart(text::kChannel, INT16_MIN, INT16_MAX, 0), numberPart(text::kGateway, INT32_MIN, INT32_MAX, 1)}},
+      [](IOrbitnetSettings& i) -> std::optional<RecordValues> {
         int16_t channel = 0;
         int32_t gateway = 0;
-        if (!i || FAILED(i->HomeGatewayInfo(GET_PARAM, &channel, &gateway))) return std::nullopt;
-        return QStringLiteral("%1,%2").arg(channel).arg(gateway);
+        if (FAILED(i.HomeGatewayInfo(GET_PARAM, &channel, &gateway))) return std::nullopt;
+        return RecordValues{QString::number(channel), QString::number(gateway)};
       },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IOrbitnetSettings>();
-        if (!i) return E_NOINTERFACE;
-        const QStringList p = parts(value);
-        int64_t channel = 0, gateway = 0;
-        if (p.size() != 2 || !toNumber(p[0], INT16_MIN, INT16_MAX, &channel) ||
-            !toNumber(p[1], INT32_MIN, INT32_MAX, &gateway)) {
+      [](IOrbitnetSettings& i, const RecordValues& v) -> HRESULT {
+        int16_t channel = 0;
+        int32_t gateway = 0;
+        if (!toNumbers(v, 0, 1, INT16_MIN, INT16_MAX, &channel) || !toNumbers(v, 1, 1, INT32_MIN, INT32_MAX, &gateway)) {
           return E_INVALIDARG;
         }
-        int16_t c = static_cast<int16_t>(channel);
-        int32_t g = static_cast<int32_t>(gateway);
-        return i->HomeGatewayInfo(SET_PARAM, &c, &g);
-      }),
-      {{numberPart(text::kChannel, INT16_MIN, INT16_MAX, 0), numberPart(text::kGateway, INT32_MIN, INT32_MAX, 1)}}));
+        return i.HomeGatewayInfo(SET_PARAM, &channel, &gateway);
+      }));
   fields.push_back(homeSp());
   fields.push_back(number<IOrbitnetSettings, uint16_t>(text::kSatAccolc, 0, 65535, &IOrbitnetSettings::OBACCOLC));
   RecordShape classes;
   for (int k = 0; k < 13; ++k) classes.parts.push_back(numberPart(text::kAccessClassN, INT16_MIN, INT16_MAX, k, k));
-  fields.push_back(withRecord(custom(
-      text::kAcList, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IOrbitnetSettings>();
+  fields.push_back(record<IOrbitnetSettings>(
+      text::kAcList, classes,
+      [](IOrbitnetSettings& i) -> std::optional<RecordValues> {
         aclist_type list{};
-        if (!i || FAILED(i->ACList(GET_PARAM, &list))) return std::nullopt;
-        QStringList numbers;
-        for (int16_t entry : list.acl) numbers << QString::number(entry);
-        return numbers.join(QLatin1Char(','));
+        if (FAILED(i.ACList(GET_PARAM, &list))) return std::nullopt;
+        return numberValues(list.acl, 13);
       },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IOrbitnetSettings>();
-        if (!i) return E_NOINTERFACE;
-        const QStringList p = parts(value);
+      [](IOrbitnetSettings& i, const RecordValues& v) -> HRESULT {
         aclist_type list{};
         list.valid = 1;
-        if (p.size() != 13) return E_INVALIDARG;
-        for (int k = 0; k < 13; ++k) {
-          int64_t entry = 0;
-          if (!toNumber(p[k], INT16_MIN, INT16_MAX, &entry)) return E_INVALIDARG;
-          list.acl[k] = static_cast<int16_t>(entry);
-        }
-        return i->ACList(SET_PARAM, &list);
-      }),
-      classes));
+        if (!toNumbers(v, 0, 13, INT16_MIN, INT16_MAX, list.acl)) return E_INVALIDARG;
+        return i.ACList(SET_PARAM, &list);
+      }));
   fields.push_back(flag<IOrbitnetSettings>(text::kSmsTimeStamp, &IOrbitnetSettings::OB_SMSTimeStampAdjust));
   fields.push_back(choice<IOrbitnetSettings_1_5>(text::kPacketDataMode, lists::kPacketDataModes,
                                                  &IOrbitnetSettings_1_5::OB_PacketDataPreferredMode));
@@ -605,50 +575,41 @@ std::vector<Field> securityAlerts() {
   f.push_back(text<IGeneralSettings>(text::kUserLockCode, &IGeneralSettings::UserLockCode));
   f.push_back(text<IGeneralSettings>(text::kHiddenMenuCode, &IGeneralSettings::SystemHiddenMenuCode));
   f.push_back(choice<IGeneralSettings_1_4>(text::kSmsAlert, lists::kSmsAlerts, &IGeneralSettings_1_4::SMSMessageAlert));
-  f.push_back(custom(
+  f.push_back(custom<IGeneralSettings>(
       text::kUserEmergency, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IGeneralSettings>();
+      [](IGeneralSettings& i) -> Value {
         emergency_pnumber_type number{};
-        if (!i || FAILED(i->UserEmergencyNumber(GET_PARAM, 0, &number))) return std::nullopt;
+        if (FAILED(i.UserEmergencyNumber(GET_PARAM, 0, &number))) return std::nullopt;
         const int used = std::clamp(number.digits_index, 0, 32);
         return QString::fromLatin1(reinterpret_cast<const char*>(number.digits), used).trimmed();
       },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IGeneralSettings>();
-        if (!i) return E_NOINTERFACE;
+      [](IGeneralSettings& i, const QString& value) -> HRESULT {
         const QByteArray digits = value.trimmed().toLatin1();
         if (digits.size() > 32) return E_INVALIDARG;
         emergency_pnumber_type number{};
-        i->UserEmergencyNumber(GET_PARAM, 0, &number);
+        i.UserEmergencyNumber(GET_PARAM, 0, &number);
         std::memset(number.digits, ' ', sizeof number.digits);
         std::memcpy(number.digits, digits.constData(), static_cast<std::size_t>(digits.size()));
         number.digits_index = static_cast<int32_t>(digits.size());
-        return i->UserEmergencyNumber(SET_PARAM, 0, &number);
+        return i.UserEmergencyNumber(SET_PARAM, 0, &number);
       }));
   return f;
 }
 
 // Two numbers in one field: "order,reason".
 Field orderReason(uint32_t label, HRESULT (IGeneralSettings::*method)(GetSetType, uint8_t*, uint8_t*)) {
-  return withRecord(custom(
-      label, FieldKind::Text,
-      [method](Session& s) -> Value {
-        auto i = s.configAs<IGeneralSettings>();
+  return record<IGeneralSettings>(
+      label, {{numberPart(text::kOrder, 0, 255, 0), numberPart(text::kReason, 0, 255, 1)}},
+      [method](IGeneralSettings& i) -> std::optional<RecordValues> {
         uint8_t order = 0, reason = 0;
-        if (!i || FAILED((i.Get()->*method)(GET_PARAM, &order, &reason))) return std::nullopt;
-        return QStringLiteral("%1,%2").arg(order).arg(reason);
+        if (FAILED((i.*method)(GET_PARAM, &order, &reason))) return std::nullopt;
+        return RecordValues{QString::number(order), QString::number(reason)};
       },
-      [method](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IGeneralSettings>();
-        if (!i) return E_NOINTERFACE;
-        const QStringList p = parts(value);
-        int64_t order = 0, reason = 0;
-        if (p.size() != 2 || !toNumber(p[0], 0, 255, &order) || !toNumber(p[1], 0, 255, &reason)) return E_INVALIDARG;
-        uint8_t o = static_cast<uint8_t>(order), r = static_cast<uint8_t>(reason);
-        return (i.Get()->*method)(SET_PARAM, &o, &r);
-      }),
-      {{numberPart(text::kOrder, 0, 255, 0), numberPart(text::kReason, 0, 255, 1)}});
+      [method](IGeneralSettings& i, const RecordValues& v) -> HRESULT {
+        uint8_t pair[2] = {};
+        if (!toNumbers(v, 0, 2, 0, 255, pair)) return E_INVALIDARG;
+        return (i.*method)(SET_PARAM, &pair[0], &pair[1]);
+      });
 }
 
 std::vector<Field> maintenance() {
@@ -658,22 +619,6 @@ std::vector<Field> maintenance() {
   f.push_back(orderReason(text::kCdmaLockOrder, &IGeneralSettings::CDMALockOrderReason));
   f.push_back(orderReason(text::kCdmaMaintOrder, &IGeneralSettings::CDMAMaintOrderReason));
   return f;
-}
-
-QString joinNumbers(const uint16_t* values, int count) {
-  QStringList out;
-  for (int k = 0; k < count; ++k) out << QString::number(values[k]);
-  return out.join(QLatin1Char(' '));
-}
-bool splitNumbers(const QString& text, uint16_t* values, int count) {
-  const QStringList p = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-  if (p.size() != count) return false;
-  for (int k = 0; k < count; ++k) {
-    int64_t value = 0;
-    if (!toNumber(p[k], 0, 65535, &value)) return false;
-    values[k] = static_cast<uint16_t>(value);
-  }
-  return true;
 }
 
 std::vector<Field> afut() {
@@ -693,81 +638,70 @@ std::vector<Field> afut() {
   for (int k = 0; k < 10; ++k) dtmfPairs.parts.push_back(numberPart(text::kDtmfLowN, 0, 65535, 1, k));
   f.push_back(number<IAFUTSettings, uint8_t>(text::kNoDigitsTimeout, 0, 255, &IAFUTSettings::NoDialedDigitsTimeout));
   f.push_back(number<IAFUTSettings, uint8_t>(text::kDialEndTimeout, 0, 255, &IAFUTSettings::DialingEndTimeout));
-  f.push_back(withRecord(custom(
-      text::kToneIndex, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IAFUTSettings>();
-        if (!i) return std::nullopt;
-        QStringList values;
+  f.push_back(record<IAFUTSettings>(
+      text::kToneIndex, tones,
+      [](IAFUTSettings& i) -> std::optional<RecordValues> {
+        RecordValues values;
         for (int tone = AFUT_RING; tone < AFUT_END_OF_ENUMS; ++tone) {
           uint8_t index = 0;
-          if (FAILED(i->ToneIndex(GET_PARAM, static_cast<AFUTToneIDs>(tone), &index))) return std::nullopt;
+          if (FAILED(i.ToneIndex(GET_PARAM, static_cast<AFUTToneIDs>(tone), &index))) return std::nullopt;
           values << QString::number(index);
         }
-        return values.join(QLatin1Char(' '));
+        return values;
       },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IAFUTSettings>();
-        if (!i) return E_NOINTERFACE;
-        uint16_t indexes[AFUT_END_OF_ENUMS];
-        if (!splitNumbers(value, indexes, AFUT_END_OF_ENUMS)) return E_INVALIDARG;
+      [](IAFUTSettings& i, const RecordValues& v) -> HRESULT {
+        uint8_t indexes[AFUT_END_OF_ENUMS];
+        if (!toNumbers(v, 0, AFUT_END_OF_ENUMS, 0, 255, indexes)) return E_INVALIDARG;
         for (int tone = AFUT_RING; tone < AFUT_END_OF_ENUMS; ++tone) {
-          if (indexes[tone] > 255) return E_INVALIDARG;
-          uint8_t index = static_cast<uint8_t>(indexes[tone]);
-          const HRESULT hr = i->ToneIndex(SET_PARAM, static_cast<AFUTToneIDs>(tone), &index);
+          const HRESULT hr = i.ToneIndex(SET_PARAM, static_cast<AFUTToneIDs>(tone), &indexes[tone]);
           if (FAILED(hr)) return hr;
         }
         return S_OK;
-      }),
-      tones));
+      }));
   // The UT keeps a custom tone for each tone type; the type chooses which
   // one is read and written. The page starts with the first type's.
-  auto readCustomTone = [](Session& s, int type) -> Value {
-    auto i = s.configAs<IAFUTSettings>();
+  auto toneOf = [](IAFUTSettings& i, int type) -> std::optional<RecordValues> {
     nv_afut_custom_tone_type tone{};
     tone.toneType = static_cast<AFUTToneIDs>(type);
-    if (!i || FAILED(i->CustomTone(GET_PARAM, &tone))) return std::nullopt;
-    return QStringLiteral("%1; %2; %3").arg(type).arg(joinNumbers(tone.tone, 8), joinNumbers(tone.duration_ms, 8));
+    if (FAILED(i.CustomTone(GET_PARAM, &tone))) return std::nullopt;
+    return RecordValues{QString::number(type)} + numberValues(tone.tone, 8) + numberValues(tone.duration_ms, 8);
   };
-  Field customToneField = withRecord(custom(
-      text::kCustomTone, FieldKind::Text, [readCustomTone](Session& s) { return readCustomTone(s, AFUT_RING); },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IAFUTSettings>();
-        if (!i) return E_NOINTERFACE;
-        const QStringList p = parts(value, QLatin1Char(';'));
+  Field customToneField = record<IAFUTSettings>(
+      text::kCustomTone, customTone, [toneOf](IAFUTSettings& i) { return toneOf(i, AFUT_RING); },
+      [](IAFUTSettings& i, const RecordValues& v) -> HRESULT {
         nv_afut_custom_tone_type tone{};
         tone.valid = 1;
-        int64_t type = 0;
-        if (p.size() != 3 || !toNumber(p[0], 0, AFUT_END_OF_ENUMS - 1, &type) || !splitNumbers(p[1], tone.tone, 8) ||
-            !splitNumbers(p[2], tone.duration_ms, 8)) {
+        int type = 0;
+        if (!toNumbers(v, 0, 1, 0, AFUT_END_OF_ENUMS - 1, &type) || !toNumbers(v, 1, 8, 0, 65535, tone.tone) ||
+            !toNumbers(v, 9, 8, 0, 65535, tone.duration_ms)) {
           return E_INVALIDARG;
         }
         tone.toneType = static_cast<AFUTToneIDs>(type);
-        return i->CustomTone(SET_PARAM, &tone);
-      }),
-      customTone);
-  customToneField.readSelected = readCustomTone;
+        return i.CustomTone(SET_PARAM, &tone);
+      });
+  customToneField.readSelected = [customTone, toneOf](Session& s, int type) {
+    return reading<IAFUTSettings>([&](IAFUTSettings& i) -> Value {
+      const std::optional<RecordValues> values = toneOf(i, type);
+      if (!values) return std::nullopt;
+      return joinRecord(customTone, *values);
+    })(s);
+  };
   f.push_back(customToneField);
-  f.push_back(withRecord(custom(
-      text::kCustomDtmf, FieldKind::Text,
-      [](Session& s) -> Value {
-        auto i = s.configAs<IAFUTSettings>();
+  f.push_back(record<IAFUTSettings>(
+      text::kCustomDtmf, dtmfPairs,
+      [](IAFUTSettings& i) -> std::optional<RecordValues> {
         nv_afut_custom_dtmf_tone_type dtmf{};
-        if (!i || FAILED(i->CustomDTMF(GET_PARAM, &dtmf))) return std::nullopt;
-        return joinNumbers(dtmf.index_hi, 10) + QStringLiteral("; ") + joinNumbers(dtmf.index_lo, 10);
+        if (FAILED(i.CustomDTMF(GET_PARAM, &dtmf))) return std::nullopt;
+        return numberValues(dtmf.index_hi, 10) + numberValues(dtmf.index_lo, 10);
       },
-      [](Session& s, const QString& value) -> HRESULT {
-        auto i = s.configAs<IAFUTSettings>();
-        if (!i) return E_NOINTERFACE;
-        const QStringList p = parts(value, QLatin1Char(';'));
+      [](IAFUTSettings& i, const RecordValues& v) -> HRESULT {
         nv_afut_custom_dtmf_tone_type dtmf{};
         dtmf.valid = 1;
-        if (p.size() != 2 || !splitNumbers(p[0], dtmf.index_hi, 10) || !splitNumbers(p[1], dtmf.index_lo, 10)) {
+        if (!toNumbers(v, 0, 10, 0, 65535, dtmf.index_hi) || !toNumbers(v, 10, 10, 0, 65535, dtmf.index_lo)) {
           return E_INVALIDARG;
         }
-        return i->CustomDTMF(SET_PARAM, &dtmf);
-      }),
-      dtmfPairs));
+        return i.CustomDTMF(SET_PARAM, &dtmf);
+      }));
   f.push_back(number<IAFUTSettings_1_3, uint16_t>(text::kEndCallWink, 0, 65535, &IAFUTSettings_1_3::EndCallWink));
   return f;
 }
@@ -805,36 +739,6 @@ QStringList utLanguages(Session& session) {
 }
 
 }  // namespace
-
-std::optional<QStringList> splitRecord(const RecordShape& shape, const QString& text) {
-  int groups = 0;
-  for (const RecordPart& part : shape.parts) groups = std::max(groups, part.group + 1);
-  const QStringList entries = groups == 1 ? QStringList{text} : text.split(shape.separator);
-  if (entries.size() != groups) return std::nullopt;
-  QStringList values;
-  for (int group = 0; group < groups; ++group) {
-    const auto count = std::count_if(shape.parts.begin(), shape.parts.end(),
-                                     [group](const RecordPart& part) { return part.group == group; });
-    const QStringList entry = count == 1 ? QStringList{entries[group].trimmed()}
-                                         : entries[group].simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (entry.size() != count) return std::nullopt;
-    values << entry;
-  }
-  return values;
-}
-
-QString joinRecord(const RecordShape& shape, const QStringList& values) {
-  QStringList entries;
-  for (std::size_t k = 0; k < shape.parts.size(); ++k) {
-    const int group = shape.parts[k].group;
-    while (entries.size() <= group) entries << QString();
-    if (!entries[group].isEmpty()) entries[group] += QLatin1Char(' ');
-    entries[group] += values.value(static_cast<qsizetype>(k)).trimmed();
-  }
-  const QString separator = shape.separator == QLatin1Char(',') ? QStringLiteral(",")
-                                                                 : QString(shape.separator) + QLatin1Char(' ');
-  return entries.join(separator);
-}
 
 std::vector<PageId> pagesForModel(UTMainModel model) {
   std::vector<PageId> pages;
@@ -938,10 +842,17 @@ std::vector<ListRow> readServiceProviders(Session& session) {
   if (!general) return rows;
   const bool unicode = unicodeNames(session);
   for (int index = 0; index <= 66; ++index) {
+    // Every position is listed, the empty ones too, so that a provider can
+    // be added where there is none.
     knownsp_entry_unicode_type entry{};
-    if (FAILED(general->KnownSPEntryUnicode(GET_PARAM, index, &entry)) || entry.valid == 0) continue;
+    if (FAILED(general->KnownSPEntryUnicode(GET_PARAM, index, &entry))) continue;
+    if (entry.valid == 0) {
+      rows.push_back({index, {QString::number(index), {}, {}, {}, {}, {}, {}}});
+      continue;
+    }
+    // A two-digit code is kept with a filler digit, read as a space.
     rows.push_back({index,
-                    {QString::number(index), fromChars(entry.mcc, 3), fromChars(entry.mnc, 3),
+                    {QString::number(index), fromChars(entry.mcc, 3).trimmed(), fromChars(entry.mnc, 3).trimmed(),
                      fromUnits(entry.u_mcc_name, 12, unicode).trimmed(), fromUnits(entry.u_mnc_name, 12, unicode).trimmed(),
                      QString::number(entry.pos_in_pref_list), entry.is_prohibited != 0 ? QStringLiteral("*") : QString()}});
   }
@@ -972,22 +883,35 @@ HRESULT writePhoneBookEntry(Session& session, int index, const QString& name, co
   return ui->PhoneBookEntryUnicode(SET_PARAM, index, &entry);
 }
 
-HRESULT writeServiceProvider(Session& session, int index, const QString& countryName, const QString& networkName,
-                             int preference, bool prohibited) {
+HRESULT writeServiceProvider(Session& session, int index, const QString& mcc, const QString& mnc,
+                             const QString& countryName, const QString& networkName, int preference, bool prohibited) {
   auto general = session.configAs<IGeneralSettings_1_3>();
   if (!general) return E_NOINTERFACE;
   knownsp_entry_unicode_type entry{};
   HRESULT hr = general->KnownSPEntryUnicode(GET_PARAM, index, &entry);
   if (FAILED(hr)) return hr;
+  // A provider is its country and network codes (two or three digits
+  // each); a position emptied of both and of its names holds none any more.
+  const QString country = mcc.trimmed(), network = mnc.trimmed();
+  static const QRegularExpression code(QStringLiteral("^[0-9]{2,3}$"));
+  if (country.isEmpty() && network.isEmpty() && countryName.trimmed().isEmpty() && networkName.trimmed().isEmpty()) {
+    entry.valid = 0;
+    return general->KnownSPEntryUnicode(SET_PARAM, index, &entry);
+  }
+  if (!code.match(country).hasMatch() || !code.match(network).hasMatch()) return E_INVALIDARG;
+  entry.valid = 1;
+  // The code's unused last digit is the filler the UT reads as a space.
+  std::memset(entry.mcc, ' ', sizeof entry.mcc);
+  std::memset(entry.mnc, ' ', sizeof entry.mnc);
+  std::memcpy(entry.mcc, country.toLatin1().constData(), static_cast<std::size_t>(country.size()));
+  std::memcpy(entry.mnc, network.toLatin1().constData(), static_cast<std::size_t>(network.size()));
   const bool unicode = unicodeNames(session);
   const std::optional<std::u16string> countryUnits = toUnits(countryName, 12, unicode);
   const std::optional<std::u16string> networkUnits = toUnits(networkName, 12, unicode);
   if (!countryUnits || !networkUnits || preference < 0 || preference > 255) return E_INVALIDARG;
-  const std::u16string& country = *countryUnits;
-  const std::u16string& network = *networkUnits;
   for (std::size_t k = 0; k < 12; ++k) {
-    entry.u_mcc_name[k] = k < country.size() ? static_cast<int16_t>(country[k]) : 0;
-    entry.u_mnc_name[k] = k < network.size() ? static_cast<int16_t>(network[k]) : 0;
+    entry.u_mcc_name[k] = k < countryUnits->size() ? static_cast<int16_t>((*countryUnits)[k]) : 0;
+    entry.u_mnc_name[k] = k < networkUnits->size() ? static_cast<int16_t>((*networkUnits)[k]) : 0;
   }
   entry.pos_in_pref_list = static_cast<uint8_t>(preference);
   entry.is_prohibited = prohibited ? 1 : 0;

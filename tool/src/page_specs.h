@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "record_text.h"
 #include "vxconnect.h"
 
 namespace utvex {
@@ -23,34 +24,6 @@ enum class FieldKind {
   Flag,    // "0" or "1"
   Text,    // free text in the form the field's tool tip gives
 };
-
-// One value of a record-shaped setting: a whole number within [minimum,
-// maximum] (offered as a list of texts from `firstChoiceText` on, one per
-// number, when that is set), or, with `digits`, a string of at most that
-// many digits whose leading zeros count.
-struct RecordPart {
-  uint32_t label = 0;
-  int number = -1;  // taken by a "%d" in the label (-1: none)
-  int group = 0;    // the entry of the text the value belongs to
-  int64_t minimum = 0;
-  int64_t maximum = 0;
-  int digits = 0;
-  uint32_t firstChoiceText = 0;
-};
-
-// How a record-shaped setting's text is made of its values: the values of
-// one group separated by spaces, the groups by `separator` (followed by a
-// space unless it is a comma).
-struct RecordShape {
-  std::vector<RecordPart> parts;
-  QChar separator = QLatin1Char(',');
-};
-
-// The values of a record's text, in the order of its parts; nullopt when
-// the text does not have the shape's groups and values.
-std::optional<QStringList> splitRecord(const RecordShape& shape, const QString& text);
-// The record's text of `values` (one per part).
-QString joinRecord(const RecordShape& shape, const QStringList& values);
 
 struct Field {
   uint32_t label = 0;
@@ -129,13 +102,15 @@ struct ListRow {
 };
 
 // The phone book (positions 1 to 99) and the known service providers
-// (0 to 66): rows for the entries the UT holds.
+// (0 to 66): a row for every position, the empty ones with empty columns.
 std::vector<ListRow> readPhoneBook(Session& session);
 std::vector<ListRow> readServiceProviders(Session& session);
 // Stages one phone book entry: name, number and the secret flag.
 HRESULT writePhoneBookEntry(Session& session, int index, const QString& name, const QString& number, bool secret);
-// Stages one service provider entry's names, preference and prohibited flag.
-HRESULT writeServiceProvider(Session& session, int index, const QString& countryName, const QString& networkName,
-                             int preference, bool prohibited);
+// Stages one service provider entry: its country and network codes (two or
+// three digits each), names, preference and prohibited flag. An entry with
+// no codes and no names empties its position.
+HRESULT writeServiceProvider(Session& session, int index, const QString& mcc, const QString& mnc,
+                             const QString& countryName, const QString& networkName, int preference, bool prohibited);
 
 }  // namespace utvex

@@ -334,6 +334,8 @@ void SettingsSheet::editEntry(PageId page) {
   auto* form = new QFormLayout(&dialog);
   QLineEdit* first = nullptr;
   QLineEdit* second = nullptr;
+  QLineEdit* mcc = nullptr;
+  QLineEdit* mnc = nullptr;
   QSpinBox* preference = nullptr;
   auto* flag = new QCheckBox;
   if (page == PageId::PhoneBook) {
@@ -346,6 +348,18 @@ void SettingsSheet::editEntry(PageId page) {
     form->addRow(texts_.text(text::kNumber), second);
     form->addRow(texts_.text(text::kSecret), flag);
   } else {
+    // The codes name the provider; an empty position gets them here.
+    auto code = [&](int column, const char* name) {
+      auto* edit = new QLineEdit(item->text(column));
+      edit->setObjectName(QLatin1String(name));
+      edit->setMaxLength(3);
+      edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
+      return edit;
+    };
+    mcc = code(1, "entryMcc");
+    mnc = code(2, "entryMnc");
+    form->addRow(texts_.text(text::kMcc), mcc);
+    form->addRow(texts_.text(text::kMnc), mnc);
     first = new QLineEdit(item->text(3));
     first->setMaxLength(12);
     second = new QLineEdit(item->text(4));
@@ -370,13 +384,21 @@ void SettingsSheet::editEntry(PageId page) {
   form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return;
 
-  const EntryEdit edit{page, index, first->text(), second->text(),
-                       preference != nullptr ? preference->value() : 0, flag->isChecked()};
+  const EntryEdit edit{page,
+                       index,
+                       first->text(),
+                       second->text(),
+                       mcc != nullptr ? mcc->text() : QString(),
+                       mnc != nullptr ? mnc->text() : QString(),
+                       preference != nullptr ? preference->value() : 0,
+                       flag->isChecked()};
   if (page == PageId::PhoneBook) {
     item->setText(1, edit.first);
     item->setText(2, edit.second);
     item->setText(3, edit.flag ? QStringLiteral("*") : QString());
   } else {
+    item->setText(1, edit.mcc);
+    item->setText(2, edit.mnc);
     item->setText(3, edit.first);
     item->setText(4, edit.second);
     item->setText(5, QString::number(edit.preference));
@@ -427,7 +449,8 @@ void SettingsSheet::accept() {
         for (const EntryEdit& e : edits) {
           const HRESULT hr = e.page == PageId::PhoneBook
                                  ? writePhoneBookEntry(s, e.index, e.first, e.second, e.flag)
-                                 : writeServiceProvider(s, e.index, e.first, e.second, e.preference, e.flag);
+                                 : writeServiceProvider(s, e.index, e.mcc, e.mnc, e.first, e.second, e.preference,
+                                                        e.flag);
           if (FAILED(hr)) failures.push_back({0, {}, hr});
         }
         return failures;

@@ -90,6 +90,7 @@ class SettingsSheet : public QDialog {
     PageId page;
     int index;
     QString first, second;
+    QString mcc, mnc;  // the service providers' codes
     int preference;
     bool flag;
   };

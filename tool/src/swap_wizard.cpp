@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFormLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -24,6 +25,8 @@ struct StepResult {
   bool alive = true;
   int failure = 0;
   ConnectOutcome connect = ConnectOutcome::Connected;
+  SafetyCopy copy;
+  bool copyRefused = false;  // no safety copy: nothing was written
 };
 
 }  // namespace
@@ -61,7 +64,7 @@ void SwapPage::pass() {
 }
 
 SwapWizard::SwapWizard(const Texts& texts, SessionThread& session, Prompter& prompter, ConnectRequest target,
-                       QString transferFile, QString reportFile, bool offerCopy, QWidget* parent)
+                       QString transferFile, QString reportFile, bool offerCopy, bool safetyCopy, QWidget* parent)
     : QWizard(parent),
       texts_(texts),
       session_(session),
@@ -69,7 +72,8 @@ SwapWizard::SwapWizard(const Texts& texts, SessionThread& session, Prompter& pro
       target_(std::move(target)),
       transferFile_(std::move(transferFile)),
       reportFile_(std::move(reportFile)),
-      offerCopy_(offerCopy) {
+      offerCopy_(offerCopy),
+      safetyCopy_(safetyCopy) {
   setWindowTitle(texts_.text(61390));
   setWizardStyle(QWizard::ClassicStyle);
   setOption(QWizard::NoBackButtonOnStartPage);
@@ -214,9 +218,18 @@ void SwapWizard::restoreNew(SwapPage* page) {
   setBusy(true, texts_.text(61204), true);
   session_.clearCancel();
   const std::atomic<bool>& cancel = session_.cancelFlag();
+  // The steps on the session thread tell the page which one is under way.
+  // They go by way of the session thread's object, which outlives the
+  // wizard, so that a wizard closed meanwhile is only looked up, never used.
+  QPointer<SwapWizard> self(this);
+  auto note = [self, thread = &session_](uint32_t textId) {
+    QMetaObject::invokeMethod(thread, [self, textId] {
+      if (self && self->busy_) self->targetPage_->note()->setText(self->texts_.text(textId));
+    }, Qt::QueuedConnection);
+  };
   session_.run<StepResult>(
       this,
-      [request, transfer, report, &cancel](Session& s) {
+      [request, transfer, report, &cancel, note, safetyCopy = safetyCopy_](Session& s) {
         StepResult r;
         // The old UT's connection ends; the new UT is connected afresh.
         s.disconnect(false);
@@ -232,6 +245,17 @@ void SwapWizard::restoreNew(SwapPage* page) {
           r.hr = E_NOINTERFACE;
           return r;
         }
+        if (safetyCopy) {
+          // The new UT's own settings are kept before the old UT's replace
+          // them; without a copy nothing is written.
+          note(text::kSavingSafetyCopy);
+          r.copy = s.saveSafetyCopy();
+          if (!r.copy.saved) {
+            r.copyRefused = true;
+            return r;
+          }
+        }
+        note(61438);
         r.hr = file->ReadNVFromFile(transfer.c_str(), report.c_str(), 1);
         if (SUCCEEDED(r.hr)) {
           auto general = s.configAs<IGeneralSettings_1_1>();
@@ -251,8 +275,14 @@ void SwapWizard::restoreNew(SwapPage* page) {
           prompter_.warn(this, texts_.format(text::kConnectFailed, {hex8(r.hr)}));
           return;
         }
+        if (r.copyRefused) {
+          prompter_.warn(this, texts_.format(text::kSafetyCopyFailed, {QString::fromStdString(r.copy.error)}));
+          return;
+        }
         if (FAILED(r.hr)) {
-          prompter_.warn(this, r.hr == VEX_E_OTHER_MODEL ? texts_.text(61455) : texts_.text(61352));
+          QString message = r.hr == VEX_E_OTHER_MODEL ? texts_.text(61455) : texts_.text(61352);
+          if (r.copy.saved) message += QStringLiteral("\n\n") + safetyCopyNote(texts_, r.copy.path);
+          prompter_.warn(this, message);
           return;
         }
         if (prompter_.ask(this, texts_.text(61440), false)) {

@@ -1,7 +1,8 @@
 // The swap-phone wizard: saves the old UT's settings to a transfer file
 // (and, when the option is set, a copy to a file of the user's choice),
-// then connects to the new UT, restores the transfer file into it, counts
-// the warranty date code up and commits. While the wizard is shown a 500 ms
+// then connects to the new UT, saves its own settings to a safety copy
+// (unless turned off), restores the transfer file into it, counts the
+// warranty date code up and commits. While the wizard is shown a 500 ms
 // timer watches the old UT's link on the pages that still need it, so that
 // a UT that goes away ends the wizard at once rather than at the next step.
 #pragma once
@@ -45,7 +46,7 @@ class SwapWizard : public QWizard {
   enum PageIds { StartPage = 0, TypePage = 1, TargetPage = 2 };
 
   SwapWizard(const Texts& texts, SessionThread& session, Prompter& prompter, ConnectRequest target,
-             QString transferFile, QString reportFile, bool offerCopy, QWidget* parent);
+             QString transferFile, QString reportFile, bool offerCopy, bool safetyCopy, QWidget* parent);
 
   bool busy() const { return busy_; }
   // The port the new UT is connected on (the old UT's by default).
@@ -76,6 +77,7 @@ class SwapWizard : public QWizard {
   QString transferFile_;
   QString reportFile_;
   bool offerCopy_;
+  bool safetyCopy_;
   SwapPage* start_ = nullptr;
   SwapPage* type_ = nullptr;
   SwapPage* targetPage_ = nullptr;

@@ -181,5 +181,10 @@ inline constexpr uint32_t kLinkLabel = 61966;
 inline constexpr uint32_t kLinkUp = 61967;
 inline constexpr uint32_t kLinkEstablishing = 61968;
 inline constexpr uint32_t kLinkDown = 61969;
+// Safety copies of a UT's settings before the tool writes to it.
+inline constexpr uint32_t kSafetyCopiesOption = 61971;
+inline constexpr uint32_t kSafetyCopyFailed = 61972;
+inline constexpr uint32_t kSafetyCopyWhere = 61973;
+inline constexpr uint32_t kSavingSafetyCopy = 61974;
 
 }  // namespace utvex::text

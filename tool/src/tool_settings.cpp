@@ -27,6 +27,7 @@ constexpr uint32_t kShowStartup = 61489;
 constexpr uint32_t kShowToolbar = 61491;
 constexpr uint32_t kDownloadFolder = 61572;
 constexpr uint32_t kPortName = 61590;
+constexpr uint32_t kSafetyCopies = 61970;
 constexpr uint32_t kFirstPortText = 61259;
 
 // A number kept as a 32-bit value: anything else (text that is no number,
@@ -85,6 +86,7 @@ ToolSettings loadSettings(QSettings& store, const Texts& texts) {
   s.maximised = maximised != 0;
   readNumber(store, name(kTimeout), &s.timeout);
   readNumber(store, name(kSaveCopyOnSwap), &s.saveCopyOnSwap);
+  readNumber(store, name(kSafetyCopies), &s.safetyCopies);
   readNumber(store, name(kAppendRecord), &s.appendRecordAfterWrite);
   readNumber(store, name(kShowStartup), &s.showStartupDialog);
   readNumber(store, name(kShowToolbar), &s.showToolbar);
@@ -108,6 +110,7 @@ void saveSettings(QSettings& store, const Texts& texts, const ToolSettings& s) {
   put(kMaximised, s.maximised ? 1 : 0);
   put(kTimeout, s.timeout);
   put(kSaveCopyOnSwap, s.saveCopyOnSwap);
+  put(kSafetyCopies, s.safetyCopies);
   put(kAppendRecord, s.appendRecordAfterWrite);
   put(kShowStartup, s.showStartupDialog);
   put(kShowToolbar, s.showToolbar);

@@ -22,6 +22,7 @@ struct ToolSettings {
   bool maximised = false;
   int timeout = 0;         // seconds handed to the connection object
   int saveCopyOnSwap = 0;  // the swap wizard offers its copy page
+  int safetyCopies = 1;    // the UT's settings are saved before the tool writes to it
   int appendRecordAfterWrite = 0;
   int showStartupDialog = 1;  // the welcome window before the main window
   int showToolbar = 1;

@@ -3,10 +3,15 @@
 #include <QSemaphore>
 #include <array>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "kmx/platform/named_mutex.h"
 #include "kmxclient.h"
+#include "text_ids.h"
+#include "texts.h"
+#include "vx/com/error_info.h"
+#include "vx/safety/safety_copy.h"
 
 namespace utvex {
 
@@ -47,6 +52,11 @@ QString takeText(LPWSTR text) {
   QString copy = QString::fromUtf16(text);
   CoTaskMemFree(text);
   return copy;
+}
+
+QString safetyCopyNote(const Texts& texts, const std::string& path) {
+  return texts.format(text::kSafetyCopyWhere, {QString::fromStdString(path),
+                                              QString::fromStdString(vx::safety::restoreCommand(path))});
 }
 
 Session::~Session() { disconnect(false); }
@@ -153,6 +163,35 @@ UtState Session::state() const {
   state.software = takeText(software).simplified();
   state.warrantyDateCode = takeText(wdc).simplified();
   return state;
+}
+
+SafetyCopy Session::saveSafetyCopy() {
+  SafetyCopy copy;
+  auto file = connectionAs<IVexFile>();
+  auto version = connectionAs<IVexVersion>();
+  if (!file || !version || !linkAlive()) {
+    copy.error = hex8(VEX_E_NOT_CONNECTED).toStdString();
+    return copy;
+  }
+  LPWSTR esn = nullptr;
+  const HRESULT esnHr = version->GetESN(&esn);
+  const QString esnText = takeText(esn).simplified();
+  const auto path = vx::safety::newSafetyCopyPath(SUCCEEDED(esnHr) ? esnText.toStdString() : std::string(),
+                                                  std::time(nullptr), &copy.error);
+  if (!path) return copy;
+  vx::com::TakeErrorDescription();  // an earlier call's, not this one's
+  const HRESULT hr = file->WriteNVToFile(path->c_str());
+  if (FAILED(hr)) {
+    // The connection object says why when it knows (a file it could not
+    // make); a lost link has the code alone.
+    const std::string why = vx::com::TakeErrorDescription();
+    copy.error = *path + ": " + (why.empty() ? hex8(hr).toStdString() : why);
+    return copy;
+  }
+  if (!vx::safety::makePrivate(*path, &copy.error)) return copy;
+  copy.saved = true;
+  copy.path = *path;
+  return copy;
 }
 
 void Session::disconnect(bool keepLink) {

@@ -75,6 +75,13 @@ struct ConnectResult {
   QString why;    // the client library's reason when the port was refused
 };
 
+// A safety copy of the UT's settings, made before the tool writes to it.
+struct SafetyCopy {
+  bool saved = false;
+  std::string path;   // the copy, when saved
+  std::string error;  // why it was not, when not
+};
+
 // Lives on the session thread only.
 class Session {
  public:
@@ -105,6 +112,10 @@ class Session {
     return out;
   }
   const std::string& port() const { return port_; }
+  // Saves the connected UT's settings to a new safety copy (the shared
+  // folder and naming of the suite's safety copies), readable by the user
+  // alone.
+  SafetyCopy saveSafetyCopy();
   // The connected UT and its port; `connected` is false when there is none
   // or its link is down.
   UtState state() const;
@@ -163,5 +174,10 @@ class SessionThread : public QObject {
 
 // A task-allocated text, taken and freed.
 QString takeText(LPWSTR text);
+
+class Texts;
+// What a message about a write that did not finish adds: where the UT's
+// earlier settings are, and the command that puts them back.
+QString safetyCopyNote(const Texts& texts, const std::string& path);
 
 }  // namespace utvex

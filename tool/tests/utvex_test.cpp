@@ -21,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 #include <algorithm>
+#include <map>
 
 #include "connect_dialog.h"
 #include "desktop_entry.h"
@@ -29,8 +30,11 @@
 #include "image_files.h"
 #include "swap_wizard.h"
 #include "ut_records.h"
+#include "kmx/proto/ut_commands.h"
+#include "kmx/sim/nv_catalogue.h"
 #include "kmx/testing/runtime_sandbox.h"
 #include "main_window.h"
+#include "options_dialog.h"
 #include "page_specs.h"
 #include "ports.h"
 #include "record_dialog.h"
@@ -121,6 +125,45 @@ class UtvexTest : public QObject {
 
   QLabel* statusText(MainWindow& window) { return window.findChild<QLabel*>(QStringLiteral("status")); }
 
+  // Every NV leaf value a simulated UT holds, by path.
+  static std::map<std::string, int64_t> nvLeaves(const kmx::sim::UtSimulator& sim) {
+    std::map<std::string, int64_t> values;
+    const auto catalogue = sim.catalogue();
+    for (const std::string& name : catalogue->entryNames()) {
+      for (const std::string& path : catalogue->leafPaths(name)) {
+        if (auto value = sim.nvValue(path)) values[path] = *value;
+      }
+    }
+    return values;
+  }
+
+  // The safety copies saved so far (the state folder is each case's own).
+  static QStringList safetyCopies() {
+    const QDir folder(qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/utvex/safety-copies"));
+    QStringList copies;
+    for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) copies << folder.filePath(name);
+    return copies;
+  }
+
+  // Makes the state folder a plain file, where no safety copy can be saved;
+  // gives its path.
+  QString blockStateFolder() {
+    const QString blocked = QString::fromStdString(sandbox_->runtimeDir()) + QStringLiteral("/blocked-state");
+    QFile file(blocked);
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    qputenv("XDG_STATE_HOME", blocked.toUtf8());
+    return blocked;
+  }
+  void unblockStateFolder() {
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(sandbox_->runtimeDir() + "/state"));
+  }
+
+  // The message of `id` up to its first conversion.
+  QString textBefore(uint32_t id) const {
+    const QString text = texts_->text(id);
+    return text.left(text.indexOf(QLatin1Char('%')));
+  }
+
   QStringList tabTitles(SettingsSheet* sheet) {
     QStringList titles;
     for (int i = 0; i < sheet->tabs()->count(); ++i) titles << sheet->tabs()->tabText(i);
@@ -146,6 +189,8 @@ class UtvexTest : public QObject {
     const QByteArray data = QByteArray::fromStdString(sandbox_->runtimeDir() + "/data");
     qputenv("XDG_DATA_HOME", data);
     qputenv("XDG_DATA_DIRS", data);
+    // Safety copies go into the case's own state folder.
+    unblockStateFolder();
     useLanguage("libVEXResENU.so");
     // Each case starts from the default settings.
     openSettings(*texts_)->clear();
@@ -215,6 +260,7 @@ class UtvexTest : public QObject {
       const ToolSettings loaded = loadSettings(*store, *texts_);
       QCOMPARE(loaded.portName, QStringLiteral("COM3"));
       QCOMPARE(loaded.baudRate, 115200);
+      QCOMPARE(loaded.safetyCopies, 1);  // on unless turned off
       // Without a usable number, the first serial port of this computer.
       store->setValue(texts_->text(61307), 9);
       const QString first = firstSerialPort();
@@ -227,12 +273,14 @@ class UtvexTest : public QObject {
       settings.baudRate = 38400;
       settings.recordLogFile = QStringLiteral("/tmp/records.txt");
       settings.showToolbar = 0;
+      settings.safetyCopies = 0;
       saveSettings(*store, *texts_, settings);
     }
     // The values are kept under the company and program names, "Config".
     QSettings raw(QStringLiteral("UTVEX"), QStringLiteral("Utvex"));
     QCOMPARE(raw.value(QStringLiteral("Config/PortName")).toString(), QStringLiteral("ttyUSB3"));
     QCOMPARE(raw.value(QStringLiteral("Config/BaudRate")).toInt(), 38400);
+    QCOMPARE(raw.value(QStringLiteral("Config/SafetyCopies")).toInt(), 0);
     auto window = makeWindow();
     QCOMPARE(window->settings().portName, QStringLiteral("ttyUSB3"));
     QCOMPARE(window->settings().recordLogFile, QStringLiteral("/tmp/records.txt"));
@@ -531,6 +579,16 @@ class UtvexTest : public QObject {
         QCOMPARE(sheet->tabs()->currentIndex(), i);
         screenshot(sheet, QStringLiteral("page-%1-%2").arg(QString::fromStdString(library_->language())).arg(i));
       }
+      // The service provider entry, with its codes.
+      QTreeWidget* providers = sheet->listOf(PageId::ServiceProviders);
+      providers->setCurrentItem(providers->topLevelItem(0));
+      QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog != nullptr && dialog != sheet);
+        screenshot(dialog, QStringLiteral("service-provider-entry-") + QString::fromStdString(library_->language()));
+        QTest::keyClick(dialog, Qt::Key_Escape);
+      });
+      sheet->editEntry(PageId::ServiceProviders);
       sheet->reject();
       window.reset();
     }
@@ -837,6 +895,49 @@ class UtvexTest : public QObject {
     QCOMPARE(staged, QStringLiteral("Oceania"));
   }
 
+  // An empty position of the service provider list takes a new provider,
+  // codes and all, and it reaches the UT with Write Changes.
+  void serviceProviderIsAddedAtAnEmptyPosition() {
+    startSimulator();
+    const std::string id = "NV_UI_SP_TABLE[40].ui_sp_table_entry_type.sp_id.";
+    QVERIFY(sim_->setNvValue(id + "mcc", 0xFFF) && sim_->setNvValue(id + "mnc", 0xFFF));
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    SettingsSheet* sheet = openSheet(*window);
+    QVERIFY(sheet != nullptr);
+    QTreeWidget* providers = sheet->listOf(PageId::ServiceProviders);
+    QCOMPARE(providers->topLevelItemCount(), 67);
+    QTreeWidgetItem* empty = providers->topLevelItem(40);
+    QCOMPARE(empty->data(0, Qt::UserRole).toInt(), 40);
+    QVERIFY(empty->text(1).isEmpty() && empty->text(3).isEmpty());
+    providers->setCurrentItem(empty);
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr && dialog != sheet);
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryMcc"))->setText(QStringLiteral("310"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryMnc"))->setText(QStringLiteral("26"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("entryFirst"))->setText(QStringLiteral("Oceania"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("entrySecond"))->setText(QStringLiteral("Reef"));
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    sheet->editEntry(PageId::ServiceProviders);
+    QCOMPARE(empty->text(1), QStringLiteral("310"));
+    sheet->accept();
+    QVERIFY(QTest::qWaitFor([&] { return !window->sheet(); }, kWaitMs));
+    QVERIFY(writeChanges(*window));
+    // A two-digit network code keeps its filler digit.
+    QCOMPARE(sim_->nvValue(id + "mcc"), std::optional<int64_t>(0x310));
+    QCOMPARE(sim_->nvValue(id + "mnc"), std::optional<int64_t>(0x26F));
+    QVERIFY(connectWindow(*window));
+    QStringList added;
+    window->session().runAndWait([&](Session& s) {
+      for (const ListRow& row : readServiceProviders(s)) {
+        if (row.index == 40) added = row.columns.mid(1, 4);
+      }
+    });
+    QCOMPARE(added, (QStringList{"310", "26", "Oceania", "Reef"}));
+  }
+
   void lostConnectionClosesTheSheet() {
     startSimulator();
     auto window = makeWindow();
@@ -1056,6 +1157,66 @@ class UtvexTest : public QObject {
     QVERIFY(newUt.counters().hostConnected);
   }
 
+  // Before the old UT's settings go into the new UT, the new UT's own are
+  // saved; without that copy nothing is written, and the copy puts them back.
+  void swapSavesTheNewUtsSettingsFirst() {
+    startSimulator();
+    kmx::sim::SimulatorOptions options;
+    options.portName = "UT2";
+    kmx::sim::UtSimulator newUt(options);
+    QVERIFY2(newUt.start(), newUt.lastError().c_str());
+    const std::string slotCycle = "NV_SCI.T_UCHAR";
+    QVERIFY(sim_->setNvValue(slotCycle, 5) && newUt.setNvValue(slotCycle, 2));
+    const auto newUtBefore = nvLeaves(newUt);
+    auto window = makeWindow();
+    QVERIFY(connectWindow(*window));
+    window->action(MainWindow::Command::SwapPhone)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() != nullptr; }, kWaitMs));
+    QPointer<SwapWizard> wizard = window->swapWizard();
+    wizard->next();
+    QVERIFY(QTest::qWaitFor([&] { return wizard->currentId() == SwapWizard::TargetPage; }, kWaitMs));
+    wizard->targetPort()->setCurrentText(QStringLiteral("UT2"));
+
+    // No copy can be saved: the wizard says why and stays, the new UT as it was.
+    const QString blocked = blockStateFolder();
+    QVERIFY(!blocked.isEmpty());
+    wizard->button(QWizard::FinishButton)->click();
+    QVERIFY(QTest::qWaitFor([&] { return !wizard || !wizard->busy(); }, kWaitMs));
+    QVERIFY(wizard);
+    QVERIFY2(prompter_->lastText().startsWith(textBefore(text::kSafetyCopyFailed)) &&
+                 prompter_->lastText().contains(blocked),
+             qPrintable(prompter_->lastText()));
+    QCOMPARE(wizard->currentId(), int(SwapWizard::TargetPage));
+    QCOMPARE(newUt.framesReceived(kmx::proto::ut_command::kNvWrite), 0u);
+    QVERIFY(nvLeaves(newUt) == newUtBefore);
+
+    unblockStateFolder();
+    prompter_->answers = {false};  // no report
+    wizard->button(QWizard::FinishButton)->click();
+    QVERIFY(QTest::qWaitFor([&] { return window->swapWizard() == nullptr && !window->busy(); }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(61435));
+    QCOMPARE(newUt.nvValue(slotCycle), std::optional<int64_t>(5));
+    const QStringList copies = safetyCopies();
+    QCOMPARE(copies.size(), 1);
+    // Named by the new UT's ESN (the characters a file name may hold).
+    QString esn;
+    window->session().runAndWait([&](Session& s) { esn = s.state().esn; });
+    esn.remove(QRegularExpression(QStringLiteral("[^0-9A-Za-z]")));
+    QVERIFY2(!esn.isEmpty() && QFileInfo(copies[0]).fileName().startsWith(esn + QLatin1Char('-')), qPrintable(copies[0]));
+    QCOMPARE(QFileInfo(QFileInfo(copies[0]).path()).permissions() &
+                 (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther),
+             QFile::Permissions());
+    // The copy puts the new UT's own settings back.
+    const std::string copy = QFile::encodeName(copies[0]).toStdString();
+    const std::string report = sandbox_->runtimeDir() + "/restore.txt";
+    HRESULT hr = E_FAIL;
+    window->session().runAndWait([&](Session& s) {
+      if (auto file = s.connectionAs<IVexFile>()) hr = file->ReadNVFromFile(copy.c_str(), report.c_str(), 1);
+    });
+    QCOMPARE(hex8(hr), hex8(S_OK));
+    QVERIFY(nvLeaves(newUt) == newUtBefore);
+  }
+
   void swapPhoneStopsWhenTheOldUtIsGone() {
     startSimulator();
     auto window = makeWindow();
@@ -1118,7 +1279,15 @@ class UtvexTest : public QObject {
     window->action(MainWindow::Command::DownloadSoftware)->trigger();
     QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
     DownloadDialog* dialog = window->downloadDialog();
-    QVERIFY(QTest::qWaitFor([&] { return dialog->bar()->value() > 0 || !window->downloadDialog(); }, kWaitMs));
+    // The UT's settings are saved first (a picture of that step); then the image goes.
+    QVERIFY(QTest::qWaitFor([&] { return dialog->bar()->value() > 0 || !dialog->safetyCopyPath().empty(); }, kWaitMs));
+    if (dialog->safetyCopyPath().empty()) {
+      QCOMPARE(dialog->phaseLabel()->text(), texts_->text(text::kSavingSafetyCopy));
+      screenshot(dialog, QStringLiteral("download-safety-copy"));
+    }
+    QVERIFY(QTest::qWaitFor([&] {
+      return !window->downloadDialog() || (!dialog->safetyCopyPath().empty() && dialog->bar()->value() > 0);
+    }, kWaitMs));
     QVERIFY(window->downloadDialog() != nullptr);
     // No: the transfer goes on.
     prompter_->answers = {false};
@@ -1128,8 +1297,63 @@ class UtvexTest : public QObject {
     QTest::keyClick(dialog, Qt::Key_Escape);
     QCOMPARE(dialog->phaseLabel()->text(), texts_->text(61534));
     QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
-    QCOMPARE(prompter_->lastText(), texts_->text(text::kDownloadCancelled));
+    // The message names the safety copy and the command that puts it back.
+    const QStringList copies = safetyCopies();
+    QCOMPARE(copies.size(), 1);
+    QVERIFY(prompter_->lastText().startsWith(texts_->text(text::kDownloadCancelled)));
+    QVERIFY2(prompter_->lastText().contains(QStringLiteral("vexctl restore ") + copies[0]),
+             qPrintable(prompter_->lastText()));
+    QCOMPARE(QFileInfo(copies[0]).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+             QFile::Permissions());
     QVERIFY(!sim_->flashState().software.has_value());
+  }
+
+  // A download whose safety copy cannot be saved sends nothing and leaves
+  // the UT connected; with safety copies turned off in the options, it goes
+  // without one.
+  void downloadWithoutASafetyCopyIsRefusedUnlessTurnedOff() {
+    for (const char* file : kLanguageFiles) {
+      useLanguage(file);
+      OptionsDialog options(*texts_, ToolSettings{}, nullptr);
+      options.show();
+      QVERIFY(options.findChild<QCheckBox*>(QStringLiteral("safetyCopies"))->isChecked());
+      screenshot(&options, QStringLiteral("options-") + QString::fromStdString(library_->language()));
+    }
+    useLanguage("libVEXResENU.so");
+    startSimulator();
+    QTemporaryDir dir;
+    const std::string image = vx::download::testing::makeImage(
+        dir.path().toStdString(), "sw.s3", vx::download::testing::randomBytes(4000), "UT 5.0.1");
+    auto window = makeWindow();
+    window->setDownloadPauses(50, 50);
+    QVERIFY(connectWindow(*window));
+    const QString blocked = blockStateFolder();
+    QVERIFY(!blocked.isEmpty());
+    prompter_->nextFile = QString::fromStdString(image);
+    window->action(MainWindow::Command::DownloadSoftware)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr && !window->busy(); }, kWaitMs));
+    QVERIFY(prompter_->messages.back().warning);
+    QVERIFY2(prompter_->lastText().startsWith(textBefore(text::kSafetyCopyFailed)) &&
+                 prompter_->lastText().contains(blocked),
+             qPrintable(prompter_->lastText()));
+    QCOMPARE(sim_->flashState().imagesFlashed, 0u);
+    QVERIFY(sim_->receivedTransfers().empty());
+    QVERIFY(window->connected());
+
+    // Turned off in the options, the download goes without a copy.
+    {
+      OptionsDialog options(*texts_, window->settings(), window.get());
+      options.findChild<QCheckBox*>(QStringLiteral("safetyCopies"))->setChecked(false);
+      options.applyTo(window->settings());
+    }
+    window->action(MainWindow::Command::DownloadSoftware)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() != nullptr; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return window->downloadDialog() == nullptr; }, kWaitMs));
+    QCOMPARE(prompter_->lastText(), texts_->text(text::kDownloadDone));
+    QVERIFY(sim_->flashState().software.has_value());
+    unblockStateFolder();
+    QVERIFY(safetyCopies().isEmpty());
   }
 
   void ramProgramIsSentWithoutTheLoader() {

@@ -10,7 +10,7 @@
 
 #include "kmxclient.h"
 #include "readable_file.h"
-#include "safety_copy.h"
+#include "vx/safety/safety_copy.h"
 #include "vx/com/error_info.h"
 
 namespace vx::script {
@@ -500,12 +500,16 @@ HRESULT ScriptObject::saveSafetyCopy(const char* what) {
   if (SUCCEEDED(version->GetESN(&esn)) && esn != nullptr) esnText = vx::com::Utf16ToUtf8(esn);
   CoTaskMemFree(esn);
   std::string error;
-  const auto path = newSafetyCopyPath(esnText, std::time(nullptr), &error);
+  const auto path = vx::safety::newSafetyCopyPath(esnText, std::time(nullptr), &error);
   HRESULT hr = E_FAIL;
   if (path) {
     ProgressRelay::Scope scope(*progress_, "safety-copy");
     hr = file->WriteNVToFile(path->c_str());
-    if (FAILED(hr)) error = *path + ": could not be written";
+    if (FAILED(hr)) {
+      error = *path + ": could not be written";
+    } else if (!vx::safety::makePrivate(*path, &error)) {
+      hr = E_ACCESSDENIED;
+    }
   }
   if (hr == VEX_E_NOT_CONNECTED || !connected()) return report(Message::NotConnected, VEX_E_NOT_CONNECTED);
   if (FAILED(hr)) {
@@ -520,8 +524,8 @@ HRESULT ScriptObject::saveSafetyCopy(const char* what) {
 
 std::string ScriptObject::safetyCopyAdvice() const {
   if (lastSafetyCopy_.empty()) return {};
-  return "the UT's settings from before are in " + lastSafetyCopy_ + " (vexctl restore " + lastSafetyCopy_ +
-         " puts them back)";
+  return "the UT's settings from before are in " + lastSafetyCopy_ + " (" +
+         vx::safety::restoreCommand(lastSafetyCopy_) + " puts them back)";
 }
 
 HRESULT ScriptObject::SafetyCopies(int32_t* on) const {

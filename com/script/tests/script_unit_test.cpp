@@ -1,13 +1,20 @@
 // The pieces of the script server that need no UT: the UT character set,
-// dialled-number text, the registration switches, and what Connect and the
-// other frame members refuse before they touch a port.
+// dialled-number text, the registration switches, the safety copies' names,
+// and what Connect and the other frame members refuse before they touch a
+// port.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "dialled_number.h"
 #include "port_claims.h"
 #include "registration.h"
 #include "script_object.h"
 #include "ut_charset.h"
+#include "vx/safety/safety_copy.h"
 
 namespace vx::script {
 namespace {
@@ -62,6 +69,35 @@ TEST(Registration, SwitchesAfterDashOrSlashInAnyCase) {
   EXPECT_EQ(findRegistrationSwitch({"--bus", "unix:path=/x"}), RegistrationSwitch::None);
   EXPECT_EQ(PortClaims::mutexName("/dev/ttyUSB0"), "VEX_ttyUSB0");
   EXPECT_EQ(PortClaims::mutexName("serial/by-id/x"), "VEX_serial_by-id_x");
+}
+
+TEST(SafetyCopy, NamedByEsnAndSecondInAPrivateFolderWithItsRestoreCommand) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("safety-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  ::setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
+  const std::time_t when = 1767225600;  // 2026-01-01 00:00:00 UTC
+  std::string error;
+  const auto first = vx::safety::newSafetyCopyPath("0x0012AB/CD", when, &error);
+  ASSERT_TRUE(first.has_value()) << error;
+  const fs::path folder = root / "state/utvex/safety-copies";
+  EXPECT_EQ(*first, (folder / "0x0012ABCD-20260101T000000Z.vex").string());
+  EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+  // A second copy in the same second gets a name of its own.
+  std::ofstream(*first) << "x";
+  ASSERT_TRUE(vx::safety::makePrivate(*first, &error)) << error;
+  EXPECT_EQ(fs::status(*first).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(vx::safety::newSafetyCopyPath("0x0012ABCD", when, &error), (folder / "0x0012ABCD-20260101T000000Z-2.vex").string());
+
+  EXPECT_EQ(vx::safety::restoreCommand("/home/a/x-1.vex"), "vexctl restore /home/a/x-1.vex");
+  EXPECT_EQ(vx::safety::restoreCommand("/home/a b/it's.vex"), "vexctl restore '/home/a b/it'\\''s.vex'");
+
+  // A state folder that is a file: no name, and why.
+  ::setenv("XDG_STATE_HOME", first->c_str(), 1);
+  EXPECT_FALSE(vx::safety::newSafetyCopyPath("0x1", when, &error).has_value());
+  EXPECT_NE(error.find(*first), std::string::npos) << error;
+  ::unsetenv("XDG_STATE_HOME");
+  fs::remove_all(root);
 }
 
 class NoLoop final : public LoopScheduler {

@@ -1,13 +1,14 @@
-#include "safety_copy.h"
+#include "vx/safety/safety_copy.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-namespace vx::script {
+namespace vx::safety {
 
 namespace {
 
@@ -64,4 +65,30 @@ std::optional<std::string> newSafetyCopyPath(std::string_view esn, std::time_t n
   return std::nullopt;
 }
 
-}  // namespace vx::script
+bool makePrivate(const std::string& path, std::string* error) {
+  if (::chmod(path.c_str(), 0600) == 0) return true;
+  if (error != nullptr) *error = path + ": " + std::strerror(errno);
+  return false;
+}
+
+std::string restoreCommand(std::string_view path) {
+  const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           (c != '\0' && std::strchr("/._+-", c) != nullptr);
+  });
+  std::string command = "vexctl restore ";
+  if (plain) return command.append(path);
+  // Single quotes keep everything as it is but a single quote, which ends
+  // the quoted run, is given escaped, and starts a new one.
+  command += '\'';
+  for (char c : path) {
+    if (c == '\'') {
+      command += "'\\''";
+    } else {
+      command += c;
+    }
+  }
+  return command + '\'';
+}
+
+}  // namespace vx::safety
