@@ -10,6 +10,52 @@ namespace {
 
 using vx::backup::NVFileSection;
 
+// Where each section's name and value lines lie: its name between the
+// brackets of its [name] line (as the reader takes it, an inner '[' with its
+// own ']'), its values from the next line to the next section's line. The
+// reader takes a line that starts with '[' as a section, and nothing else,
+// so these pair with its sections in order.
+std::vector<SectionText> sectionTexts(std::string_view text) {
+  std::vector<SectionText> texts;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (text[at] == '[') {
+      if (!texts.empty()) texts.back().bodyLength = at - texts.back().bodyBegin;
+      SectionText section{at + 1, 0, next, 0};
+      int depth = 0;
+      for (std::size_t i = at; i < next; ++i) {
+        if (text[i] == '[') ++depth;
+        if (text[i] == ']' && --depth == 0) {
+          section.nameLength = i - at - 1;
+          break;
+        }
+      }
+      texts.push_back(section);
+    }
+    at = next;
+  }
+  if (!texts.empty()) texts.back().bodyLength = text.size() - texts.back().bodyBegin;
+  return texts;
+}
+
+bool hasTexts(const BackupFile& file) { return file.texts.size() == file.sections.size(); }
+
+std::string_view nameOf(const BackupFile& file, std::size_t section) {
+  if (!hasTexts(file)) return file.sections[section].name;
+  return std::string_view(file.text).substr(file.texts[section].nameBegin, file.texts[section].nameLength);
+}
+
+std::string_view bodyOf(const BackupFile& file, std::size_t section) {
+  return std::string_view(file.text).substr(file.texts[section].bodyBegin, file.texts[section].bodyLength);
+}
+
+// Items of one name whose value lines are the same bytes hold the same
+// values; only the others are compared value by value.
+bool sameBytes(const BackupFile& a, std::size_t k, const BackupFile& b, std::size_t j) {
+  return hasTexts(a) && hasTexts(b) && bodyOf(a, k) == bodyOf(b, j);
+}
+
 // The second file's sections by name, for pairing the first file's with
 // them: an item named twice pairs occurrence by occurrence, in file order.
 // One open-addressed table of names (no allocation per item, and small
@@ -17,14 +63,13 @@ using vx::backup::NVFileSection;
 // the sections that share a name.
 class SectionIndex {
  public:
-  explicit SectionIndex(const std::vector<NVFileSection>& sections)
-      : sections_(sections), nextSameName_(sections.size(), kNone) {
+  explicit SectionIndex(const BackupFile& file) : file_(file), nextSameName_(file.sections.size(), kNone) {
     std::size_t capacity = 16;
-    while (capacity < 2 * sections.size()) capacity *= 2;
+    while (capacity < 2 * file.sections.size()) capacity *= 2;
     slots_.assign(capacity, Slot{});
     std::vector<uint32_t> lastOfName(capacity, kNone);
-    for (std::size_t k = 0; k < sections.size(); ++k) {
-      const std::size_t at = find(sections[k].name);
+    for (std::size_t k = 0; k < file.sections.size(); ++k) {
+      const std::size_t at = find(nameOf(file, k));
       if (slots_[at].first == kNone) {
         slots_[at].first = static_cast<uint32_t>(k);
       } else {
@@ -62,43 +107,14 @@ class SectionIndex {
         slot.hash = hash;
         return at;
       }
-      if (slot.hash == hash && sections_[slot.first].name == name) return at;
+      if (slot.hash == hash && nameOf(file_, slot.first) == name) return at;
     }
   }
 
-  const std::vector<NVFileSection>& sections_;
+  const BackupFile& file_;
   std::vector<Slot> slots_;
   std::vector<uint32_t> nextSameName_;
 };
-
-// The value lines of each section: from the line after its [name] to the
-// next section's line. The reader takes a line that starts with '[' as a
-// section, and nothing else, so the spans pair with its sections in order.
-std::vector<TextSpan> sectionBodies(std::string_view text) {
-  std::vector<TextSpan> bodies;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find('\n', at);
-    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-    if (text[at] == '[') {
-      if (!bodies.empty()) bodies.back().length = at - bodies.back().begin;
-      bodies.push_back({next, 0});
-    }
-    at = next;
-  }
-  if (!bodies.empty()) bodies.back().length = text.size() - bodies.back().begin;
-  return bodies;
-}
-
-std::string_view bodyOf(const BackupFile& file, std::size_t section) {
-  return std::string_view(file.text).substr(file.bodies[section].begin, file.bodies[section].length);
-}
-
-// Items of one name whose value lines are the same bytes hold the same
-// values; only the others are compared value by value.
-bool sameBytes(const BackupFile& a, std::size_t k, const BackupFile& b, std::size_t j) {
-  if (a.bodies.size() != a.sections.size() || b.bodies.size() != b.sections.size()) return false;
-  return bodyOf(a, k) == bodyOf(b, j);
-}
 
 bool sameValue(const std::string& a, const std::string& b) {
   if (a == b) return true;
@@ -160,8 +176,11 @@ BackupFile parseBackupText(std::string_view text, const std::string& name) {
     throw BackupFileError(name + ": " + error.description());
   }
   file.text = text;
-  file.bodies = sectionBodies(file.text);
-  if (file.bodies.size() != file.sections.size()) file.bodies.clear();
+  file.texts = sectionTexts(file.text);
+  // Names read from the text must be the reader's, or none are used.
+  bool agree = file.texts.size() == file.sections.size();
+  for (std::size_t k = 0; agree && k < file.sections.size(); ++k) agree = nameOf(file, k) == file.sections[k].name;
+  if (!agree) file.texts.clear();
   return file;
 }
 
@@ -190,11 +209,11 @@ BackupDiff diffBackups(const BackupFile& before, const BackupFile& after) {
   header("nrVersion", std::to_string(before.info.nrVersion), std::to_string(after.info.nrVersion));
   header("version", std::to_string(before.info.version), std::to_string(after.info.version));
 
-  SectionIndex inB(after.sections);
+  SectionIndex inB(after);
   std::vector<bool> matched(after.sections.size(), false);
   for (std::size_t k = 0; k < before.sections.size(); ++k) {
+    const std::optional<std::size_t> j = inB.take(nameOf(before, k));
     const NVFileSection& a = before.sections[k];
-    const std::optional<std::size_t> j = inB.take(a.name);
     if (!j) {
       diff.items.push_back(wholeItem(a, ItemChange::Removed));
       continue;

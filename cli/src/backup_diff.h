@@ -22,21 +22,24 @@ class BackupFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Where a section's value lines lie in the file's text.
-struct TextSpan {
-  std::size_t begin = 0;
-  std::size_t length = 0;
+// Where a section's name and value lines lie in the file's text.
+struct SectionText {
+  std::size_t nameBegin = 0;
+  std::size_t nameLength = 0;
+  std::size_t bodyBegin = 0;
+  std::size_t bodyLength = 0;
 };
 
 struct BackupFile {
   std::string name;  // as the caller named it, for messages
   vx::backup::NvFileInfo info;
   std::vector<vx::backup::NVFileSection> sections;  // one per item, in file order
-  // The file's text, and each section's value lines in it (one span per
-  // section, or none): two items whose lines are the same bytes are the
-  // same, found with one pass over memory that lies together.
+  // The file's text, and where each section lies in it (one per section,
+  // or none): items are paired by names read from the text, and two items
+  // whose value lines are the same bytes are the same, so a comparison
+  // reads memory that lies together rather than the sections' own strings.
   std::string text;
-  std::vector<TextSpan> bodies;
+  std::vector<SectionText> texts;
 };
 
 // Parses a backup's text; `name` goes into the error. Throws BackupFileError.
