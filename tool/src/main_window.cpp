@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 
 #include "connect_dialog.h"
 #include "download_dialog.h"
@@ -588,6 +589,7 @@ struct RestoreResult {
   bool aliveAfter = true;
   QString report;
   QString why;  // what the connection object said of a file it refused
+  std::optional<SafetyCopy> copy;  // made when safety copies are on
 };
 
 void MainWindow::restoreSettings() {
@@ -609,7 +611,7 @@ void MainWindow::restoreSettings() {
         const std::string report = QFile::encodeName(reportPath).toStdString();
         work<RestoreResult>(
             texts_.text(61484) + fileNameOnly(file),
-            [path, report](Session& s) {
+            [path, report, safetyCopy = settings_.safetyCopies != 0](Session& s) {
               RestoreResult result;
               auto vexFile = s.connectionAs<IVexFile>();
               if (!vexFile) {
@@ -622,6 +624,13 @@ void MainWindow::restoreSettings() {
               result.infoHr = vexFile->ReadNVFileInfo(path.c_str(), &versions, &version, &model);
               takeText(model);
               if (FAILED(result.infoHr)) return result;
+              // The file's values go into the tool, and Write Changes puts
+              // them into the UT: what they replace is saved first, and
+              // without a copy nothing is restored.
+              if (safetyCopy) {
+                result.copy = s.saveSafetyCopy();
+                if (!result.copy->saved) return result;
+              }
               result.hr = vexFile->ReadNVFromFile(path.c_str(), report.c_str(), 0);
               result.why = QString::fromStdString(vx::com::TakeErrorDescription());
               result.aliveAfter = s.linkAlive();
@@ -634,6 +643,8 @@ void MainWindow::restoreSettings() {
               QFile::remove(reportPath);
               if (FAILED(result.infoHr)) {
                 prompter_.warn(this, texts_.text(61424));
+              } else if (result.copy && !result.copy->saved) {
+                prompter_.warn(this, texts_.format(text::kSafetyCopyFailed, {QString::fromStdString(result.copy->error)}));
               } else if (result.hr == VEX_E_OTHER_MODEL) {
                 prompter_.warn(this, texts_.text(61455));
               } else if (FAILED(result.hr)) {
@@ -642,8 +653,11 @@ void MainWindow::restoreSettings() {
                 disconnectNow(false, [this, text] { prompter_.warn(this, text); });
               } else if (!result.aliveAfter) {
                 disconnectNow(false, [this] { prompter_.warn(this, texts_.text(61554)); });
-              } else if (prompter_.ask(this, texts_.text(61432), true)) {
-                prompter_.showReport(this, texts_.text(61396), result.report);
+              } else {
+                const QString note = result.copy ? safetyCopyNote(texts_, result.copy->path) + "\n\n" : QString();
+                if (prompter_.ask(this, note + texts_.text(61432), true)) {
+                  prompter_.showReport(this, texts_.text(61396), result.report);
+                }
               }
             });
       });
