@@ -1,15 +1,20 @@
 // The least a link server can spend on one paced command: a relay thread that
-// wakes for the client's command, passes it to the line, wakes again for the
-// answer and passes that back. One pipe stands for the client's command event,
-// one for its reply event, and a Unix packet socket for the serial line, whose
-// far end answers after the time the two frames take at the line rate, one
-// message per byte as the simulated line delivers them. The relay's CPU time
-// per command is the floor the server is measured against.
+// wakes for the client's command, passes it to the line, wakes again when the
+// answer can be complete and passes that back. One pipe stands for the
+// client's command event, one for its reply event, and a Unix packet socket
+// for the serial line, whose far end answers as the simulated paced line
+// does: after the request's line time, one message per byte, a byte time
+// apart. Such a line cannot be read in one wake-up woken by the line: the
+// first byte would wake the reader, so a relay (like the server) sleeps on a
+// timer until the answer can be complete and takes its bytes in one call.
+// The relay's CPU time per command is the floor the server is measured
+// against.
 #pragma once
 
 #include <benchmark/benchmark.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -63,24 +68,29 @@ inline RelayFloor relayFloor(benchmark::State& state, std::size_t frameBytes, un
     state.SkipWithError("pipes or socket pair failed");
     return {};
   }
-  const auto lineTime = std::chrono::microseconds(2 * frameBytes * 10'000'000 / baudRate);
-
-  // The far end of the line: one answer per frame, after the line time, a
-  // message per byte.
+  // The far end of the line: one answer per frame, its bytes a byte time
+  // apart once the request has crossed the line.
+  const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / baudRate);
   std::thread ut([&] {
+    prctl(PR_SET_TIMERSLACK, 1UL);  // each byte on time, as the simulator sends it
     std::array<char, 256> frame{};
     for (;;) {
       const ssize_t n = recv(fds.line[1], frame.data(), frame.size(), 0);
       if (n <= 0) return;
-      std::this_thread::sleep_for(lineTime);
-      for (ssize_t i = 0; i < n; ++i) {
+      auto due = std::chrono::steady_clock::now() + byteTime * n;
+      for (ssize_t i = 0; i < n; ++i, due += byteTime) {
+        std::this_thread::sleep_until(due);
         if (send(fds.line[1], &frame[static_cast<std::size_t>(i)], 1, 0) != 1) return;
       }
     }
   });
-  // The relay: what any server must do per command, and nothing more. The
-  // answer's bytes are taken in batches, one call for all that are waiting.
+  // The relay: what any server must do per command, and nothing more. It
+  // sleeps until both frames can have crossed the line (and a byte time
+  // more, for the far end's own lateness, as the server allows), then takes
+  // the answer's bytes in batches, one call for all that are waiting.
+  const timespec answerTime{0, static_cast<long>((2 * frameBytes + 1) * 1'000'000'000ULL / (baudRate / 10))};
   std::thread relay([&] {
+    prctl(PR_SET_TIMERSLACK, 1UL);
     std::array<char, 256> frame{};
     frame.fill('f');
     std::array<char, 16> bytes{};
@@ -90,6 +100,7 @@ inline RelayFloor relayFloor(benchmark::State& state, std::size_t frameBytes, un
     for (;;) {
       if (!waitReadable(fds.command[0]) || read(fds.command[0], &token, 1) != 1 || token == 0) return;
       if (send(fds.line[0], frame.data(), frameBytes, 0) < 0) return;
+      ppoll(nullptr, 0, &answerTime, nullptr);
       for (std::size_t answered = 0; answered < frameBytes;) {
         if (!waitReadable(fds.line[0])) return;
         for (std::size_t i = 0; i < headers.size(); ++i) {
