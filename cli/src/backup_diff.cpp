@@ -69,9 +69,11 @@ class SectionIndex {
     slots_.assign(capacity, Slot{});
     std::vector<uint32_t> lastOfName(capacity, kNone);
     for (std::size_t k = 0; k < file.sections.size(); ++k) {
-      const std::size_t at = find(nameOf(file, k));
+      const std::string_view name = nameOf(file, k);
+      const uint64_t hash = hashOf(name);
+      const std::size_t at = find(name, hash);
       if (slots_[at].first == kNone) {
-        slots_[at].first = static_cast<uint32_t>(k);
+        slots_[at] = Slot{hash, static_cast<uint32_t>(k), static_cast<uint32_t>(k)};
       } else {
         nextSameName_[lastOfName[at]] = static_cast<uint32_t>(k);
       }
@@ -82,10 +84,10 @@ class SectionIndex {
   // The section that pairs with the next occurrence of `name` in the other
   // file, or none when this file has no more of that name.
   std::optional<std::size_t> take(std::string_view name) {
-    Slot& slot = slots_[find(name)];
-    uint32_t at = slot.first;
-    for (uint32_t skip = slot.taken++; at != kNone && skip > 0; --skip) at = nextSameName_[at];
-    if (at == kNone) return std::nullopt;
+    Slot& slot = slots_[find(name, hashOf(name))];
+    if (slot.next == kNone) return std::nullopt;
+    const uint32_t at = slot.next;
+    slot.next = nextSameName_[at];
     return at;
   }
 
@@ -93,21 +95,18 @@ class SectionIndex {
   static constexpr uint32_t kNone = UINT32_MAX;
   struct Slot {
     uint64_t hash = 0;
-    uint32_t first = kNone;  // the name's first section
-    uint32_t taken = 0;      // occurrences already paired
+    uint32_t first = kNone;  // the name's first section; none: a free slot
+    uint32_t next = kNone;   // its first section not yet paired
   };
 
+  static uint64_t hashOf(std::string_view name) { return std::hash<std::string_view>()(name); }
+
   // The slot that holds `name`, or the free slot where it would go.
-  std::size_t find(std::string_view name) {
-    const uint64_t hash = std::hash<std::string_view>()(name);
+  std::size_t find(std::string_view name, uint64_t hash) const {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-      Slot& slot = slots_[at];
-      if (slot.first == kNone) {
-        slot.hash = hash;
-        return at;
-      }
-      if (slot.hash == hash && nameOf(file_, slot.first) == name) return at;
+      const Slot& slot = slots_[at];
+      if (slot.first == kNone || (slot.hash == hash && nameOf(file_, slot.first) == name)) return at;
     }
   }
 
