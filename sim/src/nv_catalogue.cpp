@@ -128,14 +128,15 @@ std::shared_ptr<const NvCatalogue> NvCatalogue::build(const CatalogueVariant& va
     error = "more items than item numbers";
     return nullptr;
   }
-  for (const auto& [name, flags] : variant.itemFlags) {
+  for (const auto& entry : variant.itemFlags) {
+    const std::string& name = entry.first;
     auto found = std::find_if(model->items.begin(), model->items.end(),
                               [&](const catalogue::Item& item) { return item.name == name; });
     if (found == model->items.end()) {
       error = "no item " + name + " to give flags";
       return nullptr;
     }
-    found->flags = flags;
+    found->flags = entry.second;
   }
   auto impl = std::make_unique<Impl>();
   impl->variant = variant;
