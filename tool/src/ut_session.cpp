@@ -6,6 +6,7 @@
 #include <ctime>
 #include <thread>
 
+#include "kmx/io/port_name.h"
 #include "kmx/platform/named_mutex.h"
 #include "kmxclient.h"
 #include "text_ids.h"
@@ -38,14 +39,7 @@ class ProgressForwarder final : public vx::com::Implements<IVexProgressSink> {
 Session::Session(ProgressCallback onProgress)
     : progressSink_(vx::com::Make<ProgressForwarder>(std::move(onProgress))) {}
 
-std::string portMutexName(const std::string& port) {
-  std::string name = port;
-  if (name.rfind("/dev/", 0) == 0) name.erase(0, 5);
-  for (char& c : name) {
-    if (c == '/') c = '_';
-  }
-  return "VEX_" + name;
-}
+std::string portMutexName(const std::string& port) { return kmx::io::exclusiveClaimName(port); }
 
 QString takeText(LPWSTR text) {
   if (text == nullptr) return {};

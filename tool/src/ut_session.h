@@ -27,9 +27,9 @@ namespace utvex {
 inline constexpr UINT kLinkUp = 1;
 inline constexpr UINT kLinkEstablishing = 2;
 
-// The name of the per-port mutex: "VEX_" and the port, with a leading
-// "/dev/" dropped and any other '/' made '_', the same name the script
-// server takes, so the tool and scripts keep off each other's port.
+// The name of the per-port mutex, one for every name of one device, the
+// same name the script server takes, so the tool and scripts keep off each
+// other's port whatever they call it.
 std::string portMutexName(const std::string& port);
 
 // What a connect attempt asks for.

@@ -1,5 +1,6 @@
 #include "port_claims.h"
 
+#include "kmx/io/port_name.h"
 #include "kmx/platform/named_mutex.h"
 
 namespace vx::script {
@@ -13,12 +14,7 @@ PortClaim::~PortClaim() {
   owner_.held_.erase(key_);
 }
 
-std::string PortClaims::mutexName(std::string_view port) {
-  if (port.starts_with("/dev/")) port.remove_prefix(5);
-  std::string name = "VEX_";
-  for (char c : port) name.push_back(c == '/' ? '_' : c);
-  return name;
-}
+std::string PortClaims::mutexName(std::string_view port) { return kmx::io::exclusiveClaimName(port); }
 
 PortClaims::Result PortClaims::tryClaim(std::string_view port, std::unique_ptr<PortClaim>* claim) {
   std::string key = mutexName(port);

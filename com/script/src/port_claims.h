@@ -37,8 +37,8 @@ class PortClaims {
  public:
   enum class Result { Claimed, Held, Failed };
 
-  // The mutex name for a port: "VEX_" and the port, with a leading "/dev/"
-  // dropped and any other '/' made '_' (names of named objects have none).
+  // The mutex name for a port, one for every name of one device (see
+  // kmx::io::exclusiveClaimName), shared with the service tool.
   static std::string mutexName(std::string_view port);
 
   // One attempt without waiting; the caller retries on its event loop, so

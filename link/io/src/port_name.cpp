@@ -146,6 +146,21 @@ std::optional<PortDevice> locatePort(std::string_view name) {
   return device;
 }
 
+std::string exclusiveClaimName(std::string_view name) {
+  if (const auto device = locatePort(name)) {
+    const std::string_view path = device->path;
+    constexpr std::string_view kDev = "/dev/";
+    if (path.starts_with(kDev) && bareKey(path.substr(kDev.size())) == path.substr(kDev.size())) {
+      return "VEX_" + std::string(path.substr(kDev.size()));
+    }
+    return "VEX_" + device->identity;
+  }
+  if (name.starts_with("/dev/")) name.remove_prefix(5);
+  std::string claim = "VEX_";
+  for (char c : name) claim.push_back(c == '/' ? '_' : c);
+  return claim;
+}
+
 std::string describePortError(std::string_view name, int error) {
   const std::string shown(name);
   switch (error) {

@@ -78,6 +78,14 @@ TEST(PortKeys, BareNamesKeepTheirNamesAndEveryOtherNameIsKeyedByItsDevice) {
     EXPECT_EQ(other->serverName, "/dev/null") << name;
   }
 
+  // One device, one exclusive claim, whatever it is called; a port that is
+  // not there keeps its own name.
+  for (const std::string& name : {std::string("NULL1"), std::string("/dev/null"), link, longName}) {
+    EXPECT_EQ(exclusiveClaimName(name), "VEX_null") << name;
+  }
+  EXPECT_EQ(exclusiveClaimName("NOPE1"), "VEX_NOPE1");
+  EXPECT_EQ(exclusiveClaimName("/dev/serial/by-id/usb-Gone"), "VEX_serial_by-id_usb-Gone");
+
   errno = 0;
   EXPECT_FALSE(locatePort("NOPE1"));
   EXPECT_EQ(errno, ENOENT);

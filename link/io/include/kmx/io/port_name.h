@@ -60,6 +60,15 @@ struct PortDevice {
 // simulator's socket), EINVAL (empty), or the failing call's errno.
 std::optional<PortDevice> locatePort(std::string_view name);
 
+// The named mutex by which one program at a time has a port for its own
+// (the script server's and the service tool's exclusive connections):
+// "VEX_" and the device's name under /dev when it has a plain one there, so
+// that ttyUSB0, /dev/ttyUSB0 and a by-id link to it claim one mutex; else
+// "VEX_" and the device's identity. A port that cannot be found (nothing to
+// claim yet) keeps its own name, a leading "/dev/" dropped and any other '/'
+// made '_'.
+std::string exclusiveClaimName(std::string_view name);
+
 // Why `name` cannot be used as a port, in words and with what to do, for an
 // errno value that locatePort gave: "ttyUSB9: no such serial port", or
 // "/dev/ttyUSB0: permission denied; the group dialout may open it (sudo
