@@ -63,7 +63,11 @@ class Prober {
     };
     // Each change between neighbouring tries is narrowed to its edge.
     std::vector<std::pair<int32_t, int32_t>> ranges;
-    std::optional<int64_t> open;  // the start of the accepted run
+    // The start of the accepted run, while one is open (plain values: the
+    // compiler cannot see through an optional that a run is always open
+    // when it ends).
+    bool runOpen = false;
+    int64_t runStart = 0;
     std::optional<int64_t> previous;
     bool previousTaken = false;
     bool refusedAny = false;
@@ -76,19 +80,21 @@ class Prober {
           (test(mid) == previousTaken ? lo : hi) = mid;
         }
         if (taken) {
-          open = hi;
-        } else {
-          ranges.emplace_back(static_cast<int32_t>(*open), static_cast<int32_t>(lo));
-          open.reset();
+          runOpen = true;
+          runStart = hi;
+        } else if (runOpen) {
+          ranges.emplace_back(static_cast<int32_t>(runStart), static_cast<int32_t>(lo));
+          runOpen = false;
         }
       } else if (!previous && taken) {
-        open = v;
+        runOpen = true;
+        runStart = v;
       }
       refusedAny = refusedAny || !taken;
       previous = v;
       previousTaken = taken;
     }
-    if (open) ranges.emplace_back(static_cast<int32_t>(*open), static_cast<int32_t>(high));
+    if (runOpen) ranges.emplace_back(static_cast<int32_t>(runStart), static_cast<int32_t>(high));
     if (!refusedAny) return std::nullopt;
     return ranges;
   }

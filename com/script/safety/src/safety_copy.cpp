@@ -58,7 +58,9 @@ std::optional<std::string> newSafetyCopyPath(std::string_view esn, std::time_t n
   std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
   const std::string stem = directory + "/" + fileNamePart(esn) + "-" + stamp;
   for (int n = 1; n < 1000; ++n) {
-    std::string path = stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".vex";
+    std::string path = stem;
+    if (n > 1) path.append("-").append(std::to_string(n));
+    path.append(".vex");
     if (::access(path.c_str(), F_OK) != 0) return path;
   }
   if (error != nullptr) *error = stem + ": no free name";
