@@ -2,9 +2,9 @@
 // library, server, simulator and back) against the least it can take,
 // measured in the same run: a mailbox round trip between two processes plus
 // a round trip of the same request straight to a simulator's port (and, for
-// scale, a Unix-socket round trip); and the rate of log packets one client receives while the
-// simulator streams log data on many codes as fast as it can, with the
-// server's drop counts.
+// scale, a Unix-socket round trip); and the rate of log packets one client
+// receives while the simulator streams log data on many codes as fast as it
+// can, with the server's drop counts.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
