@@ -58,11 +58,11 @@ class LineReader {
 
 // The text between a section line's outer brackets; an inner '[' needs its
 // own ']'.
-std::string sectionName(std::string_view line, int number) {
+std::string_view sectionName(std::string_view line, int number) {
   int depth = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
     if (line[i] == '[') ++depth;
-    if (line[i] == ']' && --depth == 0) return std::string(line.substr(1, i - 1));
+    if (line[i] == ']' && --depth == 0) return line.substr(1, i - 1);
   }
   throw CNVFileParsingException("No matching ]", number, "no ] closes the section name: " + quoted(line));
 }
@@ -77,7 +77,7 @@ std::string CNVFileParsingException::report() const {
   return text + std::string(what());
 }
 
-std::vector<NVFileSection> parseNvFile(std::string_view text) {
+void parseNvFile(std::string_view text, NvFileVisitor& visitor) {
   LineReader reader(text);
   std::string_view line;
   // The header lies before the first section.
@@ -87,10 +87,9 @@ std::vector<NVFileSection> parseNvFile(std::string_view text) {
     }
     if (!line.empty() && line.front() == '[') break;
   }
-  std::vector<NVFileSection> sections;
   do {
     if (!line.empty() && line.front() == '[') {
-      sections.push_back({sectionName(line, reader.number()), {}, {}});
+      visitor.section(sectionName(line, reader.number()));
       continue;
     }
     std::size_t pathEnd = 0;
@@ -105,11 +104,26 @@ std::vector<NVFileSection> parseNvFile(std::string_view text) {
       throw CNVFileParsingException("Not a number.", reader.number(),
                                     "not a number: " + quoted(line.substr(valueBegin)));
     }
-    NVFileSection& section = sections.back();
-    section.paths.push_back(section.name + "." + std::string(line.substr(0, pathEnd)));
-    section.values.emplace_back(line.substr(valueBegin));
+    visitor.value(line.substr(0, pathEnd), line.substr(valueBegin));
   } while (reader.next(line));
-  return sections;
+}
+
+std::vector<NVFileSection> parseNvFile(std::string_view text) {
+  struct Sections final : NvFileVisitor {
+    std::vector<NVFileSection> sections;
+    void section(std::string_view name) override { sections.push_back({std::string(name), {}, {}}); }
+    void value(std::string_view path, std::string_view value) override {
+      NVFileSection& section = sections.back();
+      // Built in place: a path is longer than a short string, and a file
+      // has tens of thousands of them.
+      std::string& full = section.paths.emplace_back();
+      full.reserve(section.name.size() + 1 + path.size());
+      full.append(section.name).append(1, '.').append(path);
+      section.values.emplace_back(value);
+    }
+  } sections;
+  parseNvFile(text, sections);
+  return std::move(sections.sections);
 }
 
 std::optional<int64_t> parseNumber(std::string_view text) {

@@ -49,6 +49,19 @@ inline constexpr std::size_t kMaxBackupFileSize = 64u << 20;
 // value line, whose value may have been cut ("Unexpected end of file.").
 std::vector<NVFileSection> parseNvFile(std::string_view text);
 
+// What the reader finds, in file order, for a caller that keeps its own
+// record of a file: each section's name and each of its "path value" lines
+// (the path as written, without the section's name). Every view lies in the
+// text being read; a value has been checked to be a number.
+class NvFileVisitor {
+ public:
+  virtual ~NvFileVisitor() = default;
+  virtual void section(std::string_view name) = 0;
+  virtual void value(std::string_view path, std::string_view value) = 0;
+};
+// Reads the text as parseNvFile does, and throws as it does.
+void parseNvFile(std::string_view text, NvFileVisitor& visitor);
+
 // A value text as the number it stands for (decimal, optionally signed,
 // white space around it; a negative number wraps to 32 bits). False for
 // anything else, or a number beyond 32 bits.
