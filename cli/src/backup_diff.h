@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,28 +23,50 @@ class BackupFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Where a section's name and value lines lie in the file's text.
-struct SectionText {
-  std::size_t nameBegin = 0;
-  std::size_t nameLength = 0;
-  std::size_t bodyBegin = 0;
-  std::size_t bodyLength = 0;
+// A place in a file's text (a backup file is at most 64 MiB).
+struct TextSpan {
+  uint32_t begin = 0;
+  uint32_t length = 0;
 };
 
+// A backup file as places in its own text: no string per value, so two
+// files of a large UT stay small in memory and are read in the order they
+// lie in it.
 struct BackupFile {
+  // One per item ("[name]" section), in file order: its name and which of
+  // `values` are its own.
+  struct Item {
+    TextSpan name;
+    uint32_t firstValue = 0;
+    uint32_t valueCount = 0;
+  };
+  // One per "path value" line: the path as written under the item's name.
+  struct Value {
+    TextSpan path;
+    TextSpan value;
+  };
+
   std::string name;  // as the caller named it, for messages
   vx::backup::NvFileInfo info;
-  std::vector<vx::backup::NVFileSection> sections;  // one per item, in file order
-  // The file's text, and where each section lies in it (one per section,
-  // or none): items are paired by names read from the text, and two items
-  // whose value lines are the same bytes are the same, so a comparison
-  // reads memory that lies together rather than the sections' own strings.
   std::string text;
-  std::vector<SectionText> texts;
+  std::vector<Item> items;
+  std::vector<Value> values;
+
+  std::string_view view(TextSpan span) const { return std::string_view(text).substr(span.begin, span.length); }
+  std::string_view itemName(std::size_t item) const { return view(items[item].name); }
+  std::span<const Value> valuesOf(std::size_t item) const {
+    return std::span<const Value>(values).subspan(items[item].firstValue, items[item].valueCount);
+  }
+  // The item's value lines as they lie in the text, from its first path to
+  // its last value: two items with the same bytes here hold the same values.
+  std::string_view valueLines(std::size_t item) const;
+  // "NAME.path", as a restore names the value.
+  std::string fullPath(std::size_t item, const Value& value) const;
 };
 
-// Parses a backup's text; `name` goes into the error. Throws BackupFileError.
-BackupFile parseBackupText(std::string_view text, const std::string& name);
+// Parses a backup's text, which the file keeps; `name` goes into the
+// error. Throws BackupFileError.
+BackupFile parseBackupText(std::string text, const std::string& name);
 // Reads the file (at most the reader's 64 MiB) and parses it.
 BackupFile readBackupFile(const std::string& path);
 

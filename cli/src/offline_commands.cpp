@@ -28,27 +28,28 @@ void jsonNumber(JsonWriter& json, const std::string& value) {
 
 int show(const Invocation& inv) {
   const BackupFile file = readBackupFile(inv.words[0]);
-  std::size_t values = 0;
-  for (const auto& section : file.sections) values += section.values.size();
   Table head;
   head.row({"file", absolutePath(inv.words[0])});
   head.row({"model", file.info.model});
   head.row({"NV numbers", std::to_string(file.info.nrVersion)});
   head.row({"NV version", std::to_string(file.info.version)});
   head.row({"format", std::to_string(file.info.format)});
-  head.row({"items", std::to_string(file.sections.size()) + " with " + std::to_string(values) + " values"});
+  head.row({"items", std::to_string(file.items.size()) + " with " + std::to_string(file.values.size()) + " values"});
   Table items;
   JsonWriter json;
   json.beginObject().key("file").string(absolutePath(inv.words[0])).key("format").number(file.info.format);
   json.key("model").string(file.info.model).key("nrVersion").number(file.info.nrVersion);
   json.key("version").number(file.info.version).key("items").beginArray();
-  for (const auto& section : file.sections) {
-    json.beginObject().key("name").string(section.name).key("values").beginArray();
-    if (section.paths.empty()) items.row({"[" + section.name + "]", "(no value)"});
-    for (std::size_t i = 0; i < section.paths.size(); ++i) {
-      items.row({section.paths[i], section.values[i]});
-      json.beginObject().key("path").string(section.paths[i]).key("value");
-      jsonNumber(json, section.values[i]);
+  for (std::size_t item = 0; item < file.items.size(); ++item) {
+    const std::string name(file.itemName(item));
+    json.beginObject().key("name").string(name).key("values").beginArray();
+    if (file.valuesOf(item).empty()) items.row({"[" + name + "]", "(no value)"});
+    for (const BackupFile::Value& value : file.valuesOf(item)) {
+      const std::string path = file.fullPath(item, value);
+      const std::string text(file.view(value.value));
+      items.row({path, text});
+      json.beginObject().key("path").string(path).key("value");
+      jsonNumber(json, text);
       json.endObject();
     }
     json.endArray().endObject();

@@ -305,6 +305,16 @@ TEST(BackupDiff, ItemsAddedRemovedAndChangedWithTheirValues) {
             "added E: E.q=_>8\n");
   EXPECT_EQ(diff.count(ItemChange::Changed), 2u);
 
+  // Items in another order: a name the second file holds twice still pairs
+  // first with first, though its second lies where the next item is looked for.
+  const BackupFile moved = parseBackupText("VEX\n1\n201\n7\n100\n[M]\nv 1\n[N]\nv 2\n[N]\nv 3\n", "m.vex");
+  const BackupDiff reordered =
+      diffBackups(moved, parseBackupText("VEX\n1\n201\n7\n100\n[N]\nv 2\n[M]\nv 1\n[N]\nv 4\n", "n.vex"));
+  ASSERT_EQ(reordered.items.size(), 1u);
+  EXPECT_EQ(reordered.items[0].values[0].path + "=" + *reordered.items[0].values[0].before + ">" +
+                *reordered.items[0].values[0].after,
+            "N.v=3>4");
+
   // A file the reader refuses is told with its name and line.
   auto refusal = [](const std::string& text) {
     try {
