@@ -28,6 +28,7 @@ class PrivateRuntime {
   PrivateRuntime& operator=(const PrivateRuntime&) = delete;
 
   bool ready() const { return !dir_.empty(); }
+  const std::string& path() const { return dir_; }
 
   // A tmpfs for the runtime directory: $XDG_RUNTIME_DIR when set (it is one
   // in a login session), else /dev/shm, else /tmp.
