@@ -105,10 +105,18 @@ kmx::bench::RelayFloor gFloor;
 // An NV read and its answer are about a dozen bytes each on the line.
 constexpr std::size_t kNvReadFrameBytes = 12;
 
+// CPU per command is measured three times for the relay and the server
+// alike, and each keeps its least: the run other work on the machine
+// disturbed least.
+constexpr int kCpuRepetitions = 3;
+
 void BM_RelayFloorAtPaced115200(benchmark::State& state) {
-  gFloor = kmx::bench::relayFloor(state, kNvReadFrameBytes, 115200);
-  state.counters["relay_cpu_us_per_command"] = gFloor.cpuUsPerCommand;
-  state.counters["commands_per_s"] = gFloor.commandsPerSecond;
+  const kmx::bench::RelayFloor floor = kmx::bench::relayFloor(state, kNvReadFrameBytes, 115200);
+  if (floor.cpuUsPerCommand > 0 && (gFloor.cpuUsPerCommand < 0 || floor.cpuUsPerCommand < gFloor.cpuUsPerCommand)) {
+    gFloor = floor;
+  }
+  state.counters["relay_cpu_us_per_command"] = floor.cpuUsPerCommand;
+  state.counters["commands_per_s"] = floor.commandsPerSecond;
 }
 
 void BM_ServerCpuAtPaced115200(benchmark::State& state) {
@@ -128,17 +136,20 @@ void BM_ServerCpuAtPaced115200(benchmark::State& state) {
   }
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = processCpuSeconds(server) - cpuStart;
-  gServerCpuShare = cpu / wall;
-  if (state.iterations() > 0) gServerCpuUsPerCommand = cpu * 1e6 / static_cast<double>(state.iterations());
+  const double perCommand = state.iterations() > 0 ? cpu * 1e6 / static_cast<double>(state.iterations()) : -1;
+  if (perCommand > 0 && (gServerCpuUsPerCommand < 0 || perCommand < gServerCpuUsPerCommand)) {
+    gServerCpuUsPerCommand = perCommand;
+    gServerCpuShare = cpu / wall;
+  }
   state.counters["server_cpu_per_wall_s"] = cpu / wall;
-  state.counters["server_cpu_us_per_command"] = gServerCpuUsPerCommand;
+  state.counters["server_cpu_us_per_command"] = perCommand;
   state.counters["commands_per_s"] = static_cast<double>(state.iterations()) / wall;
 }
 
 BENCHMARK(BM_SocketRoundTrip)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_NvReadThroughServer)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_RelayFloorAtPaced115200)->UseRealTime()->MinTime(3.0);
-BENCHMARK(BM_ServerCpuAtPaced115200)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_RelayFloorAtPaced115200)->UseRealTime()->MinTime(3.0)->Repetitions(kCpuRepetitions);
+BENCHMARK(BM_ServerCpuAtPaced115200)->UseRealTime()->MinTime(3.0)->Repetitions(kCpuRepetitions);
 
 }  // namespace
 
