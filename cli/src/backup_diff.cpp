@@ -96,8 +96,9 @@ std::vector<ValueDifference> valueDifferences(const BackupFile& a, std::size_t k
   const auto va = a.valuesOf(k);
   const auto vb = b.valuesOf(j);
   std::vector<ValueDifference> out;
-  auto changed = [&](const BackupFile::Value& path, const BackupFile::Value* before, const BackupFile::Value* after) {
-    ValueDifference value{before ? a.fullPath(k, path) : b.fullPath(j, path), std::nullopt, std::nullopt};
+  // `line` names the value: the first file's where it has one.
+  auto changed = [&](const BackupFile::Value& line, const BackupFile::Value* before, const BackupFile::Value* after) {
+    ValueDifference value{before ? a.fullPath(k, line) : b.fullPath(j, line), std::nullopt, std::nullopt};
     if (before) value.before.emplace(a.view(before->value));
     if (after) value.after.emplace(b.view(after->value));
     out.push_back(std::move(value));
