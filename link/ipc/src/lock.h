@@ -41,9 +41,10 @@ inline void cpuRelax() {
 // An abandoned mutex (its owner died) counts as acquired. A block that was
 // found shrunk under its mapping (see mapping_guard.h) is corrupt: the lock
 // is then not taken, and work done under it fails all the same. Critical sections
-// are a few microseconds long, so with more than one processor the lock is
-// first retried briefly instead of sleeping in the kernel at once: a sleeping
-// waiter costs a wake-up on both sides, which is most of a round trip.
+// are a few microseconds long, so the lock is first retried briefly (spinning
+// with more than one processor, then yielding) instead of sleeping in the
+// kernel at once: a sleeping waiter costs a wake-up on both sides, which is
+// most of a round trip.
 class BlockLock {
  public:
   explicit BlockLock(IpcHandle& ipc) : ipc_(ipc) {
@@ -52,14 +53,16 @@ class BlockLock {
       return;
     }
     NamedMutex::LockResult result = NamedMutex::LockResult::TimedOut;
-    if (ipc.lockTimeout != 0 && spinningHelps()) {
+    if (ipc.lockTimeout != 0) {
       // A busy try sets the last-error value; an eventual success must not
-      // leave that behind.
+      // leave that behind. On one processor the holder cannot run while we
+      // spin, so only the yields are tried.
       const uint32_t saved = GetLastError();
-      for (int i = 0; i < kLockSpins + kLockYields; ++i) {
+      const int spins = spinningHelps() ? kLockSpins : 0;
+      for (int i = 0; i < spins + kLockYields; ++i) {
         result = ipc.mutex->lock(0);
         if (result != NamedMutex::LockResult::TimedOut) break;
-        if (i < kLockSpins) {
+        if (i < spins) {
           cpuRelax();
         } else {
           sched_yield();
